@@ -1,0 +1,294 @@
+#include "cipher/MyAesFiles.h"
+
+#include "foundation/CCrc32Dynamic.h"
+#include "foundation/ErrorHandler.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace tessarin {
+
+namespace {
+
+constexpr char MagicCurrent[9] = {'T', 'e', 's', 's', 'a', 'r', 'i', 'n', '\0'};
+constexpr char MagicLegacy[9] = {'R', 'i', 'j', 'n', 'd', 'a', 'e', 'l', '\0'};
+
+constexpr std::size_t OffLength = 12;
+constexpr std::size_t OffCrc = 16;
+constexpr std::size_t OffTime = 20;
+constexpr std::size_t OffName = 24;
+constexpr std::size_t OffFilter = 0;
+constexpr std::size_t OffNfSize = 4;
+
+std::uint32_t LoadLe32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+void StoreLe32(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+} // namespace
+
+MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink) {}
+
+void MyAesFiles::MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
+{
+    if (password.size() > MaxPassword)
+        throw ErrorHandler(errc::KeyTooLong, "Secret key's overtaking KeyLen size!");
+    // The key is the password repeated to the key length, so an empty one
+    // has nothing to repeat.
+    if (password.empty())
+        throw ErrorHandler(errc::EmptyPassword, "The password must not be empty!");
+
+    m_password = password;
+    m_keyLength = keyLength;
+    m_blockSize = blockSize;
+    m_key.fill(0);
+    std::memcpy(m_key.data(), password.data(), password.size());
+    for (std::size_t i = password.size(); i < static_cast<std::size_t>(keyLength); ++i)
+        m_key[i] = static_cast<std::uint8_t>(password[i % password.size()]);
+    m_chain = m_key;
+    m_keyed = true;
+}
+
+void MyAesFiles::MakeEncKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
+{
+    MakeKey(password, keyLength, blockSize);
+    ReMakeEncKey();
+}
+
+void MyAesFiles::MakeDecKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
+{
+    MakeKey(password, keyLength, blockSize);
+    ReMakeDecKey();
+}
+
+void MyAesFiles::ReMakeEncKey()
+{
+    m_core.MakeEncKey(m_key, m_chain, m_keyLength, m_blockSize);
+}
+
+void MyAesFiles::ReMakeDecKey()
+{
+    m_core.MakeDecKey(m_key, m_chain, m_keyLength, m_blockSize);
+}
+
+float MyAesFiles::CalcReductKoeff(std::uint32_t filter)
+{
+    return filter == 0 ? 1.0f / 1024.0f : 1.0f / 2048.0f;
+}
+
+float MyAesFiles::CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std::uint32_t nfSize)
+{
+    // An empty file on either side has no ratio; it then counts as 1:1 so
+    // that the progress stays finite.
+    float f = 1.0f;
+    if (length != 0 && nfSize != 0) {
+        const float r = static_cast<float>(nfSize) / static_cast<float>(length);
+        f = r > 1.0f ? r : 1.0f / r;
+    }
+    return filter == 0 ? f / 1024.0f : f / 2048.0f;
+}
+
+bool MyAesFiles::ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode)
+{
+    const std::size_t stored = CalcHeader(content.size(), m_blockSize);
+    std::vector<std::uint8_t> cipher(stored), plain(stored);
+    if (source.Read(cipher) != stored)
+        return false;
+    m_core.Decrypt(cipher, plain, mode);
+    std::copy_n(plain.begin(), content.size(), content.begin());
+    return true;
+}
+
+std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uint8_t> content, OperMode mode)
+{
+    const std::size_t stored = CalcHeader(content.size(), m_blockSize);
+    std::vector<std::uint8_t> plain(stored), cipher(stored);
+    std::copy(content.begin(), content.end(), plain.begin());
+    platform::FillRandom(std::span(plain).subspan(content.size()));
+    m_core.Encrypt(plain, cipher, mode);
+    destination.Write(cipher);
+    return stored;
+}
+
+void MyAesFiles::Fill_Hunk1(MyFile& source)
+{
+    platform::FillRandom(m_hunk1);
+    std::memcpy(m_hunk1.data(), MagicCurrent, sizeof MagicCurrent);
+    StoreLe32(m_hunk1.data() + OffLength, static_cast<std::uint32_t>(source.GetSize()));
+    StoreLe32(m_hunk1.data() + OffCrc, source.CalcCrc());
+    StoreLe32(m_hunk1.data() + OffTime, static_cast<std::uint32_t>(std::time(nullptr)));
+    const std::string& name = source.GetFileName();
+    const std::size_t n = std::min(name.size(), NameFieldSize - 1);
+    std::memcpy(m_hunk1.data() + OffName, name.data(), n);
+    m_hunk1[OffName + n] = 0;
+}
+
+void MyAesFiles::Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize)
+{
+    platform::FillRandom(m_hunk2);
+    StoreLe32(m_hunk2.data() + OffFilter, filter);
+    StoreLe32(m_hunk2.data() + OffNfSize, filter != 0 ? nfSize : GetLengthFromHeader());
+}
+
+int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
+{
+    if (!m_keyed)
+        return HeaderNone;
+    // The header is always read from the start of the cipher stream, so the
+    // register starts from the initial chaining value whatever ran before.
+    // Cipher feedback deciphers with the encryption direction.
+    if (mode == OperMode::CFB)
+        ReMakeEncKey();
+    else
+        ReMakeDecKey();
+
+    source.Seek(0, MyFile::SeekBegin);
+    if (!ReadHunks(source, m_hunk1, mode))
+        return HeaderNone;
+    if (std::memcmp(m_hunk1.data(), MagicCurrent, sizeof MagicCurrent) == 0)
+        return ReadHunks(source, m_hunk2, mode) ? HeaderCurrent : HeaderNone;
+    if (std::memcmp(m_hunk1.data(), MagicLegacy, sizeof MagicLegacy) == 0) {
+        m_hunk2.fill(0);
+        StoreLe32(m_hunk2.data() + OffNfSize, GetLengthFromHeader());
+        return HeaderLegacy;
+    }
+    return HeaderNone;
+}
+
+std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
+                                 std::uint32_t nfSize)
+{
+    if (source.GetSize() > MaxSourceLength)
+        throw ErrorHandler(errc::FileTooLarge, "File '" + source.GetFullFilename() +
+                                                   "' is too large: only files smaller than 4 GiB can be encrypted!");
+    if (CheckHeader(source, mode) != HeaderNone)
+        throw ErrorHandler(errc::AlreadyEncrypted, "Already encrypted!");
+
+    Fill_Hunk1(source);
+    Fill_Hunk2(filter, nfSize);
+    ReMakeEncKey();
+
+    destination.Seek(0, MyFile::SeekBegin);
+    std::uint64_t total = WriteHunks(destination, m_hunk1, mode);
+    total += WriteHunks(destination, m_hunk2, mode);
+
+    const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
+    if (m_sink)
+        m_sink->AddProgress(k * static_cast<float>(total));
+
+    const auto bs = static_cast<std::size_t>(m_blockSize);
+    std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);
+    source.Seek(0, MyFile::SeekBegin);
+    for (;;) {
+        const std::size_t n = source.Read(input);
+        if (n == 0)
+            break;
+        if (m_sink) {
+            m_sink->AddProgress(k * static_cast<float>(n));
+            if (m_sink->IsBreakRequested())
+                throw ErrorHandler(errc::BreakByUser, "Break by user!");
+        }
+        std::size_t padded = n;
+        if (n % bs != 0) {
+            padded = (n / bs + 1) * bs;
+            platform::FillRandom(std::span(input).subspan(n, padded - n));
+        }
+        m_core.Encrypt(std::span(input).first(padded), output, mode);
+        destination.Write(std::span(output).first(padded));
+        total += padded;
+    }
+    destination.SetSize(total);
+    destination.SetCrc(0);
+    return total;
+}
+
+std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode mode)
+{
+    const int kind = CheckHeader(source, mode);
+    if (kind == HeaderNone)
+        throw ErrorHandler(errc::NotAesFile, "Not AES file or wrong passwd!");
+
+    std::size_t header = CalcHeader(Hunk1Size, m_blockSize);
+    if (kind == HeaderCurrent)
+        header += CalcHeader(Hunk2Size, m_blockSize);
+    const std::uint32_t filter = GetFilterFromHeader();
+    const float k = CalcReductKoeff(filter);
+    if (m_sink)
+        m_sink->AddProgress(k * static_cast<float>(header));
+
+    CCrc32Dynamic crc;
+    crc.InitStream();
+    const std::uint32_t length = GetLengthFromHeader();
+    std::uint64_t written = 0;
+    std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);
+    for (;;) {
+        std::size_t n = source.Read(input);
+        if (n == 0)
+            break;
+        if (m_sink) {
+            m_sink->AddProgress(k * static_cast<float>(n));
+            if (m_sink->IsBreakRequested())
+                throw ErrorHandler(errc::BreakByUser, "Break by user!");
+        }
+        m_core.Decrypt(std::span(input).first(n), output, mode);
+        // Drop the filler of the last block and anything after the length.
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, length - written));
+        if (n == 0)
+            continue;
+        destination.Write(std::span(output).first(n));
+        crc.CalcStream(std::span(output).first(n));
+        written += n;
+    }
+    // A cut-off container cannot give back the stored length.
+    if (crc.GetCrcStream() != GetCrcFromHeader() || written != length)
+        throw ErrorHandler(errc::CrcMismatch, "CRC32 mismatch!");
+
+    destination.SetSize(length);
+    destination.SetCrc(GetCrcFromHeader());
+    destination.SetFileName(GetNameFromHeader());
+    return length;
+}
+
+std::uint32_t MyAesFiles::GetFilterFromHeader() const
+{
+    return LoadLe32(m_hunk2.data() + OffFilter);
+}
+
+std::uint32_t MyAesFiles::GetNfSizeFromHeader() const
+{
+    return LoadLe32(m_hunk2.data() + OffNfSize);
+}
+
+std::uint32_t MyAesFiles::GetLengthFromHeader() const
+{
+    return LoadLe32(m_hunk1.data() + OffLength);
+}
+
+std::uint32_t MyAesFiles::GetCrcFromHeader() const
+{
+    return LoadLe32(m_hunk1.data() + OffCrc);
+}
+
+std::uint32_t MyAesFiles::GetTimeFromHeader() const
+{
+    return LoadLe32(m_hunk1.data() + OffTime);
+}
+
+std::string MyAesFiles::GetNameFromHeader() const
+{
+    const auto* field = reinterpret_cast<const char*>(m_hunk1.data() + OffName);
+    return std::string(field, ::strnlen(field, NameFieldSize));
+}
+
+} // namespace tessarin

@@ -1,0 +1,88 @@
+#pragma once
+#include "EngineApi.h"
+#include "cipher/CAesCore.h"
+#include "foundation/MyFile.h"
+#include "foundation/MyStream.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tessarin {
+
+// Turns one plain file into one encrypted container and back. Every byte of
+// a container is enciphered: a first hunk (magic, length, CRC, time, name),
+// a second hunk (filter word, size before the filter), then the data padded
+// to whole blocks, all one cipher stream under one key and one register.
+// Mode, key length and block size are not stored: a reader must be given
+// the writer's settings and password.
+class ENGINE_API MyAesFiles {
+public:
+    using OperMode = tessarin::OperMode;
+    enum KeyLen : int { Key128 = 16, Key192 = 24, Key256 = 32 };
+    enum BlockSize : int { Block128 = 16, Block192 = 24, Block256 = 32 };
+
+    static constexpr std::size_t ChunkSize = 147456;  // a multiple of every block size
+    static constexpr std::size_t Hunk1Size = 1048;
+    static constexpr std::size_t Hunk2Size = 24;
+    static constexpr std::size_t NameFieldSize = 1024;
+    static constexpr std::size_t MaxPassword = 32;
+    static constexpr std::uint64_t MaxSourceLength = 0xFFFFFFFFull;  // the length field is 32 bits
+
+    // Results of CheckHeader.
+    static constexpr int HeaderCurrent = 2;
+    static constexpr int HeaderLegacy = 1;
+    static constexpr int HeaderNone = -1;
+
+    MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library);
+
+    void MakeEncKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
+    void MakeDecKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
+
+    int CheckHeader(MyFile& source, OperMode mode);
+    std::uint64_t Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
+                         std::uint32_t nfSize);
+    std::uint32_t Decode(MyFile& source, MyFile& destination, OperMode mode);
+
+    std::uint32_t GetFilterFromHeader() const;
+    std::uint32_t GetNfSizeFromHeader() const;
+    // The other fields of the header last read or built.
+    std::uint32_t GetLengthFromHeader() const;
+    std::uint32_t GetCrcFromHeader() const;
+    std::uint32_t GetTimeFromHeader() const;
+    std::string GetNameFromHeader() const;
+
+    // Stored length of a hunk of n content bytes: always at least one byte
+    // of filler, so a whole block is added when n is a multiple.
+    static std::size_t CalcHeader(std::size_t contentBytes, int blockSize)
+    {
+        const auto bs = static_cast<std::size_t>(blockSize);
+        return (contentBytes / bs + 1) * bs;
+    }
+    static float CalcReductKoeff(std::uint32_t filter);
+    static float CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std::uint32_t nfSize);
+
+protected:
+    void MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
+    void ReMakeEncKey();
+    void ReMakeDecKey();
+    bool ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode);
+    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> content, OperMode mode);
+    void Fill_Hunk1(MyFile& source);
+    void Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize);
+
+private:
+    CAesCore m_core;
+    std::array<std::uint8_t, Hunk1Size> m_hunk1{};
+    std::array<std::uint8_t, Hunk2Size> m_hunk2{};
+    std::string m_password = "tupoz";
+    std::array<std::uint8_t, 32> m_key{};
+    std::array<std::uint8_t, 32> m_chain{};
+    KeyLen m_keyLength = Key256;
+    BlockSize m_blockSize = Block256;
+    bool m_keyed = false;
+    MyStream* m_sink = nullptr;  // not owned
+};
+
+} // namespace tessarin

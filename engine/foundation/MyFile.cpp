@@ -1,0 +1,184 @@
+#include "foundation/MyFile.h"
+
+#include "foundation/CCrc32Dynamic.h"
+#include "foundation/ErrorHandler.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace tessarin {
+
+MyFile::MyFile(const std::string& name, OpenMode mode)
+{
+    Open(name, mode);
+}
+
+MyFile::~MyFile()
+{
+    Close();
+}
+
+MyFile::MyFile(MyFile&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, platform::InvalidHandle)),
+      m_path(std::move(other.m_path)),
+      m_name(std::move(other.m_name)),
+      m_fullName(std::move(other.m_fullName)),
+      m_mode(other.m_mode),
+      m_crc(std::exchange(other.m_crc, 0)),
+      m_length(std::exchange(other.m_length, 0))
+{
+}
+
+MyFile& MyFile::operator=(MyFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, platform::InvalidHandle);
+        m_path = std::move(other.m_path);
+        m_name = std::move(other.m_name);
+        m_fullName = std::move(other.m_fullName);
+        m_mode = other.m_mode;
+        m_crc = std::exchange(other.m_crc, 0);
+        m_length = std::exchange(other.m_length, 0);
+    }
+    return *this;
+}
+
+void MyFile::Open(const std::string& name, OpenMode mode)
+{
+    if (IsOpen())
+        throw ErrorHandler(errc::AlreadyOpened, "file '" + name + "' is already opened!");
+
+    platform::FileAccess access;
+    switch (mode) {
+    case OpenRead: access = platform::FileAccess::Read; break;
+    case OpenWrite: access = platform::FileAccess::Write; break;
+    case OpenWipe: access = platform::FileAccess::WriteKeep; break;
+    case OpenCreateNew: access = platform::FileAccess::CreateNew; break;
+    default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + name + "'");
+    }
+    const platform::NativeHandle handle = platform::OpenFile(name, access);
+    if (handle == platform::InvalidHandle)
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + name + "'");
+    const std::int64_t size = platform::FileSize(handle);
+
+    m_handle = handle;
+    const auto slash = name.rfind(platform::PathSeparator);
+    m_path = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+    m_name = slash == std::string::npos ? name : name.substr(slash + 1);
+    m_fullName = m_path + m_name;
+    m_length = size < 0 ? 0 : static_cast<std::uint64_t>(size);
+    m_crc = 0;
+    m_mode = mode;
+}
+
+std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
+{
+    if (!IsOpen())
+        return 0;
+    const std::int64_t n = platform::ReadFile(m_handle, buffer);
+    if (n < 0)
+        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + m_fullName + "'");
+    return static_cast<std::size_t>(n);
+}
+
+std::size_t MyFile::Write(std::span<const std::uint8_t> buffer)
+{
+    if (!IsOpen())
+        return 0;
+    if (!platform::WriteFile(m_handle, buffer))
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + m_fullName + "'");
+    return buffer.size();
+}
+
+std::uint64_t MyFile::Seek(std::int64_t distance, SeekMode origin)
+{
+    const std::int64_t position = platform::SeekFile(m_handle, distance, origin);
+    if (position < 0)
+        throw ErrorHandler(platform::LastError(), "Unable to apply seeking to file '" + m_fullName + "'");
+    return static_cast<std::uint64_t>(position);
+}
+
+void MyFile::Close()
+{
+    if (!IsOpen())
+        return;
+    platform::CloseFile(m_handle);
+    m_handle = platform::InvalidHandle;
+    m_crc = 0;
+    m_length = 0;
+}
+
+void MyFile::Sync()
+{
+    if (IsOpen() && !platform::SyncFile(m_handle))
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + m_fullName + "'");
+}
+
+std::uint32_t MyFile::CalcCrc()
+{
+    if (IsOpen() && m_mode == OpenRead) {
+        Rewind();
+        CCrc32Dynamic crc;
+        m_crc = crc.CalcFile(m_handle);
+        Rewind();
+    }
+    return m_crc;
+}
+
+void MyFile::Wipe(unsigned rounds)
+{
+    if (rounds == 0 || m_length == 0 || !IsOpen())
+        return;
+    constexpr std::size_t PatternSize = 65536;
+    std::vector<std::uint8_t> zeros, ones, noise;
+    try {
+        zeros.assign(PatternSize, 0x00);
+        ones.assign(PatternSize, 0xFF);
+        noise.resize(PatternSize);
+    } catch (const std::bad_alloc&) {
+        throw ErrorHandler(ENOMEM, "Out of memory!");
+    }
+    platform::FillRandom(noise);
+    const std::vector<std::uint8_t>* patterns[] = {&zeros, &ones, &noise};
+
+    for (unsigned round = 0; round < rounds; ++round) {
+        for (const auto* pattern : patterns) {
+            if (platform::SeekFile(m_handle, 0, SeekBegin) < 0)
+                throw ErrorHandler(platform::LastError(), "Writing on wiping!");
+            for (std::uint64_t left = m_length; left > 0;) {
+                const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, PatternSize));
+                if (!platform::WriteFile(m_handle, std::span(pattern->data(), piece)))
+                    throw ErrorHandler(platform::LastError(), "Writing on wiping!");
+                left -= piece;
+            }
+            // Each pattern must reach the disk; otherwise the page cache
+            // merges the passes and only the last one is ever written.
+            if (!platform::SyncFile(m_handle))
+                throw ErrorHandler(platform::LastError(), "Writing on wiping!");
+        }
+    }
+}
+
+void MyFile::SetFileName(const std::string& name)
+{
+    m_name = name;
+    m_fullName = m_path + m_name;
+}
+
+std::string MyFile::GetFileNameExt() const
+{
+    const auto dot = m_name.rfind('.');
+    return dot == std::string::npos ? std::string() : m_name.substr(dot + 1);
+}
+
+std::string MyFile::GetFileNameWithoutExt() const
+{
+    const auto dot = m_name.rfind('.');
+    return dot == std::string::npos ? m_name : m_name.substr(0, dot);
+}
+
+} // namespace tessarin

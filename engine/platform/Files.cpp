@@ -1,0 +1,176 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessarin::platform {
+
+NativeHandle OpenFile(const std::string& path, FileAccess access)
+{
+    int flags = O_CLOEXEC;
+    switch (access) {
+    case FileAccess::Read: flags |= O_RDONLY; break;
+    case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case FileAccess::WriteKeep: flags |= O_WRONLY; break;
+    case FileAccess::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return InvalidHandle;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = saved;
+        return InvalidHandle;
+    }
+    if (access == FileAccess::Read)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return fd;
+}
+
+void CloseFile(NativeHandle handle)
+{
+    if (handle != InvalidHandle)
+        ::close(handle);
+}
+
+std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::read(handle, buffer.data() + done, buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool WriteFile(NativeHandle handle, std::span<const std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::write(handle, buffer.data() + done, buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::int64_t SeekFile(NativeHandle handle, std::int64_t distance, int origin)
+{
+    static constexpr int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (origin < 0 || origin > 2) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::lseek(handle, distance, whence[origin]);
+}
+
+std::int64_t FileSize(NativeHandle handle)
+{
+    struct stat st {};
+    if (::fstat(handle, &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+bool SyncFile(NativeHandle handle)
+{
+    return ::fsync(handle) == 0;
+}
+
+bool SyncFolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool MakeWritable(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR))
+        return true;
+    return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int LastError()
+{
+    return errno;
+}
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+void FillRandom(std::span<std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::getrandom(buffer.data() + done, buffer.size() - done, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (done < buffer.size()) {
+        // Filler carries no secret, so a weaker source is acceptable here
+        // rather than failing the whole operation.
+        std::random_device device;
+        for (; done < buffer.size(); ++done)
+            buffer[done] = static_cast<std::uint8_t>(device());
+    }
+}
+
+} // namespace tessarin::platform

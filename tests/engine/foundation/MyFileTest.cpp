@@ -1,0 +1,157 @@
+#include "foundation/ErrorHandler.h"
+#include "foundation/MyFile.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tessarin {
+namespace {
+
+template <typename F>
+ErrorHandler Catch(F&& f)
+{
+    try {
+        f();
+    } catch (const ErrorHandler& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no ErrorHandler thrown";
+    return ErrorHandler(0);
+}
+
+TEST(MyFile, SplitsPathAndName)
+{
+    test::TempFolder folder;
+    test::WriteBytes(folder / "a.tar.gz", {1, 2, 3});
+    test::WriteBytes(folder / "plain", {});
+    test::WriteBytes(folder / "back\\slash.txt", {});
+    const struct {
+        std::string name, file, ext, withoutExt;
+    } cases[] = {
+        {"a.tar.gz", "a.tar.gz", "gz", "a.tar"},
+        {"plain", "plain", "", "plain"},
+        {"back\\slash.txt", "back\\slash.txt", "txt", "back\\slash"},  // a backslash is an ordinary byte
+    };
+    for (const auto& c : cases) {
+        MyFile file(folder / c.name, MyFile::OpenRead);
+        EXPECT_EQ(file.GetPath(), folder.Path() + "/");
+        EXPECT_EQ(file.GetFileName(), c.file);
+        EXPECT_EQ(file.GetFullFilename(), folder / c.name);
+        EXPECT_EQ(file.GetFileNameExt(), c.ext);
+        EXPECT_EQ(file.GetFileNameWithoutExt(), c.withoutExt);
+    }
+    MyFile file(folder / "a.tar.gz", MyFile::OpenRead);
+    EXPECT_EQ(file.GetSize(), 3u);
+    file.SetFileName("other");
+    EXPECT_EQ(file.GetFullFilename(), folder / "other");
+}
+
+TEST(MyFile, OpenFailures)
+{
+    test::TempFolder folder;
+    test::WriteBytes(folder / "x", {9});
+
+    auto e = Catch([&] { MyFile f(folder / "missing", MyFile::OpenRead); });
+    EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
+    EXPECT_EQ(e.GetErrString(), "Unable to open file '" + (folder / "missing") + "'");
+
+    e = Catch([&] { MyFile f(folder.Path(), MyFile::OpenRead); });  // a folder is not a file
+    EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
+
+    e = Catch([&] { MyFile f(folder / "x", MyFile::OpenCreateNew); });
+    EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
+
+    MyFile file(folder / "x", MyFile::OpenRead);
+    e = Catch([&] { file.Open(folder / "other", MyFile::OpenRead); });
+    EXPECT_EQ(e.GetErrCode(), errc::AlreadyOpened);
+    EXPECT_EQ(e.GetErrString(), "file '" + (folder / "other") + "' is already opened!");
+    std::vector<std::uint8_t> byte(1);
+    EXPECT_EQ(file.Read(byte), 1u);  // the first file stays open
+    EXPECT_EQ(byte[0], 9);
+}
+
+TEST(MyFile, ReadWriteSeekAndClosedObject)
+{
+    test::TempFolder folder;
+    {
+        MyFile out(folder / "f", MyFile::OpenWrite);
+        const std::vector<std::uint8_t> data = {1, 2, 3, 4, 5};
+        EXPECT_EQ(out.Write(data), 5u);
+    }
+    MyFile in(folder / "f", MyFile::OpenRead);
+    EXPECT_EQ(in.Seek(-2, MyFile::SeekEnd), 3u);
+    std::vector<std::uint8_t> buf(10);
+    EXPECT_EQ(in.Read(buf), 2u);
+    EXPECT_EQ(buf[0], 4);
+    EXPECT_EQ(in.Read(buf), 0u);
+    in.Rewind();
+    EXPECT_EQ(in.Read(buf), 5u);
+    EXPECT_EQ(in.Seek(0, MyFile::SeekCurrent), 5u);
+
+    in.Close();
+    in.Close();  // harmless
+    EXPECT_EQ(in.Read(buf), 0u);
+    EXPECT_EQ(in.Write(buf), 0u);
+    EXPECT_EQ(in.GetSize(), 0u);
+    EXPECT_EQ(ErrorHandler(-5).GetErrString(), "");
+}
+
+TEST(MyFile, WriteOpeningEmptiesWipeOpeningKeeps)
+{
+    test::TempFolder folder;
+    test::WriteBytes(folder / "w", test::SeededBytes(100, 1));
+    {
+        MyFile keep(folder / "w", MyFile::OpenWipe);
+        EXPECT_EQ(keep.GetSize(), 100u);
+    }
+    EXPECT_EQ(test::ReadBytes(folder / "w").size(), 100u);
+    {
+        MyFile empty(folder / "w", MyFile::OpenWrite);
+        EXPECT_EQ(empty.GetSize(), 0u);
+        EXPECT_EQ(empty.CalcCrc(), 0u);  // nothing is read from a file open for writing
+        empty.SetCrc(42);
+        EXPECT_EQ(empty.CalcCrc(), 42u);
+    }
+    EXPECT_TRUE(test::ReadBytes(folder / "w").empty());
+}
+
+TEST(MyFile, WipeOverwritesTheRecordedLength)
+{
+    test::TempFolder folder;
+    const struct {
+        std::size_t length;
+        unsigned rounds;
+        bool changed;
+    } cases[] = {
+        {200000, 3, true},  // several pattern pieces
+        {16, 1, true},
+        {5000, 0, false},   // zero rounds writes nothing
+        {0, 3, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder / ("w" + std::to_string(c.length) + "_" + std::to_string(c.rounds));
+        const auto original = test::SeededBytes(c.length, 5);
+        test::WriteBytes(path, original);
+        {
+            MyFile file(path, MyFile::OpenWipe);
+            file.Wipe(c.rounds);
+        }
+        const auto after = test::ReadBytes(path);
+        ASSERT_EQ(after.size(), c.length) << "wiping neither truncates nor extends";
+        EXPECT_EQ(after != original, c.changed) << path;
+    }
+}
+
+TEST(MyFile, MoveHandsOverTheHandle)
+{
+    test::TempFolder folder;
+    test::WriteBytes(folder / "m", {7, 8});
+    MyFile a(folder / "m", MyFile::OpenRead);
+    MyFile b(std::move(a));
+    EXPECT_FALSE(a.IsOpen());
+    std::vector<std::uint8_t> buf(2);
+    EXPECT_EQ(b.Read(buf), 2u);
+}
+
+} // namespace
+} // namespace tessarin

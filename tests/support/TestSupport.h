@@ -1,0 +1,65 @@
+#pragma once
+// Helpers shared by the engine tests: a private temporary folder, whole-file
+// reads and writes, seeded data and a sink that records what it is told.
+#include "foundation/MyStream.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarin::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::vector<std::uint8_t> SeededBytes(std::size_t length, std::uint32_t seed);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& path);  // sorted names, no dots
+std::vector<std::uint8_t> FromHex(const std::string& hex);
+
+// Records messages and progress; asks for a break once the given number of
+// progress reports has been made (never when negative).
+class RecordingSink : public MyStream {
+public:
+    explicit RecordingSink(int breakAfterReports = -1) : m_breakAfter(breakAfterReports) {}
+
+    void DoShow(const std::string& text, int level) override { m_lines.push_back({text, level, false}); }
+    void DoUpdate(const std::string& text, int level) override { m_lines.push_back({text, level, true}); }
+    bool IsBreakRequested() override { return m_breakAfter >= 0 && m_reports >= m_breakAfter; }
+    void AddProgress(float units) override
+    {
+        m_progress += units;
+        ++m_reports;
+    }
+
+    struct Line {
+        std::string text;
+        int level;
+        bool update;
+    };
+    const std::vector<Line>& Lines() const { return m_lines; }
+    std::string Transcript() const;  // every text in order
+    double Progress() const { return m_progress; }
+    int Reports() const { return m_reports; }
+
+private:
+    int m_breakAfter;
+    int m_reports = 0;
+    double m_progress = 0;
+    std::vector<Line> m_lines;
+};
+
+} // namespace tessarin::test
