@@ -1,0 +1,22 @@
+#pragma once
+#include "EngineApi.h"
+#include "platform/FileFind.h"
+
+#include <cstdint>
+
+namespace tessarin {
+
+// A per-file action applied by MyFinder to every file of a search or list.
+class ENGINE_API MyObject {
+public:
+    MyObject() = default;
+    MyObject(const MyObject&) = default;
+    MyObject& operator=(const MyObject&) = default;
+    virtual ~MyObject() = default;
+
+    virtual void Run(const CFileFind& found) = 0;      // the enumerator sits on one file
+    virtual std::uint32_t GetSize() const = 0;         // bytes to count for the last Run
+    virtual bool ResultOk() const = 0;                 // whether the last Run succeeded
+};
+
+} // namespace tessarin
