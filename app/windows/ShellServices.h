@@ -1,0 +1,28 @@
+#pragma once
+// What the windows ask of the desktop: message boxes, the file chooser and
+// opening a file in the user's viewer. The windows hold it by reference, so
+// tests replace it with a fake that records instead of blocking.
+#include <QString>
+
+class QWidget;
+
+namespace tessarin {
+
+class ShellServices {
+public:
+    enum class Icon { Stop, Exclamation, Information };
+
+    virtual ~ShellServices() = default;
+
+    // A modal box with one OK button, owned by owner (may be null).
+    virtual void ShowMessage(QWidget* owner, Icon icon, const QString& title, const QString& text) = 0;
+
+    // A save-file chooser that starts at initial; empty when cancelled.
+    virtual QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& initial) = 0;
+
+    // Opens the log file in the user's text editor or viewer. A log that
+    // does not exist yet is said so; a viewer that fails is not reported.
+    virtual void OpenLogFile(QWidget* owner, const QString& path) = 0;
+};
+
+} // namespace tessarin
