@@ -1,7 +1,11 @@
 #include "ProgressPopup.h"
 
+#include "ShellServices.h"
+#include "application/CSettingsKey.h"
+
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,17 +13,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
+#include <limits>
 
 namespace tessarin {
 namespace {
 
 constexpr int kMargin = 10;
+// Where the popup keeps its place between batches, beside the settings.
+constexpr char kProfileSection[] = "Settings";
 
 // Each line of the status text is shortened in its middle to fit the width,
 // so both ends of a long path stay readable.
@@ -32,9 +38,9 @@ QString FitLines(const QString& text, const QFontMetrics& metrics, int width)
 
 } // namespace
 
-ProgressPopup::ProgressPopup(QWidget* owner, const QString& title, bool smooth)
+ProgressPopup::ProgressPopup(QWidget* owner, ShellServices& shell, const QString& title, bool smooth)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
-      m_owner(owner)
+      m_owner(owner), m_shell(shell)
 {
     setObjectName(QStringLiteral("progressPopup"));
     setAttribute(Qt::WA_ShowWithoutActivating, false);
@@ -97,10 +103,8 @@ bool ProgressPopup::BeginModal(const QString& title, bool smooth)
 
 void ProgressPopup::SetRange(int lower, int upper, int step)
 {
-    m_lower = lower;
-    m_upper = upper;
-    m_step = step;
     if (!m_alive) return;
+    m_meter.SetRange(lower, upper, step);
     // An empty range would turn the bar into a busy indicator; it stays
     // empty instead.
     if (upper > lower) {
@@ -109,6 +113,11 @@ void ProgressPopup::SetRange(int lower, int upper, int step)
         m_bar->setRange(0, 1);
     }
     m_bar->setValue(m_bar->minimum());
+}
+
+void ProgressPopup::SetStatusText(const std::string& text)
+{
+    SetStatusText(QFile::decodeName(QByteArray::fromStdString(text)));
 }
 
 void ProgressPopup::SetStatusText(const QString& text)
@@ -166,27 +175,21 @@ void ProgressPopup::CenterOverOwner()
 
 int ProgressPopup::SetPos(int position)
 {
-    if (!m_alive) return m_position;
+    if (!m_alive) return m_meter.GetPos();
     ShowPopup();
-    const int previous = m_position;
-    m_position = position;
-    // In 64 bits: a range of several GiB in KiB would overflow position * 100.
-    int percent = 0;
-    if (m_upper > m_lower) {
-        percent = static_cast<int>(static_cast<long long>(position) * 100 / (static_cast<long long>(m_upper) - m_lower));
-    }
-    if (percent != m_lastPercent) {
-        m_lastPercent = percent;
-        setWindowTitle(m_title + QStringLiteral(" [") + QString::number(percent) + QStringLiteral("%]"));
-    }
-    m_bar->setValue(m_upper > m_lower ? std::clamp(position, m_bar->minimum(), m_bar->maximum()) : 0);
-    return previous;
+    if (m_meter.SetPos(position)) setWindowTitle(QString::fromStdString(m_meter.Caption(m_title.toStdString())));
+    // The bar stops at its ends; an empty range keeps it empty.
+    const bool empty = m_meter.GetUpper() <= m_meter.GetLower();
+    m_bar->setValue(empty ? 0 : std::clamp(position, m_bar->minimum(), m_bar->maximum()));
+    return m_meter.GetPos();
 }
 
 int ProgressPopup::OffsetPos(int amount)
 {
-    if (!m_alive) return m_position;
-    return SetPos(m_position + amount);
+    if (!m_alive) return m_meter.GetPos();
+    const long long moved = static_cast<long long>(m_meter.GetPos()) + amount;
+    return SetPos(static_cast<int>(std::clamp<long long>(moved, std::numeric_limits<int>::min(),
+                                                         std::numeric_limits<int>::max())));
 }
 
 void ProgressPopup::ShowPopup()
@@ -228,14 +231,18 @@ void ProgressPopup::RequestCancel()
 void ProgressPopup::RestorePosition()
 {
     if (!m_alive) return;
-    QSettings profile(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quenby Software"),
-                      QStringLiteral("Tessarin"));
-    profile.beginGroup(QStringLiteral("Settings"));
-    const int x = profile.value(QStringLiteral("X"), -1).toInt();
-    const int y = profile.value(QStringLiteral("Y"), -1).toInt();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
-    if (!desktop.contains(QPoint(x, y)) || x < 0 || y < 0) {
+    std::int32_t x = -1;
+    std::int32_t y = -1;
+    CSettingsKey profile;
+    if (profile.OpenKey(QString::fromLatin1(kProfileSection))) {
+        profile.ReadInt(QStringLiteral("X"), x);
+        profile.ReadInt(QStringLiteral("Y"), y);
+        profile.CloseKey();
+    }
+    // A place off every screen (a screen removed since) centres instead.
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens()) onScreen = onScreen || screen->geometry().contains(x, y);
+    if (x < 0 || y < 0 || !onScreen) {
         CenterOverOwner();
         return;
     }
@@ -245,12 +252,25 @@ void ProgressPopup::RestorePosition()
 void ProgressPopup::SavePosition()
 {
     if (!m_alive) return;
-    QSettings profile(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quenby Software"),
-                      QStringLiteral("Tessarin"));
-    profile.beginGroup(QStringLiteral("Settings"));
     const QPoint at = frameGeometry().topLeft();
-    profile.setValue(QStringLiteral("X"), at.x());
-    profile.setValue(QStringLiteral("Y"), at.y());
+    CSettingsKey profile;
+    if (!profile.CreateKey(QString::fromLatin1(kProfileSection))) return;
+    profile.WriteInt(QStringLiteral("X"), at.x());
+    profile.WriteInt(QStringLiteral("Y"), at.y());
+    profile.CloseKey();
+}
+
+void ProgressPopup::ShowMessage(const std::string& text, const std::string& title, BoxIcon icon)
+{
+    ShellServices::Icon shown = ShellServices::Icon::Information;
+    switch (icon) {
+    case BoxIcon::Stop: shown = ShellServices::Icon::Stop; break;
+    case BoxIcon::Exclamation: shown = ShellServices::Icon::Exclamation; break;
+    case BoxIcon::Information: shown = ShellServices::Icon::Information; break;
+    }
+    QWidget* boxOwner = m_alive ? static_cast<QWidget*>(this) : m_owner.data();
+    m_shell.ShowMessage(boxOwner, shown, QFile::decodeName(QByteArray::fromStdString(title)),
+                        QFile::decodeName(QByteArray::fromStdString(text)));
 }
 
 void ProgressPopup::Dismiss()

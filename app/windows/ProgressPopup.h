@@ -7,6 +7,9 @@
 //
 // Once cancelled or dismissed the popup is gone as a window and every
 // operation does nothing, so a batch may keep calling it.
+#include "application/ProgressDisplay.h"
+#include "application/ProgressMeter.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -18,38 +21,47 @@ class QVBoxLayout;
 
 namespace tessarin {
 
-class ProgressPopup : public QWidget {
+class ShellServices;
+
+class ProgressPopup : public QWidget, public ProgressDisplay {
     Q_OBJECT
 public:
     static constexpr int DefaultLines = 4;
     static constexpr int DefaultWidth = 390;
     static constexpr int MaxStatusText = 511;
 
-    // Creates the window: owner may be null (no owner, not centred on one).
-    ProgressPopup(QWidget* owner, const QString& title, bool smooth);
+    // Creates and shows the window. owner (may be null) is the window that
+    // is disabled while the popup is modal; shell shows the boxes.
+    ProgressPopup(QWidget* owner, ShellServices& shell, const QString& title, bool smooth);
     ~ProgressPopup() override;
     ProgressPopup(const ProgressPopup&) = delete;
     ProgressPopup& operator=(const ProgressPopup&) = delete;
 
     bool BeginModal(const QString& title, bool smooth);
-    void SetRange(int lower, int upper, int step);
     void SetStatusText(const QString& text);
     void LayoutControls(int lines, int width);
     void CenterOverOwner();
+    // Both return the position the bar then has.
     int SetPos(int position);
-    int OffsetPos(int amount);
     void ShowPopup();
     void HidePopup();
     void PumpMessages(bool escapeCancels);
     void RequestCancel();
     void RestorePosition();
     void SavePosition();
-    void Dismiss();
 
-    bool IsCancelled() const { return m_cancelled; }
+    // The display of a batch.
+    void SetRange(int lower, int upper, int step) override;
+    void SetStatusText(const std::string& text) override;
+    int OffsetPos(int amount) override;
+    void PumpEvents(bool escapeCancels) override { PumpMessages(escapeCancels); }
+    bool IsCancelled() const override { return m_cancelled; }
+    void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
+    void Dismiss() override;
+
     bool IsModal() const { return m_modal; }
     bool IsAlive() const { return m_alive; }
-    int Position() const { return m_position; }
+    int Position() const { return m_meter.GetPos(); }
     QString Title() const { return m_title; }
     QString StatusText() const;
 
@@ -62,16 +74,13 @@ private:
     void Destroy();
 
     QPointer<QWidget> m_owner;
+    ShellServices& m_shell;
+    ProgressMeter m_meter;
     bool m_cancelled = false;
     bool m_modal = false;
     bool m_persistent = true;
     bool m_alive = false;
     bool m_escapeCancels = true;
-    int m_position = 0;
-    int m_lastPercent = 0;
-    int m_step = 1;
-    int m_upper = 100;
-    int m_lower = 0;
     int m_lines = DefaultLines;
     QString m_title = QStringLiteral("Progress");
     const QString m_cancelLabel = QStringLiteral(" Cancel ");

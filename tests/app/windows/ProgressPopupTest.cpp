@@ -52,7 +52,7 @@ private slots:
         QFETCH(QStringList, captions);
         QFETCH(int, barValue);
 
-        ProgressPopup popup(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup popup(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         QVERIFY(popup.BeginModal(QStringLiteral("Progress"), false));
         popup.SetRange(0, upper, 1);
         QCOMPARE(popup.windowTitle(), QStringLiteral("Progress Status"));
@@ -74,7 +74,7 @@ private slots:
     void CancelSetsTheBreak()
     {
         QFETCH(QString, how);
-        ProgressPopup popup(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup popup(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         QVERIFY(popup.BeginModal(QStringLiteral("Progress"), false));
         QVERIFY(!m_owner->isEnabled());
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
@@ -107,7 +107,7 @@ private slots:
 
     void EscapeDoesNotCancelWhenNotAllowed()
     {
-        ProgressPopup popup(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup popup(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         popup.BeginModal(QStringLiteral("Progress"), false);
         QCoreApplication::postEvent(&popup, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         popup.PumpMessages(false);
@@ -128,7 +128,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, shown);
-        ProgressPopup popup(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup popup(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         popup.LayoutControls(4, 300);
         popup.SetStatusText(text);
         QCOMPARE(popup.StatusText(), shown);
@@ -139,7 +139,7 @@ private slots:
 
     void LayoutHoldsTheGivenLinesAndWidth()
     {
-        ProgressPopup popup(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup popup(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         popup.LayoutControls(4, 300);
         auto* label = popup.findChild<QLabel*>(QStringLiteral("11"));
         QCOMPARE(label->width(), 300);
@@ -162,17 +162,18 @@ private slots:
         QFETCH(QPoint, placed);
         QFETCH(bool, restored);
         {
-            ProgressPopup first(m_owner.get(), QStringLiteral("Progress Status"), false);
+            ProgressPopup first(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
             first.move(placed);
             first.Dismiss();
         }
-        ProgressPopup second(m_owner.get(), QStringLiteral("Progress Status"), false);
+        ProgressPopup second(m_owner.get(), m_shell, QStringLiteral("Progress Status"), false);
         QCOMPARE(second.frameGeometry().topLeft() == placed, restored);
         QVERIFY(second.frameGeometry().intersects(second.screen()->geometry()));
     }
 
 private:
     tessarin::test::PrivateSettings m_settings;
+    tessarin::test::FakeShell m_shell;
     std::unique_ptr<QWidget> m_owner;
 };
 

@@ -1,23 +1,24 @@
 #include "WindowTestSupport.h"
 
-#include <QSettings>
+#include <QDir>
 
 namespace tessarin::test {
 
-PrivateSettings::PrivateSettings()
+PrivateSettings::PrivateSettings() : m_saved(qgetenv("XDG_CONFIG_HOME"))
 {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_folder.path());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_folder.path());
+    Clear();
 }
 
-PrivateSettings::~PrivateSettings() = default;
+PrivateSettings::~PrivateSettings()
+{
+    qputenv("XDG_CONFIG_HOME", m_saved);
+}
 
 void PrivateSettings::Clear()
 {
-    QSettings all(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quenby Software"),
-                  QStringLiteral("Tessarin"));
-    all.clear();
-    all.sync();
+    m_current = m_root.path() + QStringLiteral("/config") + QString::number(++m_generation);
+    QDir().mkpath(m_current);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_current));
 }
 
 } // namespace tessarin::test

@@ -48,8 +48,9 @@ private:
     QString m_chosen;
 };
 
-// Points every QSettings of this process at a fresh temporary folder for as
-// long as the object lives.
+// Points the user's configuration folder (XDG_CONFIG_HOME) at a folder of
+// a fresh temporary folder, so that the settings store starts empty and no
+// real user's settings are read or written.
 class PrivateSettings {
 public:
     PrivateSettings();
@@ -57,12 +58,17 @@ public:
     PrivateSettings(const PrivateSettings&) = delete;
     PrivateSettings& operator=(const PrivateSettings&) = delete;
 
-    QString Folder() const { return m_folder.path(); }
-    // Removes everything stored so far.
+    // The configuration folder in use.
+    QString Folder() const { return m_current; }
+    // Moves to a new, empty configuration folder: nothing stored so far is
+    // seen any more (and no cached copy of the old store can answer).
     void Clear();
 
 private:
-    QTemporaryDir m_folder;
+    QTemporaryDir m_root;
+    QByteArray m_saved;
+    int m_generation = 0;
+    QString m_current;
 };
 
 } // namespace tessarin::test

@@ -1,0 +1,395 @@
+#include "MainDropWindow.h"
+
+#include "AboutBox.h"
+#include "ContextHelp.h"
+#include "DropBatch.h"
+#include "HelpTexts.h"
+#include "ProgramIcon.h"
+#include "SettingsDialog.h"
+#include "ShellServices.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cstdlib>
+
+namespace tessarin {
+namespace {
+
+constexpr int kPasswordLength = 32;
+constexpr int kIconSide = 32;
+
+AppSettings LoadedSettings()
+{
+    AppSettings settings;
+    settings.LoadSettings();
+    return settings;
+}
+
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList names;
+    if (!data || !data->hasUrls()) return names;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) names.append(url.toLocalFile());
+    }
+    return names;
+}
+
+struct MenuEntry {
+    int command;
+    const char* text;
+};
+constexpr MenuEntry kMenu[] = {
+    {MainDropWindow::OpenLogCommand, "&Open Log File"}, {MainDropWindow::SettingsCommand, "&Settings..."}, {0, nullptr},
+    {MainDropWindow::ZoomCommand, "&Zoom in/out"},         {MainDropWindow::MinimizeCommand, "&Minimize"},   {0, nullptr},
+    {MainDropWindow::AboutCommand, "&About..."},           {0, nullptr},                             {MainDropWindow::ExitCommand, "&Exit"},
+};
+
+} // namespace
+
+MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* parent)
+    : QDialog(parent), m_batch(batch), m_shell(shell), m_settings(LoadedSettings())
+{
+    setObjectName(QStringLiteral("501"));
+    setWindowTitle(QStringLiteral("Tessarin"));
+    setWindowIcon(ProgramIcon::Icon());
+    setAcceptDrops(true);
+    setMouseTracking(true);
+    BuildControls();
+    m_fullSize = m_content->size();
+    HelpTexts::Apply(this);
+    m_help = new ContextHelp(this);
+
+    // The stored zoom state is reached by toggling from its opposite.
+    m_settings.zoomedIn = m_settings.zoomedIn != 0 ? 0 : 1;
+    ToggleZoom();
+    PlaceAtStoredRect();
+    if (m_settings.checkMinimized != 0) setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+MainDropWindow::~MainDropWindow()
+{
+    SaveSettings();
+}
+
+void MainDropWindow::BuildControls()
+{
+    // The controls live on a panel of their own size: the zoomed window
+    // shows its top-left corner, the icon, instead of squeezing it.
+    m_content = new QWidget(this);
+    m_content->setMouseTracking(true);
+
+    auto* icon = new QLabel(m_content);
+    icon->setObjectName(QStringLiteral("700"));
+    icon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    icon->setPixmap(ProgramIcon::Pixmap(kIconSide, devicePixelRatioF()));
+    icon->setFixedSize(kIconSide + 2 * icon->frameWidth(), kIconSide + 2 * icon->frameWidth());
+    auto* hint = new QLabel(QStringLiteral("Click '?' then here for help!"), m_content);
+    hint->setObjectName(QStringLiteral("1606"));
+    hint->setWordWrap(true);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addWidget(hint, 1);
+
+    auto* commands = new QGroupBox(QStringLiteral("Commands:"), m_content);
+    auto* commandsLayout = new QVBoxLayout(commands);
+    m_direction = new QButtonGroup(this);
+    const std::pair<int, const char*> radios[] = {{1200, "&Encrypting"}, {1201, "&Decrypting"}, {1202, "&Auto Mode"}};
+    for (int index = 0; index < 3; ++index) {
+        auto* radio = new QRadioButton(QString::fromUtf8(radios[index].second), commands);
+        radio->setObjectName(QString::number(radios[index].first));
+        m_direction->addButton(radio, index);
+        commandsLayout->addWidget(radio);
+    }
+    if (QAbstractButton* chosen = m_direction->button(m_settings.encrypt)) chosen->setChecked(true);
+    connect(m_direction, &QButtonGroup::idClicked, this, [this](int id) { m_settings.encrypt = id; });
+
+    auto* password = new QGroupBox(QStringLiteral("Set password:"), m_content);
+    auto* passwordLayout = new QVBoxLayout(password);
+    passwordLayout->setSpacing(2);
+    m_passwordEdit = new QLineEdit(password);
+    m_passwordEdit->setObjectName(QStringLiteral("1500"));
+    m_confirmationEdit = new QLineEdit(password);
+    m_confirmationEdit->setObjectName(QStringLiteral("1501"));
+    for (QLineEdit* edit : {m_passwordEdit, m_confirmationEdit}) {
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setMaxLength(kPasswordLength);
+    }
+    auto* passwordLabel = new QLabel(QStringLiteral("Passwd (max 32):"), password);
+    auto* confirmationLabel = new QLabel(QStringLiteral("Re-type passwd:"), password);
+    passwordLayout->addWidget(passwordLabel);
+    passwordLayout->addWidget(m_passwordEdit);
+    passwordLayout->addSpacing(4);
+    passwordLayout->addWidget(confirmationLabel);
+    passwordLayout->addWidget(m_confirmationEdit);
+    connect(m_passwordEdit, &QLineEdit::textChanged, this, [this](const QString& text) { m_password = text; });
+    connect(m_confirmationEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_confirmation = text; });
+
+    auto* layout = new QVBoxLayout(m_content);
+    layout->setContentsMargins(5, 5, 5, 5);
+    layout->setSpacing(6);
+    layout->addLayout(top);
+    layout->addWidget(commands);
+    layout->addWidget(password);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_content->adjustSize();
+    m_content->move(0, 0);
+}
+
+void MainDropWindow::ApplyWindowFlags()
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint;
+    if (m_settings.checkWinOnTop != 0) flags |= Qt::WindowStaysOnTopHint;
+    if (m_settings.zoomedIn != 0) flags |= Qt::FramelessWindowHint;
+    if (flags == windowFlags()) return;
+    // New flags re-create the native window: keep its place and visibility.
+    const bool shown = isVisible();
+    const QPoint at = frameGeometry().topLeft();
+    setWindowFlags(flags);
+    move(at);
+    if (shown) show();
+}
+
+void MainDropWindow::ToggleZoom()
+{
+    m_settings.zoomedIn = m_settings.zoomedIn == 0 ? 1 : 0;
+    ApplyWindowFlags();
+    setFixedSize(m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize);
+}
+
+void MainDropWindow::PlaceAtStoredRect()
+{
+    // Where the window would open without a stored place: centred on the mouse.
+    const QPoint mouse = QCursor::pos();
+    QRect frame = frameGeometry();
+    frame.moveCenter(mouse);
+    if (const QScreen* screen = QGuiApplication::screenAt(mouse)) {
+        const QRect area = screen->availableGeometry();
+        frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+        frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+    }
+    move(frame.topLeft());
+
+    SettingsRect stored{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+    AppSettings::LoadWindowRect(stored);
+    if (stored.left <= 0 && stored.top <= 0 && stored.right <= 0 && stored.bottom <= 0) return;
+    // A place on a screen that is no longer there would hide the window.
+    const QRect placed(QPoint(stored.left, stored.top), frame.size());
+    bool visible = false;
+    for (const QScreen* screen : QGuiApplication::screens()) visible = visible || screen->geometry().intersects(placed);
+    if (visible) move(placed.topLeft());
+}
+
+void MainDropWindow::SaveSettings()
+{
+    const QRect frame = frameGeometry();
+    m_settings.SaveSettings({frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()});
+}
+
+void MainDropWindow::SnapToEdges()
+{
+    const QScreen* shown = screen();
+    if (!shown) return;
+    const QRect area = shown->geometry();
+    const QRect frame = frameGeometry();
+    const int screenRight = area.left() + area.width();
+    const int screenBottom = area.top() + area.height();
+    int left = frame.left();
+    int top = frame.top();
+    bool snapped = false;
+    // The left and top edges are tested second and win on a small screen.
+    if (std::abs(frame.left() + frame.width() - screenRight) < SnapDistance) {
+        left = screenRight - frame.width();
+        snapped = true;
+    }
+    if (std::abs(frame.left() - area.left()) < SnapDistance) {
+        left = area.left();
+        snapped = true;
+    }
+    if (std::abs(frame.top() + frame.height() - screenBottom) < SnapDistance) {
+        top = screenBottom - frame.height();
+        snapped = true;
+    }
+    if (std::abs(frame.top() - area.top()) < SnapDistance) {
+        top = area.top();
+        snapped = true;
+    }
+    if (snapped && (left != frame.left() || top != frame.top())) move(left, top);
+}
+
+std::unique_ptr<QMenu> MainDropWindow::CreatePopupMenu()
+{
+    auto menu = std::make_unique<QMenu>(QStringLiteral("Menu"), this);
+    menu->setObjectName(QStringLiteral("601"));
+    for (const MenuEntry& entry : kMenu) {
+        if (entry.text == nullptr) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromUtf8(entry.text));
+        action->setObjectName(QString::number(entry.command));
+        action->setData(entry.command);
+    }
+    return menu;
+}
+
+void MainDropWindow::RunCommand(int command)
+{
+    switch (command) {
+    case OpenLogCommand:
+        // Opened whether logging is on or not: the last batch may have
+        // written it.
+        m_shell.OpenLogFile(this, m_settings.editLogFilename);
+        break;
+    case SettingsCommand: OpenSettings(); break;
+    case ZoomCommand: ToggleZoom(); break;
+    case MinimizeCommand: showMinimized(); break;
+    case AboutCommand: OpenAbout(); break;
+    case ExitCommand: reject(); break;
+    default: break;
+    }
+}
+
+void MainDropWindow::OpenSettings()
+{
+    SettingsDialog dialog(m_settings, m_shell, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_settings = dialog.Values();
+    // "Always Stay on Top" takes effect at once; the window keeps its place.
+    ApplyWindowFlags();
+    show();
+}
+
+void MainDropWindow::OpenAbout()
+{
+    AboutBox box(this);
+    box.exec();
+}
+
+void MainDropWindow::RunBatch(const QStringList& names)
+{
+    if (m_batchRunning || names.isEmpty()) return;
+    m_batchRunning = true;
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(names.size()));
+    for (const QString& name : names) paths.push_back(QFile::encodeName(name).toStdString());
+    m_batch.Run(paths, m_password.toUtf8().toStdString(), m_confirmation.toUtf8().toStdString(), m_settings, this);
+    m_batchRunning = false;
+}
+
+void MainDropWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainDropWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainDropWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList names = LocalFiles(event->mimeData());
+    if (names.isEmpty() || m_batchRunning || !m_pendingDrop.isEmpty()) return;
+    event->acceptProposedAction();
+    // The batch runs once the drop is over, so the program the files came
+    // from is not kept waiting for it.
+    m_pendingDrop = names;
+    QTimer::singleShot(0, this, [this] {
+        const QStringList pending = std::exchange(m_pendingDrop, {});
+        RunBatch(pending);
+    });
+}
+
+void MainDropWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = true;
+        m_manualMove = false;
+        m_pressOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        std::unique_ptr<QMenu> menu = CreatePopupMenu();
+        if (QAction* chosen = menu->exec(QCursor::pos())) RunCommand(chosen->data().toInt());
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void MainDropWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressed && (event->buttons() & Qt::LeftButton)) {
+        const QPoint now = event->globalPosition().toPoint();
+        if (m_manualMove) {
+            move(now - m_pressOffset);
+        } else if ((now - frameGeometry().topLeft() - m_pressOffset).manhattanLength() >=
+                   QApplication::startDragDistance()) {
+            // The window system moves the window as it moves any window by
+            // its caption; where it cannot, the window follows the mouse.
+            QWindow* native = windowHandle();
+            if (native && native->startSystemMove()) {
+                m_pressed = false;
+            } else {
+                m_manualMove = true;
+                move(now - m_pressOffset);
+            }
+        }
+    }
+    SnapToEdges();
+    event->accept();
+}
+
+void MainDropWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        m_manualMove = false;
+    }
+    QDialog::mouseReleaseEvent(event);
+}
+
+void MainDropWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        ToggleZoom();
+        event->accept();
+        return;
+    }
+    QDialog::mouseDoubleClickEvent(event);
+}
+
+void MainDropWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter ends the program as Exit does; Escape as a dialog's Cancel.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace tessarin

@@ -1,0 +1,97 @@
+#pragma once
+// The program's window "Tessarin": files and folders dropped on it run a
+// batch with the direction and the password pair it holds. A left drag
+// anywhere moves it, it snaps to the screen edges, a double click shrinks
+// it to a 46×46 square without caption and back, a right click opens the
+// program's menu. It carries the settings: loaded before it exists, saved
+// with its rectangle and zoom state when it is destroyed.
+#include "application/AppSettings.h"
+
+#include <QDialog>
+#include <QPoint>
+#include <QSize>
+#include <QStringList>
+
+#include <memory>
+
+class QButtonGroup;
+class QLineEdit;
+class QMenu;
+
+namespace tessarin {
+
+class ContextHelp;
+class DropBatch;
+class ShellServices;
+
+class MainDropWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Menu commands, in the order of the menu.
+    enum Command {
+        OpenLogCommand = 32778,
+        SettingsCommand = 32779,
+        ZoomCommand = 32780,
+        MinimizeCommand = 32781,
+        AboutCommand = 32782,
+        ExitCommand = 32783,
+    };
+    static constexpr int ZoomedSide = 46;
+    static constexpr int SnapDistance = 16;
+
+    MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* parent = nullptr);
+    ~MainDropWindow() override;
+    MainDropWindow(const MainDropWindow&) = delete;
+    MainDropWindow& operator=(const MainDropWindow&) = delete;
+
+    const AppSettings& Settings() const { return m_settings; }
+    bool IsZoomed() const { return m_settings.zoomedIn != 0; }
+    QSize FullSize() const { return m_fullSize; }
+    ContextHelp* Help() const { return m_help; }
+
+    // The pop-up menu, its actions named by their command numbers.
+    std::unique_ptr<QMenu> CreatePopupMenu();
+    void RunCommand(int command);
+    void ToggleZoom();
+    // Moves the window onto a screen edge it is closer to than 16 pixels.
+    void SnapToEdges();
+    // Starts the batch over names as a drop does.
+    void RunBatch(const QStringList& names);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildControls();
+    void ApplyWindowFlags();
+    void PlaceAtStoredRect();
+    void OpenSettings();
+    void OpenAbout();
+    void SaveSettings();
+
+    DropBatch& m_batch;
+    ShellServices& m_shell;
+    AppSettings m_settings;
+    QString m_password;
+    QString m_confirmation;
+    QSize m_fullSize;
+    QWidget* m_content = nullptr;
+    QButtonGroup* m_direction = nullptr;
+    QLineEdit* m_passwordEdit = nullptr;
+    QLineEdit* m_confirmationEdit = nullptr;
+    ContextHelp* m_help = nullptr;
+    QStringList m_pendingDrop;
+    bool m_batchRunning = false;
+    bool m_pressed = false;          // left button down in the window
+    bool m_manualMove = false;       // moving by hand: the window system could not
+    QPoint m_pressOffset;            // mouse position within the frame at the press
+};
+
+} // namespace tessarin
