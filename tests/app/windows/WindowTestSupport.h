@@ -2,11 +2,13 @@
 // Helpers of the window tests: a shell that records instead of opening
 // boxes, and a private settings folder for each test program.
 #include "ShellServices.h"
+#include "application/AppSettings.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <vector>
 
 namespace tessarin::test {
@@ -70,5 +72,12 @@ private:
     int m_generation = 0;
     QString m_current;
 };
+
+// The fields of two settings records that differ, by their stored names.
+QStringList Differences(const AppSettings& a, const AppSettings& b);
+
+// Runs action on the next modal dialog that opens (within a few seconds),
+// so a test can drive a dialog that a window runs with exec().
+void OnNextModal(std::function<void(QWidget* dialog)> action);
 
 } // namespace tessarin::test
