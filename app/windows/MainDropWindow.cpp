@@ -157,24 +157,37 @@ void MainDropWindow::BuildControls()
 
 void MainDropWindow::ApplyWindowFlags()
 {
-    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint;
+    // The zoomed form has no caption and so none of its buttons either (Qt
+    // drops "frameless" when caption buttons are asked for too).
+    Qt::WindowFlags flags = Qt::Window;
+    if (m_settings.zoomedIn != 0) {
+        flags |= Qt::FramelessWindowHint;
+    } else {
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint;
+    }
     if (m_settings.checkWinOnTop != 0) flags |= Qt::WindowStaysOnTopHint;
-    if (m_settings.zoomedIn != 0) flags |= Qt::FramelessWindowHint;
     if (flags == windowFlags()) return;
     // New flags re-create the native window: keep its place and visibility.
     const bool shown = isVisible();
     const QPoint at = frameGeometry().topLeft();
     setWindowFlags(flags);
     move(at);
-    if (shown) show();
+    if (shown) {
+        show();
+        // The frame of the new window is known only once it is shown.
+        if (frameGeometry().topLeft() != at) move(at);
+    }
 }
 
 void MainDropWindow::ToggleZoom()
 {
     m_settings.zoomedIn = m_settings.zoomedIn == 0 ? 1 : 0;
-    ApplyWindowFlags();
+    // The size first: the window keeps its place when it is shown anew.
+    const QPoint at = frameGeometry().topLeft();
     setFixedSize(m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize);
+    move(at);
+    ApplyWindowFlags();
 }
 
 void MainDropWindow::PlaceAtStoredRect()
