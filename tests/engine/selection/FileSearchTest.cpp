@@ -243,6 +243,31 @@ TEST(MyCFileFind, BackslashAndStarAreOrdinaryNameBytes)
     EXPECT_EQ(entry.GetLength(), 2u);
 }
 
+// Writes a new file beside every file it is handed, as an encryption does.
+class SpawningAction : public test::RecordingAction {
+public:
+    void Run(const CFileFind& found) override
+    {
+        RecordingAction::Run(found);
+        test::WriteBytes(found.GetFilePath() + ".new", {1});
+    }
+};
+
+TEST(MyCFileFind, FilesAddedDuringTheWalkAreNotHandedOn)
+{
+    test::TempFolder root;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 50; ++i) {
+        expected.push_back(root / ("f" + std::to_string(i)));
+        test::WriteBytes(expected.back(), {1});
+    }
+    std::sort(expected.begin(), expected.end());
+    SpawningAction action;
+    MyFinder finder(&action, false, false);
+    finder.ForEach(root.Path());
+    EXPECT_EQ(action.SortedPaths(), expected);
+}
+
 TEST(MyCFileFind, FilesOf4GiBReportTheLow32Bits)
 {
     test::TempFolder root;
