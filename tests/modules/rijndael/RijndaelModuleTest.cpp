@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace tessarin::test {
 namespace {
