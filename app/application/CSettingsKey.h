@@ -1,0 +1,78 @@
+#pragma once
+// Typed values under one key of the user's settings store: integers and
+// rectangles as fixed binary images, strings as text. The store is a
+// QSettings INI file of the organisation and application below in the
+// user's configuration folder; a key is a group in it. Names of keys and values are matched without regard to case,
+// and a value of another type than the one asked for is treated as missing.
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QSettings;
+
+namespace tessarin {
+
+inline constexpr char SettingsOrganisation[] = "Quenby Software";
+inline constexpr char SettingsApplication[] = "Tessarin";
+inline constexpr char SettingsKeyPath[] = "v1.1";
+
+// A screen rectangle as the store keeps it: four signed 32-bit values,
+// right and bottom exclusive.
+struct SettingsRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+
+    friend bool operator==(const SettingsRect&, const SettingsRect&) = default;
+};
+
+class CSettingsKey {
+public:
+    // The user's store (organisation and application above). Other names are
+    // for tests and tools that keep a store of their own.
+    CSettingsKey();
+    CSettingsKey(const QString& organisation, const QString& application);
+    ~CSettingsKey();
+    CSettingsKey(const CSettingsKey&) = delete;
+    CSettingsKey& operator=(const CSettingsKey&) = delete;
+
+    // The INI file of a store: the user's configuration folder
+    // ($XDG_CONFIG_HOME, else ~/.config), then organisation/application.ini.
+    // Asked anew for every key opened, so a changed environment is followed.
+    static QString StoreFile(const QString& organisation, const QString& application);
+
+    bool OpenKey(const QString& path);    // true when the key exists and the store is readable
+    bool CreateKey(const QString& path);  // opens the key, creating it when missing
+    void CloseKey();                      // writes what was changed to disk
+
+    // A read leaves value untouched and returns false when the value is
+    // missing, of another type, or shorter than its image (4 or 16 bytes);
+    // a longer binary value gives its first bytes.
+    bool ReadInt(const QString& name, std::int32_t& value) const;
+    bool ReadString(const QString& name, QString& value) const;
+    bool ReadRect(const QString& name, SettingsRect& rect) const;
+
+    // A write replaces a value of the same name whatever the case of its
+    // letters; false when no key is open or the store cannot be written.
+    bool WriteInt(const QString& name, std::int32_t value);
+    bool WriteString(const QString& name, const QString& value);
+    bool WriteRect(const QString& name, const SettingsRect& rect);
+
+    // The settings status of the last CloseKey: false when the file could
+    // not be written.
+    bool LastCloseSucceeded() const { return m_closedOk; }
+
+private:
+    QString StoredName(const QString& name) const;  // the spelling in the store, or name
+    bool Write(const QString& name, const QVariant& value);
+
+    QString m_organisation;
+    QString m_application;
+    std::unique_ptr<QSettings> m_settings;  // open while a key is open
+    QString m_path;                         // the key's spelling in the store
+    bool m_closedOk = true;
+};
+
+} // namespace tessarin

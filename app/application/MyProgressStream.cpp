@@ -1,0 +1,70 @@
+#include "application/MyProgressStream.h"
+
+#include "foundation/ErrorHandler.h"
+
+#include <cmath>
+#include <limits>
+#include <span>
+
+namespace tessarin {
+
+MyProgressStream::MyProgressStream(ProgressDisplay& display, MyFile* log, int threshold)
+    : m_display(&display), m_log(log), m_threshold(threshold)
+{
+}
+
+void MyProgressStream::DoShow(const std::string& text, int level)
+{
+    Output(text, level, false);
+    m_currentText = text;
+}
+
+void MyProgressStream::DoUpdate(const std::string& text, int level)
+{
+    m_currentText += text;
+    Output(text, level, true);
+}
+
+bool MyProgressStream::IsBreakRequested()
+{
+    return m_display->IsCancelled();
+}
+
+void MyProgressStream::AddProgress(float units)
+{
+    m_display->OffsetPos(WholeUnits(units));
+    m_display->PumpEvents(true);
+}
+
+int MyProgressStream::WholeUnits(float units)
+{
+    // Rounded up, so that a chunk smaller than a unit still moves the bar.
+    // Amounts that are no number, negative, or past the range of int move
+    // it by nothing or by as much as it can take.
+    if (!(units > 0.0f))
+        return 0;
+    const double whole = std::ceil(static_cast<double>(units));
+    if (whole >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(whole);
+}
+
+void MyProgressStream::Output(const std::string& text, int level, bool append)
+{
+    if (m_threshold >= level)
+        m_display->SetStatusText(append ? m_currentText : text);
+    if (!m_log || !m_log->IsOpen())
+        return;
+    try {
+        m_log->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    } catch (const ErrorHandler& e) {
+        // Once, then never again for this batch: the engine goes on and
+        // its messages are still shown.
+        m_log = nullptr;
+        m_display->ShowMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
+                                   ". Logging on file is turned off!",
+                               "ERROR MESSAGE", BoxIcon::Exclamation);
+    }
+}
+
+} // namespace tessarin

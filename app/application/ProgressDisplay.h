@@ -1,0 +1,47 @@
+#pragma once
+// What the batch and its sink need from a progress display: a status text,
+// a bar with the percentage in the caption, a way to keep the display alive
+// and to learn that the user asked to stop, and a message box owned by the
+// display. The Qt popup and the terminal each implement it; the batch and
+// the sink never know which one they drive.
+#include <string>
+
+namespace tessarin {
+
+enum class BoxIcon {
+    Stop,         // an error that ended something
+    Exclamation,  // a warning: the batch goes on
+    Information,  // a report
+};
+
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+
+    // Set up by the batch before the run: the bar's range in its units
+    // (the batch uses KiB) and the step.
+    virtual void SetRange(int lower, int upper, int step) = 0;
+
+    // Replaces the status text; shown as it stands ("%" is no format).
+    virtual void SetStatusText(const std::string& text) = 0;
+
+    // Moves the bar by amount units and refreshes the caption's percentage
+    // when it changed (ProgressMeter holds the rule); returns the new position.
+    virtual int OffsetPos(int amount) = 0;
+
+    // Handles what the user did since the last call (repaint, Cancel, the
+    // Escape key when escapeCancels). Does nothing once cancelled.
+    virtual void PumpEvents(bool escapeCancels) = 0;
+
+    // True once the user asked to stop; stays true.
+    virtual bool IsCancelled() const = 0;
+
+    // A message box owned by the display (on a terminal: a line on stderr).
+    virtual void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) = 0;
+
+    // End of the batch: the display goes away and the main window takes
+    // input again. Later calls do nothing.
+    virtual void Dismiss() = 0;
+};
+
+} // namespace tessarin

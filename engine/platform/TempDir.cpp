@@ -1,0 +1,61 @@
+#include "platform/TempDir.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessarin::platform {
+
+namespace {
+
+std::string Absolute(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value && value[0] == '/' ? std::string(value) : std::string();
+}
+
+std::string WithSeparator(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (folder.back() != '/')
+        folder.push_back('/');
+    return folder;
+}
+
+} // namespace
+
+std::string UserTempFolder()
+{
+    if (std::string runtime = Absolute("XDG_RUNTIME_DIR"); !runtime.empty())
+        return WithSeparator(runtime);
+    std::string base = Absolute("TMPDIR");
+    if (base.empty())
+        base = "/tmp";
+    return WithSeparator(base) + "tessarin-" + std::to_string(::geteuid()) + "/";
+}
+
+bool EnsureUserTempFolder(std::string& error)
+{
+    std::string folder = UserTempFolder();
+    folder.pop_back();
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "Unable to create the temporary folder '" + folder + "': " + std::strerror(errno);
+        return false;
+    }
+    // lstat: a symbolic link planted under the name is refused, not followed.
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        error = "Unable to use the temporary folder '" + folder + "': " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
+        error = "The temporary folder '" + folder + "' is not a private folder of this user";
+        return false;
+    }
+    return true;
+}
+
+} // namespace tessarin::platform
