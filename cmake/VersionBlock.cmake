@@ -74,6 +74,17 @@ function(tessarin_version_block TARGET)
 // The engine finds the block by the section name in the module file.
 #include <cstdint>
 
+// "retain" keeps the block through a linker's garbage collection of
+// sections: nothing in the program refers to it.
+#if defined(__ELF__) && defined(__has_attribute)
+#  if __has_attribute(retain)
+#    define TESSARIN_VERSION_KEEP used, retain
+#  endif
+#endif
+#ifndef TESSARIN_VERSION_KEEP
+#  define TESSARIN_VERSION_KEEP used
+#endif
+
 namespace {
 
 #define TESSARIN_VERSION_STRINGS \
@@ -95,7 +106,7 @@ constexpr unsigned char Byte(std::uint32_t value, int index)
     return static_cast<unsigned char>((value >> (8 * index)) & 0xFFu);
 }
 
-__attribute__((section(".tessarin_version"), used))
+__attribute__((section(".tessarin_version"), TESSARIN_VERSION_KEEP))
 const VersionBlock g_versionBlock = {
     {'T', 'S', 'V', 'B', 'L', 'K', '\0', '\1'},
     {Byte(kLength, 0), Byte(kLength, 1), Byte(kLength, 2), Byte(kLength, 3)},
@@ -104,6 +115,7 @@ const VersionBlock g_versionBlock = {
     TESSARIN_VERSION_STRINGS};
 
 #undef TESSARIN_VERSION_STRINGS
+#undef TESSARIN_VERSION_KEEP
 
 } // namespace
 ]==] @ONLY)

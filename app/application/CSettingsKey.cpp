@@ -45,8 +45,10 @@ QString Find(const QStringList& names, const QString& wanted)
 
 QString CSettingsKey::StoreFile(const QString& organisation, const QString& application)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' + organisation + '/' +
-           application + QStringLiteral(".ini");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        return {};  // no home and no configuration folder: no store, never a file at the root
+    return folder + '/' + organisation + '/' + application + QStringLiteral(".ini");
 }
 
 CSettingsKey::CSettingsKey() : CSettingsKey(SettingsOrganisation, SettingsApplication) {}
@@ -64,6 +66,8 @@ CSettingsKey::~CSettingsKey()
 bool CSettingsKey::OpenKey(const QString& path)
 {
     CloseKey();
+    if (StoreFile(m_organisation, m_application).isEmpty())
+        return false;
     auto settings = std::make_unique<QSettings>(StoreFile(m_organisation, m_application), QSettings::IniFormat);
     if (settings->status() != QSettings::NoError)
         return false;
@@ -80,6 +84,8 @@ bool CSettingsKey::CreateKey(const QString& path)
 {
     if (OpenKey(path))
         return true;
+    if (StoreFile(m_organisation, m_application).isEmpty())
+        return false;
     auto settings = std::make_unique<QSettings>(StoreFile(m_organisation, m_application), QSettings::IniFormat);
     if (settings->status() != QSettings::NoError || !settings->isWritable())
         return false;
