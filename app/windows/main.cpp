@@ -1,7 +1,26 @@
+// aes: the drop window. The command line is not read: names given to the
+// program (a desktop passes dropped files that way) are ignored, and so are
+// Qt's own options; files enter only by a drop on the window. Several
+// copies may run at once, each with its own window.
+#include "GuiBatch.h"
+#include "MainDropWindow.h"
+#include "QtShellServices.h"
+#include "ScreenshotScene.h"
+
 #include <QApplication>
 
-int main(int argc, char* argv[])
+int main(int, char* argv[])
 {
-    QApplication app(argc, argv);
+    int programNameOnly = 1;
+    QApplication app(programNameOnly, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessarin"));
+    QApplication::setOrganizationName(QStringLiteral("Quenby Software"));
+    QApplication::setDesktopFileName(QStringLiteral("tessarin"));
+
+    tessarin::QtShellServices shell;
+    tessarin::GuiBatch batch(shell);
+    tessarin::MainDropWindow window(batch, shell);  // loads the settings; saves them when it goes
+    tessarin::ScreenshotScene::Arrange(window, shell);
+    window.exec();
     return 0;
 }

@@ -1,0 +1,62 @@
+#include "ScreenshotScene.h"
+
+#include "ContextHelp.h"
+#include "MainDropWindow.h"
+#include "ProgressPopup.h"
+#include "SettingsDialog.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace tessarin {
+namespace {
+constexpr int kSettleMs = 300;
+}
+
+ScreenshotScene::ScreenshotScene(MainDropWindow& window, ShellServices& shell)
+    : QObject(&window), m_window(window), m_shell(shell)
+{
+}
+
+ScreenshotScene::~ScreenshotScene() = default;
+
+void ScreenshotScene::Arrange(MainDropWindow& window, ShellServices& shell)
+{
+    const QString scene = qEnvironmentVariable("TESSARIN_SCREENSHOT");
+    if (scene.isEmpty()) return;
+    auto* arranger = new ScreenshotScene(window, shell);
+    QTimer::singleShot(kSettleMs, arranger, [arranger, scene] { arranger->Open(scene); });
+}
+
+void ScreenshotScene::Open(const QString& scene)
+{
+    if (scene == QLatin1String("zoomed")) {
+        if (!m_window.IsZoomed()) m_window.ToggleZoom();
+    } else if (scene.startsWith(QLatin1String("settings"))) {
+        const int page = scene.section(QLatin1Char(':'), 1, 1).toInt();
+        QTimer::singleShot(kSettleMs, this, [page] {
+            if (auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget())) {
+                dialog->Tabs()->setCurrentIndex(page);
+            }
+        });
+        m_window.RunCommand(MainDropWindow::SettingsCommand);
+    } else if (scene == QLatin1String("about")) {
+        m_window.RunCommand(MainDropWindow::AboutCommand);
+    } else if (scene == QLatin1String("progress")) {
+        // As a batch sets it up, half-way through its second file.
+        m_popup = std::make_unique<ProgressPopup>(&m_window, m_shell, QStringLiteral("Progress Status"), false);
+        m_popup->BeginModal(QStringLiteral("Progress"), false);
+        m_popup->SetRange(0, 5120, 1);
+        m_popup->LayoutControls(ProgressPopup::DefaultLines, 300);
+        m_popup->CenterOverOwner();
+        m_popup->SetStatusText(std::string("Encrypting '/home/user/Documents/Quarterly report 2024.odt'... "));
+        m_popup->OffsetPos(2150);
+    } else if (scene == QLatin1String("help")) {
+        auto* field = m_window.findChild<QLineEdit*>(QStringLiteral("1500"));
+        if (field) m_window.Help()->ShowHelp(field, field->mapToGlobal(QPoint(field->width() / 2, field->height() / 2)));
+    }
+}
+
+} // namespace tessarin
