@@ -63,15 +63,19 @@ openbox >"$work/openbox.log" 2>&1 &
 wm=$!
 sleep 1
 
-# The id of the first window whose title starts with $1.
+# The id of the first window of aes whose title starts with $1 (Qt's
+# hidden leader window has the title too, but no class).
 window_id() {
-  xwininfo -root -tree | awk -v t="\"$1" 'index($0, t) { print $1; exit }'
+  xwininfo -root -tree | awk -v t="\"$1" 'index($0, t) && index($0, "(\"aes\"") { print $1; exit }'
 }
 
 # shot SCENE FILE TITLE: start aes on SCENE, wait for the window titled
 # TITLE (the whole screen, trimmed, when TITLE is empty) and take its
 # picture with its frame.
 shot() {
+  # Every window opens as on a first start.
+  rm -rf "$work/config"
+  mkdir -p "$work/config"
   TESSARIN_SCREENSHOT="$1" "$aes" >"$work/aes.log" 2>&1 &
   app=$!
   id=""
@@ -82,10 +86,12 @@ shot() {
   done
   sleep 1.5
   if [ -n "$3" ]; then
+    # Asked again: a window that changed its frame is a new window.
+    id="$(window_id "$3")"
     [ -n "$id" ] || { echo "no window '$3' for $1" >&2; cat "$work/aes.log" >&2; exit 1; }
-    /usr/bin/import -silent -frame -window "$id" "$out/$2.png"
+    timeout 30 /usr/bin/import -silent -frame -window "$id" "$out/$2.png"
   else
-    /usr/bin/import -silent -window root "$work/root.png"
+    timeout 30 /usr/bin/import -silent -window root "$work/root.png"
     /usr/bin/convert "$work/root.png" -trim +repage "$out/$2.png"
   fi
   kill "$app" 2>/dev/null || true
@@ -95,7 +101,7 @@ shot() {
 }
 
 shot main main-window "Tessarin"
-shot zoomed main-window-zoomed ""
+shot zoomed main-window-zoomed "Tessarin"
 shot help context-help ""
 shot progress progress-popup "Progress Status"
 shot about about-box "About Tessarin"

@@ -13,6 +13,7 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -87,6 +88,14 @@ MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* 
 MainDropWindow::~MainDropWindow()
 {
     SaveSettings();
+}
+
+int MainDropWindow::RunUntilClosed()
+{
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::exit);
+    show();
+    return loop.exec();
 }
 
 void MainDropWindow::BuildControls()

@@ -44,6 +44,12 @@ public:
     MainDropWindow(const MainDropWindow&) = delete;
     MainDropWindow& operator=(const MainDropWindow&) = delete;
 
+    // Shows the window and runs until it is closed (Exit, Enter, Escape or
+    // the window's close button); returns the dialog's result. Unlike
+    // exec(), a window hidden for a moment to change its frame (zoom, stay
+    // on top) does not end the run.
+    int RunUntilClosed();
+
     const AppSettings& Settings() const { return m_settings; }
     bool IsZoomed() const { return m_settings.zoomedIn != 0; }
     QSize FullSize() const { return m_fullSize; }

@@ -5,6 +5,13 @@
 
 #include <cmath>
 
+// The resources are linked from a static library: they must be registered
+// by hand, outside any namespace.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(aes);
+}
+
 namespace tessarin {
 
 QPixmap ProgramIcon::Pixmap(int side, qreal devicePixelRatio)
@@ -12,6 +19,8 @@ QPixmap ProgramIcon::Pixmap(int side, qreal devicePixelRatio)
     const int pixels = static_cast<int>(std::lround(side * devicePixelRatio));
     QPixmap pixmap(pixels, pixels);
     pixmap.fill(Qt::transparent);
+    static const bool registered = (InitResources(), true);
+    (void)registered;
     QSvgRenderer renderer(QStringLiteral(":/tessarin.svg"));
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -21,6 +21,6 @@ int main(int, char* argv[])
     tessarin::GuiBatch batch(shell);
     tessarin::MainDropWindow window(batch, shell);  // loads the settings; saves them when it goes
     tessarin::ScreenshotScene::Arrange(window, shell);
-    window.exec();
+    window.RunUntilClosed();
     return 0;
 }

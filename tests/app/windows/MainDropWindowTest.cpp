@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using tessarin::AppSettings;
@@ -284,6 +285,37 @@ private slots:
         MainDropWindow window(m_batch, m_shell);
         window.show();
         QVERIFY(window.screen()->geometry().intersects(window.frameGeometry()));
+    }
+
+    // The program's run survives every change of the window's frame and
+    // ends with Exit only.
+    void RunSurvivesZoomAndStayOnTop()
+    {
+        MainDropWindow window(m_batch, m_shell);
+        QStringList seen;
+        bool exitChosen = false;
+        QTimer::singleShot(0, &window, [&] {
+            window.ToggleZoom();
+            seen.append(window.isVisible() ? "zoomed, shown" : "zoomed, gone");
+            window.ToggleZoom();
+            OnNextModal([](QWidget* dialog) {
+                dialog->findChild<QCheckBox*>(QStringLiteral("1407"))->click();
+                dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+            });
+            window.RunCommand(MainDropWindow::SettingsCommand);
+            seen.append(window.isVisible() ? "released, shown" : "released, gone");
+            QTimer::singleShot(0, &window, [&] {
+                exitChosen = true;
+                window.RunCommand(MainDropWindow::ExitCommand);
+            });
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, &window, [&] { window.done(99); });
+        guard.start(10000);
+        QCOMPARE(window.RunUntilClosed(), int(QDialog::Rejected));
+        QVERIFY2(exitChosen, "the run ended before Exit was chosen");
+        QCOMPARE(seen, (QStringList{"zoomed, shown", "released, shown"}));
     }
 
     void EnterEndsTheProgramAsExitDoes()
