@@ -114,7 +114,7 @@ void MainDropWindow::BuildControls()
     hint->setObjectName(QStringLiteral("1606"));
     hint->setWordWrap(true);
     auto* top = new QHBoxLayout;
-    top->setSpacing(6);
+    top->setSpacing(8);  // the hint starts right of the zoomed square
     top->addWidget(icon, 0, Qt::AlignTop);
     top->addWidget(hint, 1);
 

@@ -1,5 +1,6 @@
 #include "ProgressPopup.h"
 
+#include "ProgramIcon.h"
 #include "ShellServices.h"
 #include "application/CSettingsKey.h"
 
@@ -56,6 +57,7 @@ ProgressPopup::~ProgressPopup()
 bool ProgressPopup::Create(const QString& title, bool smooth)
 {
     setWindowTitle(title);
+    setWindowIcon(ProgramIcon::Icon());
     setCursor(Qt::BusyCursor);
 
     m_status = new QLabel(this);
