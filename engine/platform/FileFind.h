@@ -19,6 +19,9 @@ public:
     // Starts a search: a folder followed by "/*" lists the folder; any other
     // path names the one entry it points at. False when nothing is found.
     bool FindFile(const std::string& path);
+    // Starts a search for exactly the one entry the path names, even when
+    // its last component is a "*" (a legal byte in a file name here).
+    bool FindEntry(const std::string& path);
     // Steps onto the next entry; false when it is the last one (which stays
     // current).
     bool FindNextFile();

@@ -1,0 +1,46 @@
+#pragma once
+#include "EngineApi.h"
+#include "selection/MyCFileFind.h"
+#include "selection/MyFileTable.h"
+#include "selection/MyObject.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tessarin {
+
+// Joins a search or a file list to a per-file action and counts what the
+// action reports: files done, bytes done (wrapping past 4 GiB) and errors.
+// The counters run on over any number of ForEach calls until reset.
+class ENGINE_API MyFinder : public MyCFileFind {
+public:
+    // The action is not owned and must outlive the finder.
+    explicit MyFinder(MyObject* action, bool recursive = true, bool sensitive = false)
+        : MyCFileFind(recursive, sensitive), m_action(action) {}
+
+    void SetObject(MyObject& action) { m_action = &action; }
+
+    bool ForEach(const std::string& path) { return LookingFor(path); }
+    bool ForEach(const std::string& path, const std::string& pattern) { return LookingFor(path, pattern); }
+    // Runs the action on every file the list (opened for reading) names.
+    // A line naming nothing, or no longer a regular file, is passed over
+    // without counting. True once the list is exhausted.
+    bool ForEach(MyFileTable& list);
+    bool ForEach(MyFileTable* list) { return list == nullptr || ForEach(*list); }
+
+    std::uint32_t GetTotalFiles() const { return m_totalFiles; }
+    std::uint32_t GetTotalBytes() const { return m_totalBytes; }
+    std::uint32_t GetTotalErrors() const { return m_totalErrors; }
+    void ResetAllCouters() { m_totalFiles = m_totalBytes = m_totalErrors = 0; }
+
+protected:
+    void DoSomething(const CFileFind& found) override;
+
+private:
+    std::uint32_t m_totalFiles = 0;
+    std::uint32_t m_totalBytes = 0;
+    std::uint32_t m_totalErrors = 0;
+    MyObject* m_action = nullptr;
+};
+
+} // namespace tessarin
