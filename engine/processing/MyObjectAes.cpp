@@ -160,11 +160,11 @@ void MyObjectAes::Run(const CFileFind& found)
                 try {
                     DeleteSource(original, target);
                 } catch (...) {
-                    // Without wiping a failed deletion has left the original
-                    // whole, and the new output can go. A wiping deletion may
-                    // have overwritten it before failing: the output is then
-                    // the only copy and stays.
-                    if (!m_wiping) {
+                    // While the original is still there it is whole (a
+                    // wiping deletion overwrites only after the name is
+                    // gone), and the new output can go. Otherwise the output
+                    // is the only copy and stays.
+                    if (platform::PathExists(original)) {
                         ShowLine("Rollback: ", MyStream::LevelDetail);
                         Delete(target);
                     }

@@ -280,14 +280,20 @@ void MyObjectAes::Delete(const std::string& path)
     platform::MakeWritable(path);
     if (!m_wiping) {
         ShowLine("Deleting " + path + " ", MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + path + "' (Read only file?)");
     } else {
+        // The name goes first and the content is overwritten through the
+        // handle that stays open: the blocks are freed only at the close,
+        // after the overwrite. A deletion that fails has touched nothing,
+        // and a wipe that fails leaves no damaged file under the user's name.
         MyFile file(path, MyFile::OpenWipe);
         ShowLine("Wiping " + path + " ", MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + path + "' (Read only file?)");
         file.Wipe(WipeRounds);
         file.Close();
     }
-    if (!platform::RemoveFile(path))
-        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + path + "' (Read only file?)");
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 
