@@ -3,6 +3,7 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "platform/Files.h"
+#include "platform/TempFile.h"
 #include "selection/MyCString.h"
 #include "selection/MyFileFound.h"
 
@@ -173,16 +174,15 @@ void MyObjectAes::Run(const CFileFind& found)
             }
             m_resultOk = true;
         } else if (direction == Decryption) {
-            Decrypt(source, target);
+            std::optional<TempFile> held;
+            Decrypt(source, target, &held);
             const int family = GetFilterFamily();
             if (family == FamilyGzip || family == FamilyBzip2) {
                 const std::string compressed = target;
                 target = folder;
-                // Decrypted onto its own name, the compressed file has taken
-                // the container's place and is the only copy of the data.
-                const bool onlyCopy = compressed == original;
-                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, onlyCopy)
-                                                                  : DecompressBzip2(compressed, target, onlyCopy);
+                TempFile* decrypted = held ? &*held : nullptr;
+                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, decrypted)
+                                                                  : DecompressBzip2(compressed, target, decrypted);
                 m_processedSize = static_cast<std::uint32_t>(length);
             }
             if (m_changeExtension && m_deleteOrig)

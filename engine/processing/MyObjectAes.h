@@ -15,6 +15,7 @@
 #include "cipher/CAesCore.h"
 #include "cipher/MyAesFiles.h"
 #include "foundation/MyStream.h"
+#include "platform/TempFile.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
 #include "selection/MyFilter.h"
@@ -22,11 +23,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessarin {
 
-class TempFile;
 namespace pipeline {
 struct CompressFamily;  // a compression family's suffix, words and adapter
 }
@@ -107,15 +108,19 @@ protected:
     // The steps. Paths are full paths; a target given as a folder (ending in
     // the separator) receives the output's name.
     void Encrypt(const std::string& source, std::string& target, std::uint32_t filter, std::uint32_t nfSize);
-    void Decrypt(const std::string& source, std::string& target);
+    // held: where a compressed content that belongs under the container's
+    // own name is handed back still in its temporary file, so that the
+    // container stays untouched until the decompressed file is in place.
+    void Decrypt(const std::string& source, std::string& target, std::optional<TempFile>* held = nullptr);
     std::uint64_t CompressGzip(const std::string& source, std::string& target, Modality detected,
                                std::uint64_t sourceSize);
     std::uint64_t CompressBzip2(const std::string& source, std::string& target, Modality detected,
                                 std::uint64_t sourceSize);
-    // keepSource: the compressed input is the only copy of the data (its
-    // container was decrypted onto its own name) and survives a failure.
-    std::uint64_t DecompressGzip(const std::string& source, std::string& target, bool keepSource);
-    std::uint64_t DecompressBzip2(const std::string& source, std::string& target, bool keepSource);
+    // decrypted: the compressed content when Decrypt held it back; source
+    // then names the container it replaces, which is deleted on success and
+    // untouched on failure.
+    std::uint64_t DecompressGzip(const std::string& source, std::string& target, TempFile* decrypted = nullptr);
+    std::uint64_t DecompressBzip2(const std::string& source, std::string& target, TempFile* decrypted = nullptr);
     void Delete(const std::string& path);
     // Puts the complete temporary file onto its final name. wipeReplaced:
     // the file it replaces holds plain data that must not survive in freed
@@ -132,7 +137,7 @@ private:
     std::uint64_t CompressWith(const CompressFamily& family, const std::string& source, std::string& target,
                                Modality detected, std::uint64_t sourceSize);
     std::uint64_t DecompressWith(const CompressFamily& family, const std::string& source, std::string& target,
-                                 bool keepSource);
+                                 TempFile* decrypted);
     void CheckStoredName(const std::string& container, const std::string& name, std::uint32_t filter) const;
     void DiscardTemp(TempFile& temp);
     void ShowLine(const std::string& text, int level);

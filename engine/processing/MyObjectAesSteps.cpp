@@ -112,7 +112,7 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
     }
 }
 
-void MyObjectAes::Decrypt(const std::string& source, std::string& target)
+void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::optional<TempFile>* held)
 {
     MyAesFiles codec(m_sink, &m_callBack);
     KeyCodec(codec);
@@ -144,6 +144,13 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target)
         m_nfSize = codec.GetNfSizeFromHeader();
         UpdateLine("to " + stored + " [OK]\r\n", MyStream::LevelStep);
         temp->TakePermissionsOf(source);
+        if (held && (filter >> 16) != FamilyNone && target == source) {
+            // Put in place now, the compressed content would take the
+            // container's place before the decompression has succeeded.
+            temp->File().Close();
+            held->emplace(std::move(*temp));
+            return;
+        }
         Move(*temp, target, false);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
@@ -187,14 +194,14 @@ std::uint64_t MyObjectAes::CompressBzip2(const std::string& source, std::string&
     return CompressWith(Bzip2Family, source, target, detected, sourceSize);
 }
 
-std::uint64_t MyObjectAes::DecompressGzip(const std::string& source, std::string& target, bool keepSource)
+std::uint64_t MyObjectAes::DecompressGzip(const std::string& source, std::string& target, TempFile* decrypted)
 {
-    return DecompressWith(GzipFamily, source, target, keepSource);
+    return DecompressWith(GzipFamily, source, target, decrypted);
 }
 
-std::uint64_t MyObjectAes::DecompressBzip2(const std::string& source, std::string& target, bool keepSource)
+std::uint64_t MyObjectAes::DecompressBzip2(const std::string& source, std::string& target, TempFile* decrypted)
 {
-    return DecompressWith(Bzip2Family, source, target, keepSource);
+    return DecompressWith(Bzip2Family, source, target, decrypted);
 }
 
 std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std::string& source,
@@ -236,7 +243,7 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
 }
 
 std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const std::string& source,
-                                          std::string& target, bool keepSource)
+                                          std::string& target, TempFile* decrypted)
 {
     // Decryption has refused such names already; without the suffix the
     // output would be the input itself.
@@ -252,14 +259,18 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
     MyFile in;
     std::optional<TempFile> temp;
     try {
-        in.Open(source, MyFile::OpenRead);
+        in.Open(decrypted ? decrypted->Path() : source, MyFile::OpenRead);
         temp.emplace(TempFile::CreateBeside(target));
         const std::uint64_t length = family.decompress(in, temp->File(), m_sink, m_nfSize);
         in.Close();
-        temp->TakePermissionsOf(source);
+        temp->TakePermissionsOf(decrypted ? decrypted->Path() : source);
         Move(*temp, target, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        // The compressed input is gone either way: under its own name, or
+        // as the container whose place it would have taken.
         Delete(source);
+        if (decrypted)
+            decrypted->Discard();
         return length;
     } catch (const ErrorHandler& e) {
         in.Close();
@@ -267,8 +278,12 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
             temp->File().Close();
         Progress(static_cast<double>(m_processedSize) / 1024.0 / 2.0);
         ShowLine("Rollback: ", MyStream::LevelDetail);
-        if (!keepSource && platform::PathExists(source))
+        if (decrypted) {
+            if (decrypted->IsPending())
+                DiscardTemp(*decrypted);
+        } else if (platform::PathExists(source)) {
             Delete(source);
+        }
         if (e.GetErrCode() == errc::BreakByUser && temp && temp->IsPending())
             DiscardTemp(*temp);
         throw;
