@@ -98,7 +98,7 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
         Move(*temp, target, target == source);
-    } catch (const ErrorHandler& e) {
+    } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / (filter != 0 ? 2048.0 : 1024.0));
         in.Close();
         if (temp)
@@ -106,8 +106,10 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         ShowLine("\r\nRollback: ", MyStream::LevelDetail);
         if (temp && temp->IsPending())
             DiscardTemp(*temp);
-        if (e.GetErrCode() == errc::BreakByUser && filter != 0)
-            Delete(source);  // the compressed intermediate
+        // The compressed intermediate is of no use without its container,
+        // whatever stopped the encryption.
+        if (filter != 0 && platform::PathExists(source))
+            Delete(source);
         throw;
     }
 }
