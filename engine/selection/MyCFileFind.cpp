@@ -34,10 +34,10 @@ bool MyCFileFind::LookingFor(const std::string& path)
     return LookingFor(path.substr(0, slash) + "/*", path.substr(slash + 1));
 }
 
-bool MyCFileFind::FindNextFileA(const std::string& spec)
+bool MyCFileFind::FindNextFileA(const std::string& search)
 {
     CFileFind finder;
-    if (!finder.FindFile(spec))
+    if (!finder.FindFile(search))
         return false;
 
     bool found = false;

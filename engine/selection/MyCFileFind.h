@@ -34,7 +34,7 @@ public:
     bool LookingFor(const std::string& path);
 
 protected:
-    bool FindNextFileA(const std::string& spec);  // one level of the walk
+    bool FindNextFileA(const std::string& search);  // one level of the walk
     bool IsDirectory(const std::string& name, std::string& resolved) const;
     virtual void DoSomething(const CFileFind& found) = 0;
 
