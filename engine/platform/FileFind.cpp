@@ -58,11 +58,12 @@ struct CFileFind::State {
     // The names of a listed folder are read in one go: the action may add
     // files to the folder while the walk is still in it, and those must not
     // come round again as new entries.
-    std::string folder;               // full path of the listed folder; empty for a single entry
+    std::string folder;               // full path of a listed folder
     std::vector<std::string> names;   // entries still to step onto, in the order the system gave them
     std::size_t next = 0;
 
-    std::string single;  // path to inspect for a single entry (may keep a final '/')
+    std::string single;      // path to inspect for a single entry (may keep a final '/')
+    std::string singlePath;  // the single entry's full path as reported
 
     // The current entry.
     bool current = false;
@@ -133,10 +134,9 @@ bool CFileFind::FindEntry(const std::string& path)
     struct stat st {};
     if (::lstat(state->single.c_str(), &st) != 0)
         return false;
-    state->names.push_back(full == "/" ? std::string() : full.substr(full.rfind('/') + 1));
-    state->folder = full == "/" ? std::string() : full.substr(0, full.rfind('/'));
-    if (state->folder.empty())
-        state->folder = "/";
+    const std::size_t slash = full.rfind('/');
+    state->names.push_back(slash == std::string::npos ? full : full.substr(slash + 1));
+    state->singlePath = full;
     m_state = std::move(state);
     return true;
 }
@@ -152,7 +152,7 @@ bool CFileFind::FindNextFile()
         s.path = Join(s.folder, s.name);
         s.Inspect(s.path);
     } else {
-        s.path = s.name.empty() ? std::string("/") : Join(s.folder, s.name);
+        s.path = s.singlePath;
         s.Inspect(s.single);
     }
     return s.next < s.names.size();
