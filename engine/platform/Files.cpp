@@ -21,6 +21,10 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case FileAccess::WriteKeep: flags |= O_WRONLY; break;
     case FileAccess::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    // A link planted at a well-known name (the log in a shared folder) must
+    // not make us empty the file it points to; O_NONBLOCK keeps a FIFO
+    // without a reader from blocking the open for ever.
+    case FileAccess::WriteNoFollow: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK; break;
     }
     int fd;
     do {
@@ -37,6 +41,11 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     }
     if (access == FileAccess::Read)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (access == FileAccess::WriteNoFollow) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status >= 0)
+            ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
     return fd;
 }
 

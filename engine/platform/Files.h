@@ -18,6 +18,7 @@ enum class FileAccess {
     Write,      // create, or empty an existing file
     WriteKeep,  // existing file, keeps bytes and length (overwriting in place)
     CreateNew,  // create a file that must not exist yet
+    WriteNoFollow,  // as Write, but never through a symbolic link at the name
 };
 
 // All return InvalidHandle / false / -1 on failure; LastError() tells why.
