@@ -309,6 +309,18 @@ TEST(MyAesFiles, ProgressAddsUpToTheFileLength)
     }
 }
 
+TEST(MyAesFiles, ProgressOfACompressedFileStaysNearItsOriginalSize)
+{
+    // A file that compressed to a thousandth reports the size before
+    // compression, not the header multiplied by the ratio.
+    TempFolder folder;
+    test::WriteBytes(folder / "small.gz", test::SeededBytes(300, 2));
+    const std::uint32_t nf = 300000;
+    test::RecordingSink sink;
+    EncodeFile(folder / "small.gz", folder / "box", {16, 16, OperMode::CBC, "pw"}, &sink, 0x00010009, nf);
+    EXPECT_NEAR(sink.Progress(), nf / 2048.0, 2.0);
+}
+
 TEST(MyAesFiles, ProgressCoefficientsStayFinite)
 {
     const struct {
