@@ -22,15 +22,6 @@ MyAesFiles::BlockSize BlockOf(const PipelineOptions& o)
     return static_cast<MyAesFiles::BlockSize>(o.block);
 }
 
-const AESclass::AesCallBack& Module(int block)
-{
-    static platform::ModuleHandle handles[33];
-    static AESclass::AesCallBack records[33];
-    if (!handles[block])
-        handles[block] = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &records[block]);
-    return records[block];
-}
-
 void Key(MyAesFiles& codec, const PipelineOptions& o)
 {
     if (o.mode == OperMode::CFB)
@@ -81,7 +72,7 @@ RunResult Pipeline::Run(const std::string& path)
 
 std::optional<std::vector<std::uint8_t>> PlainOf(const std::string& path, const PipelineOptions& o)
 {
-    MyAesFiles codec(nullptr, &Module(o.block));
+    MyAesFiles codec(nullptr, &test::LoadedCipher(o.block));
     Key(codec, o);
     MyFile in(path, MyFile::OpenRead);
     if (codec.CheckHeader(in, o.mode) == MyAesFiles::HeaderNone)
@@ -89,7 +80,7 @@ std::optional<std::vector<std::uint8_t>> PlainOf(const std::string& path, const 
 
     TempFolder scratch;
     try {
-        MyAesFiles decoder(nullptr, &Module(o.block));
+        MyAesFiles decoder(nullptr, &test::LoadedCipher(o.block));
         Key(decoder, o);
         {
             MyFile out(scratch / "decoded", MyFile::OpenWrite);
@@ -114,7 +105,7 @@ void WriteCraftedContainer(const std::string& path, const std::vector<std::uint8
 {
     TempFolder scratch;
     WriteBytes(scratch / "content", content);
-    MyAesFiles codec(nullptr, &Module(o.block));
+    MyAesFiles codec(nullptr, &test::LoadedCipher(o.block));
     Key(codec, o);
     MyFile in(scratch / "content", MyFile::OpenRead);
     in.SetFileName(storedName);  // the name the header will carry
