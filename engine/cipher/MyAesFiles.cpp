@@ -183,9 +183,12 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     std::uint64_t total = WriteHunks(destination, m_hunk1, mode);
     total += WriteHunks(destination, m_hunk2, mode);
 
-    const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
+    // The header stands for no plain bytes: it counts at the plain rate.
+    // Scaled by the compression ratio, as the data is, a small file that
+    // compressed well would report many times its own size.
     if (m_sink)
-        m_sink->AddProgress(k * static_cast<float>(total));
+        m_sink->AddProgress(CalcReductKoeff(filter) * static_cast<float>(total));
+    const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
 
     const auto bs = static_cast<std::size_t>(m_blockSize);
     std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);

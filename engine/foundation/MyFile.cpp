@@ -58,6 +58,7 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     case OpenWrite: access = platform::FileAccess::Write; break;
     case OpenWipe: access = platform::FileAccess::WriteKeep; break;
     case OpenCreateNew: access = platform::FileAccess::CreateNew; break;
+    case OpenWriteNoFollow: access = platform::FileAccess::WriteNoFollow; break;
     default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + name + "'");
     }
     const platform::NativeHandle handle = platform::OpenFile(name, access);

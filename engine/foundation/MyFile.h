@@ -18,6 +18,7 @@ public:
         OpenWrite = 1,      // create, or empty an existing file
         OpenWipe = 2,       // existing file, keeps its bytes and length for Wipe
         OpenCreateNew = 3,  // create a file that must not exist yet
+        OpenWriteNoFollow = 4,  // as OpenWrite, refusing a symbolic link at the name
     };
     enum SeekMode : int { SeekBegin = 0, SeekCurrent = 1, SeekEnd = 2 };
 

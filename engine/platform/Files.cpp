@@ -1,6 +1,9 @@
 #include "platform/Files.h"
 
+#include "platform/FaultInjection.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -18,6 +21,10 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case FileAccess::WriteKeep: flags |= O_WRONLY; break;
     case FileAccess::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    // A link planted at a well-known name (the log in a shared folder) must
+    // not make us empty the file it points to; O_NONBLOCK keeps a FIFO
+    // without a reader from blocking the open for ever.
+    case FileAccess::WriteNoFollow: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK; break;
     }
     int fd;
     do {
@@ -34,6 +41,11 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     }
     if (access == FileAccess::Read)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (access == FileAccess::WriteNoFollow) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status >= 0)
+            ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
     return fd;
 }
 
@@ -62,6 +74,8 @@ std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
 
 bool WriteFile(NativeHandle handle, std::span<const std::uint8_t> buffer)
 {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Write))
+        return false;
     std::size_t done = 0;
     while (done < buffer.size()) {
         const ssize_t n = ::write(handle, buffer.data() + done, buffer.size() - done);
@@ -95,6 +109,8 @@ std::int64_t FileSize(NativeHandle handle)
 
 bool SyncFile(NativeHandle handle)
 {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Sync))
+        return false;
     return ::fsync(handle) == 0;
 }
 
@@ -117,7 +133,38 @@ bool RemoveFile(const std::string& path)
 
 bool RenameFile(const std::string& from, const std::string& to)
 {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Rename))
+        return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameFileNoReplace(const std::string& from, const std::string& to)
+{
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Rename))
+        return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without the flag: a hard link fails on an existing name
+    // just as well, and the old name is dropped once the new one exists.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool SetPermissions(NativeHandle handle, unsigned mode)
+{
+    return ::fchmod(handle, static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool CopyPermissions(const std::string& from, NativeHandle to)
+{
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0)
+        return false;
+    return ::fchmod(to, st.st_mode & 07777) == 0;
 }
 
 bool MakeWritable(const std::string& path)

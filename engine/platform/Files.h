@@ -18,6 +18,7 @@ enum class FileAccess {
     Write,      // create, or empty an existing file
     WriteKeep,  // existing file, keeps bytes and length (overwriting in place)
     CreateNew,  // create a file that must not exist yet
+    WriteNoFollow,  // as Write, but never through a symbolic link at the name
 };
 
 // All return InvalidHandle / false / -1 on failure; LastError() tells why.
@@ -31,6 +32,11 @@ ENGINE_API bool SyncFile(NativeHandle handle);
 ENGINE_API bool SyncFolderOf(const std::string& path);
 ENGINE_API bool RemoveFile(const std::string& path);
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
+// As RenameFile, but fails (EEXIST) instead of replacing an existing name.
+ENGINE_API bool RenameFileNoReplace(const std::string& from, const std::string& to);
+// Permission bits of an open file: set, or taken from another file.
+ENGINE_API bool SetPermissions(NativeHandle handle, unsigned mode);
+ENGINE_API bool CopyPermissions(const std::string& from, NativeHandle to);
 ENGINE_API bool MakeWritable(const std::string& path);
 ENGINE_API bool IsRegularFile(const std::string& path);
 ENGINE_API bool PathExists(const std::string& path);

@@ -1,9 +1,12 @@
 #include "support/TestSupport.h"
 
+#include "cipher/CAesCore.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 namespace tessarin::test {
@@ -80,6 +83,15 @@ std::vector<std::uint8_t> FromHex(const std::string& hex)
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return bytes;
+}
+
+const AESclass::AesCallBack& LoadedCipher(int block)
+{
+    static std::map<int, std::pair<platform::ModuleHandle, AESclass::AesCallBack>> modules;
+    auto& [handle, record] = modules[block];
+    if (!handle)
+        handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &record);
+    return record;
 }
 
 std::string RecordingSink::Transcript() const

@@ -1,7 +1,11 @@
 #pragma once
 // Helpers shared by the engine tests: a private temporary folder, whole-file
 // reads and writes, seeded data and a sink that records what it is told.
+#include "cipher/AESclass.h"
+#include "foundation/ErrorHandler.h"
 #include "foundation/MyStream.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -29,6 +33,23 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& path);  // sorted names, no dots
 std::vector<std::uint8_t> FromHex(const std::string& hex);
+
+// The cipher module of a block size, loaded once per test program; the
+// record outlives every object bound to it.
+const AESclass::AesCallBack& LoadedCipher(int block);
+
+// The ErrorHandler that f throws; a test failure when it throws none.
+template <typename F>
+ErrorHandler CatchError(F&& f)
+{
+    try {
+        f();
+    } catch (const ErrorHandler& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no ErrorHandler thrown";
+    return ErrorHandler(0);
+}
 
 // Records messages and progress; asks for a break once the given number of
 // progress reports has been made (never when negative).

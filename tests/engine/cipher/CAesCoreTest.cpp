@@ -12,28 +12,13 @@ namespace {
 
 using Record = AESclass::AesCallBack;
 
-// Each module once per test program; the records outlive every core.
-struct LoadedModule {
-    platform::ModuleHandle handle;
-    Record record;
-};
-
-const Record& ModuleFor(int block)
-{
-    static std::map<int, LoadedModule> modules;
-    auto& m = modules[block];
-    if (!m.handle)
-        m.handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &m.record);
-    return m.record;
-}
-
 // The engine drives a module through its bulk entries when it has them and
 // one block per call otherwise; both must give the vectors.
 enum class Path { Bulk, PerBlock };
 
 Record Provider(int block, Path path)
 {
-    Record r = ModuleFor(block);
+    Record r = test::LoadedCipher(block);
     if (path == Path::PerBlock)
         r.aes_ecb_enc = r.aes_ecb_dec = nullptr, r.aes_cbc_enc = r.aes_cfb_enc = nullptr;
     return r;
@@ -121,7 +106,7 @@ TEST(CAesCore, PartialBlocksKeyReinstallAndCfbSchedule)
     const auto& v = test::AllVectors();
     const auto cfb = std::find_if(v.begin(), v.end(), [](const auto& x) { return x.isMode && x.mode == "CFB"; });
     ASSERT_NE(cfb, v.end());
-    const Record& record = ModuleFor(cfb->block);
+    const Record& record = test::LoadedCipher(cfb->block);
     const auto key = Pad32(cfb->key);
     const auto chain = Pad32(cfb->chain);
     const auto bs = static_cast<std::size_t>(cfb->block);

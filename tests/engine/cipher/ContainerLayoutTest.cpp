@@ -16,15 +16,6 @@ namespace {
 
 using Record = AESclass::AesCallBack;
 
-const Record& ModuleFor(int block)
-{
-    static std::map<int, std::pair<platform::ModuleHandle, Record>> modules;
-    auto& [handle, record] = modules[block];
-    if (!handle)
-        handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &record);
-    return record;
-}
-
 std::array<std::uint8_t, 32> DeriveKey(const std::string& password, int keyLength)
 {
     std::array<std::uint8_t, 32> key{};
@@ -73,7 +64,7 @@ std::vector<std::uint8_t> Assemble(const Layout& l, const std::vector<std::uint8
     plain.resize((plain.size() + bs - 1) / bs * bs, 0x5A);
 
     const auto key = DeriveKey(l.password, l.keyLength);
-    CAesCore core(&ModuleFor(l.block));
+    CAesCore core(&test::LoadedCipher(l.block));
     core.MakeEncKey(key, key, l.keyLength, l.block);  // the chaining value is the key material
     std::vector<std::uint8_t> cipher(plain.size());
     core.Encrypt(plain, cipher, l.mode);
@@ -96,7 +87,7 @@ TEST(ContainerLayout, AssembledContainersDecode)
         const auto data = test::SeededBytes(1000 + static_cast<std::size_t>(l.block), 3);
         test::WriteBytes(folder / "box", Assemble(l, data));
 
-        MyAesFiles codec(nullptr, &ModuleFor(l.block));
+        MyAesFiles codec(nullptr, &test::LoadedCipher(l.block));
         const auto k = static_cast<MyAesFiles::KeyLen>(l.keyLength);
         const auto b = static_cast<MyAesFiles::BlockSize>(l.block);
         if (l.mode == OperMode::CFB)
@@ -123,7 +114,7 @@ TEST(ContainerLayout, WrittenContainersFollowTheLayout)
     const auto data = test::SeededBytes(77, 8);
     test::WriteBytes(folder / "doc.pdf", data);
     const std::string password = "abcdefghijklmnopqrst";
-    MyAesFiles codec(nullptr, &ModuleFor(32));
+    MyAesFiles codec(nullptr, &test::LoadedCipher(32));
     codec.MakeDecKey(password, MyAesFiles::Key128, MyAesFiles::Block256);
     {
         MyFile source(folder / "doc.pdf", MyFile::OpenRead);
@@ -136,7 +127,7 @@ TEST(ContainerLayout, WrittenContainersFollowTheLayout)
     std::array<std::uint8_t, 32> expectedChain{};
     std::memcpy(expectedChain.data(), password.data(), 20);  // all twenty bytes, then zeros
     EXPECT_EQ(key, expectedChain);
-    CAesCore core(&ModuleFor(32));
+    CAesCore core(&test::LoadedCipher(32));
     core.MakeDecKey(key, key, 16, 32);
     std::vector<std::uint8_t> plain(cipher.size());
     core.Decrypt(cipher, plain, OperMode::CBC);

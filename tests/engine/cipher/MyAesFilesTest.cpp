@@ -14,15 +14,6 @@ namespace {
 using Record = AESclass::AesCallBack;
 using test::TempFolder;
 
-const Record& ModuleFor(int block)
-{
-    static std::map<int, std::pair<platform::ModuleHandle, Record>> modules;
-    auto& [handle, record] = modules[block];
-    if (!handle)
-        handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &record);
-    return record;
-}
-
 struct Settings {
     int keyLength = 32;
     int block = 32;
@@ -54,7 +45,7 @@ void Key(MyAesFiles& codec, const Settings& s)
 std::uint64_t EncodeFile(const std::string& from, const std::string& to, const Settings& s, MyStream* sink = nullptr,
                          std::uint32_t filter = 0, std::uint32_t nf = 0)
 {
-    MyAesFiles codec(sink, &ModuleFor(s.block));
+    MyAesFiles codec(sink, &test::LoadedCipher(s.block));
     Key(codec, s);
     MyFile source(from, MyFile::OpenRead);
     MyFile destination(to, MyFile::OpenWrite);
@@ -63,22 +54,10 @@ std::uint64_t EncodeFile(const std::string& from, const std::string& to, const S
 
 int Check(const std::string& path, const Settings& s)
 {
-    MyAesFiles codec(nullptr, &ModuleFor(s.block));
+    MyAesFiles codec(nullptr, &test::LoadedCipher(s.block));
     Key(codec, s);
     MyFile source(path, MyFile::OpenRead);
     return codec.CheckHeader(source, s.mode);
-}
-
-template <typename F>
-ErrorHandler Catch(F&& f)
-{
-    try {
-        f();
-    } catch (const ErrorHandler& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no ErrorHandler thrown";
-    return ErrorHandler(0);
 }
 
 std::vector<Settings> AllCombinations()
@@ -134,7 +113,7 @@ TEST_P(RoundTrip, KeepsBytesAndHeaderFields)
             EncodeFile(folder / "source.dat", folder / "box", s, nullptr, filter, nf);
             const auto after = static_cast<std::uint32_t>(std::time(nullptr));
 
-            MyAesFiles codec(nullptr, &ModuleFor(s.block));
+            MyAesFiles codec(nullptr, &test::LoadedCipher(s.block));
             Key(codec, s);
             MyFile source(folder / "box", MyFile::OpenRead);
             MyFile destination(folder / "out", MyFile::OpenWrite);
@@ -163,7 +142,7 @@ TEST(MyAesFiles, DecodeNamesTheDestinationAfterTheStoredName)
     test::WriteBytes(folder / "report.txt", test::SeededBytes(100, 2));
     const Settings s;
     EncodeFile(folder / "report.txt", folder / "box", s);
-    MyAesFiles codec(nullptr, &ModuleFor(s.block));
+    MyAesFiles codec(nullptr, &test::LoadedCipher(s.block));
     Key(codec, s);
     MyFile source(folder / "box", MyFile::OpenRead);
     MyFile destination(folder / "tmp", MyFile::OpenWrite);
@@ -208,14 +187,14 @@ TEST(MyAesFiles, FailuresCarryTheirCodes)
     EncodeFile(folder / "plain", folder / "box", s);
 
     auto decode = [&](const Settings& with, const std::string& box) {
-        MyAesFiles codec(nullptr, &ModuleFor(with.block));
+        MyAesFiles codec(nullptr, &test::LoadedCipher(with.block));
         Key(codec, with);
         MyFile source(box, MyFile::OpenRead);
         MyFile destination(folder / "out", MyFile::OpenWrite);
         codec.Decode(source, destination, with.mode);
     };
 
-    auto e = Catch([&] { decode({32, 16, OperMode::CFB, "PW"}, folder / "box"); });
+    auto e = test::CatchError([&] { decode({32, 16, OperMode::CFB, "PW"}, folder / "box"); });
     EXPECT_EQ(e.GetErrCode(), errc::NotAesFile);
     EXPECT_EQ(e.GetErrString(), "Not AES file or wrong passwd!");
 
@@ -223,7 +202,7 @@ TEST(MyAesFiles, FailuresCarryTheirCodes)
     auto box = test::ReadBytes(folder / "box");
     box[1088 + 200000] ^= 0x01;
     test::WriteBytes(folder / "altered", box);
-    e = Catch([&] { decode(s, folder / "altered"); });
+    e = test::CatchError([&] { decode(s, folder / "altered"); });
     EXPECT_EQ(e.GetErrCode(), errc::CrcMismatch);
     EXPECT_EQ(e.GetErrString(), "CRC32 mismatch!");
     EXPECT_EQ(test::ReadBytes(folder / "out").size(), plain.size());
@@ -232,10 +211,10 @@ TEST(MyAesFiles, FailuresCarryTheirCodes)
     box = test::ReadBytes(folder / "box");
     box.resize(box.size() - 4096);
     test::WriteBytes(folder / "cut", box);
-    EXPECT_EQ(Catch([&] { decode(s, folder / "cut"); }).GetErrCode(), errc::CrcMismatch);
+    EXPECT_EQ(test::CatchError([&] { decode(s, folder / "cut"); }).GetErrCode(), errc::CrcMismatch);
 
     // Encoding a container under its own settings writes nothing.
-    e = Catch([&] { EncodeFile(folder / "box", folder / "twice", s); });
+    e = test::CatchError([&] { EncodeFile(folder / "box", folder / "twice", s); });
     EXPECT_EQ(e.GetErrCode(), errc::AlreadyEncrypted);
     EXPECT_EQ(e.GetErrString(), "Already encrypted!");
     EXPECT_TRUE(test::ReadBytes(folder / "twice").empty());
@@ -249,11 +228,11 @@ TEST(MyAesFiles, PasswordLimits)
     test::WriteBytes(folder / "plain", test::SeededBytes(10, 1));
     for (int k : {16, 24, 32}) {
         EXPECT_NO_THROW(EncodeFile(folder / "plain", folder / "box", {k, 16, OperMode::ECB, std::string(32, 'x')}));
-        auto e = Catch([&] { EncodeFile(folder / "plain", folder / "box", {k, 16, OperMode::ECB, std::string(33, 'x')}); });
+        auto e = test::CatchError([&] { EncodeFile(folder / "plain", folder / "box", {k, 16, OperMode::ECB, std::string(33, 'x')}); });
         EXPECT_EQ(e.GetErrCode(), errc::KeyTooLong);
         EXPECT_EQ(e.GetErrString(), "Secret key's overtaking KeyLen size!");
     }
-    auto e = Catch([&] { EncodeFile(folder / "plain", folder / "box", {16, 16, OperMode::ECB, ""}); });
+    auto e = test::CatchError([&] { EncodeFile(folder / "plain", folder / "box", {16, 16, OperMode::ECB, ""}); });
     EXPECT_EQ(e.GetErrCode(), errc::EmptyPassword);
 }
 
@@ -267,15 +246,15 @@ TEST(MyAesFiles, BreakBetweenChunks)
     // Reports: the header, then one per chunk; the break comes at the
     // second chunk, after the first was written.
     test::RecordingSink sink(3);
-    auto e = Catch([&] { EncodeFile(folder / "plain", folder / "box", s, &sink); });
+    auto e = test::CatchError([&] { EncodeFile(folder / "plain", folder / "box", s, &sink); });
     EXPECT_EQ(e.GetErrCode(), errc::BreakByUser);
     EXPECT_EQ(e.GetErrString(), "Break by user!");
     EXPECT_EQ(test::ReadBytes(folder / "box").size(), 1088 + C);
 
     EncodeFile(folder / "plain", folder / "box", s);
     test::RecordingSink decodeSink(2);
-    e = Catch([&] {
-        MyAesFiles codec(&decodeSink, &ModuleFor(s.block));
+    e = test::CatchError([&] {
+        MyAesFiles codec(&decodeSink, &test::LoadedCipher(s.block));
         Key(codec, s);
         MyFile source(folder / "box", MyFile::OpenRead);
         MyFile destination(folder / "out", MyFile::OpenWrite);
@@ -300,13 +279,25 @@ TEST(MyAesFiles, ProgressAddsUpToTheFileLength)
         EXPECT_NEAR(encodeSink.Progress(), double(length + 1104) / 1024.0, chunks) << length;
 
         test::RecordingSink decodeSink;
-        MyAesFiles codec(&decodeSink, &ModuleFor(s.block));
+        MyAesFiles codec(&decodeSink, &test::LoadedCipher(s.block));
         Key(codec, s);
         MyFile source(folder / "box", MyFile::OpenRead);
         MyFile destination(folder / "out", MyFile::OpenWrite);
         codec.Decode(source, destination, s.mode);
         EXPECT_NEAR(decodeSink.Progress(), double(stored) / 1024.0, chunks) << length;
     }
+}
+
+TEST(MyAesFiles, ProgressOfACompressedFileStaysNearItsOriginalSize)
+{
+    // A file that compressed to a thousandth reports the size before
+    // compression, not the header multiplied by the ratio.
+    TempFolder folder;
+    test::WriteBytes(folder / "small.gz", test::SeededBytes(300, 2));
+    const std::uint32_t nf = 300000;
+    test::RecordingSink sink;
+    EncodeFile(folder / "small.gz", folder / "box", {16, 16, OperMode::CBC, "pw"}, &sink, 0x00010009, nf);
+    EXPECT_NEAR(sink.Progress(), nf / 2048.0, 2.0);
 }
 
 TEST(MyAesFiles, ProgressCoefficientsStayFinite)

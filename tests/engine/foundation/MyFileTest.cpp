@@ -7,18 +7,6 @@
 namespace tessarin {
 namespace {
 
-template <typename F>
-ErrorHandler Catch(F&& f)
-{
-    try {
-        f();
-    } catch (const ErrorHandler& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no ErrorHandler thrown";
-    return ErrorHandler(0);
-}
-
 TEST(MyFile, SplitsPathAndName)
 {
     test::TempFolder folder;
@@ -51,18 +39,18 @@ TEST(MyFile, OpenFailures)
     test::TempFolder folder;
     test::WriteBytes(folder / "x", {9});
 
-    auto e = Catch([&] { MyFile f(folder / "missing", MyFile::OpenRead); });
+    auto e = test::CatchError([&] { MyFile f(folder / "missing", MyFile::OpenRead); });
     EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
     EXPECT_EQ(e.GetErrString(), "Unable to open file '" + (folder / "missing") + "'");
 
-    e = Catch([&] { MyFile f(folder.Path(), MyFile::OpenRead); });  // a folder is not a file
+    e = test::CatchError([&] { MyFile f(folder.Path(), MyFile::OpenRead); });  // a folder is not a file
     EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
 
-    e = Catch([&] { MyFile f(folder / "x", MyFile::OpenCreateNew); });
+    e = test::CatchError([&] { MyFile f(folder / "x", MyFile::OpenCreateNew); });
     EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
 
     MyFile file(folder / "x", MyFile::OpenRead);
-    e = Catch([&] { file.Open(folder / "other", MyFile::OpenRead); });
+    e = test::CatchError([&] { file.Open(folder / "other", MyFile::OpenRead); });
     EXPECT_EQ(e.GetErrCode(), errc::AlreadyOpened);
     EXPECT_EQ(e.GetErrString(), "file '" + (folder / "other") + "' is already opened!");
     std::vector<std::uint8_t> byte(1);

@@ -1,0 +1,187 @@
+#include "application/BatchRun.h"
+
+#include "application/BatchList.h"
+#include "application/BatchOptions.h"
+#include "application/LogFile.h"
+#include "application/MyListWriter.h"
+#include "application/MyProgressStream.h"
+#include "foundation/CHiResTimer.h"
+#include "foundation/ErrorHandler.h"
+#include "processing/MyObjectAes.h"
+#include "selection/MyFinder.h"
+
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tessarin {
+
+namespace {
+
+// The busy cursor from the password check to the very end, on every way
+// out.
+class WaitCursor {
+public:
+    explicit WaitCursor(BatchUi& ui) : m_ui(ui) { m_ui.BeginWaitCursor(); }
+    ~WaitCursor() { m_ui.EndWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    BatchUi& m_ui;
+};
+
+std::string Coded(const ErrorHandler& e)
+{
+    return "ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString();
+}
+
+std::string LoggingOff(const ErrorHandler& e)
+{
+    return Coded(e) + ". Logging on file is turned off!";
+}
+
+// Disposes of the list; a failure is shown, and the batch goes on: the
+// list is gone either way.
+void DisposeList(BatchList& list, BatchUi& ui)
+{
+    try {
+        list.Dispose();
+    } catch (const ErrorHandler& e) {
+        ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
+    }
+}
+
+struct SearchResult {
+    std::uint32_t originalSize = 0;
+    std::vector<ErrorHandler> refused;
+};
+
+// First pass: every file under the names onto the list.
+SearchResult Search(std::span<const std::string> names, const BatchOptions& options, BatchList& list)
+{
+    SearchResult result;
+    MyListWriter writer(&list.File());
+    MyFinder search(&writer, options.recursive, options.sensitive);
+    for (const std::string& name : names) {
+        // A name is searched as it stands, never cut to fit a buffer: a
+        // shortened path could name another file.
+        search.ForEach(name, options.pattern);
+        result.originalSize += search.GetTotalBytes();
+        search.ResetAllCouters();
+    }
+    result.refused = writer.GetRefused();
+    list.Close();
+    return result;
+}
+
+} // namespace
+
+BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
+                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui)
+{
+    BatchReport report;
+    if (password.empty() || password != confirmation) {
+        ui.ShowMessage(PasswordMessage, ErrorTitle, BoxIcon::Stop);
+        report.outcome = BatchReport::Outcome::PasswordRejected;
+        return report;
+    }
+    WaitCursor waitCursor(ui);
+    if (names.empty()) {
+        report.outcome = BatchReport::Outcome::NothingGiven;
+        return report;
+    }
+    const BatchOptions options = BatchOptions::From(settings);
+
+    // The list, filled by the search. A list that cannot be made or written
+    // ends the batch before anything else exists.
+    std::optional<BatchList> list;
+    SearchResult found;
+    try {
+        list.emplace();
+        found = Search(names, options, *list);
+    } catch (const ErrorHandler& e) {
+        ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
+        report.outcome = BatchReport::Outcome::ListFailed;
+        return report;  // the list disposes of itself
+    }
+
+    LogFile log;
+    if (options.logging) {
+        try {
+            log.Open(options.logFilename);
+            log.WriteHeader(std::time(nullptr));
+        } catch (const ErrorHandler& e) {
+            ui.ShowMessage(LoggingOff(e), ErrorTitle, BoxIcon::Exclamation);
+            log.Close();
+        }
+    }
+
+    // The display, the sink and the action live in this order and go in the
+    // reverse one: each holds on to the one before it.
+    const std::unique_ptr<ProgressDisplay> display = ui.OpenProgress(ProgressRequest{});
+    display->SetRange(0, static_cast<int>(found.originalSize / 1024u), 1);
+    display->SetStatusText(StartingText);
+    MyProgressStream sink(*display, &log.File(), ui.MessageThreshold());
+    MyObjectAes action(&sink);
+    options.Apply(action, password);
+
+    try {
+        // All three, whether this batch compresses or not: any file may turn
+        // out to be a compressed container.
+        action.LoadLibraryA(static_cast<unsigned>(options.blockSize));
+        action.LoadBzip2Library();
+        action.LoadGzipLibrary();
+    } catch (const ErrorHandler& e) {
+        ui.ShowMessage(e.GetErrString() + ". Unable to crypt/decrypt data(s)!", ErrorTitle, BoxIcon::Stop);
+        log.Close();
+        DisposeList(*list, ui);
+        action.CloseLibrary();
+        display->Dismiss();
+        report.outcome = BatchReport::Outcome::LibraryFailed;
+        return report;
+    }
+
+    // Files the list could not hold are errors of this run, reported where
+    // the user looks for them: on the display and in the log.
+    for (const ErrorHandler& refusal : found.refused)
+        sink.Show(Coded(refusal) + "\r\n", MyStream::LevelError);
+
+    MyFinder run(&action, options.recursive, options.sensitive);
+    CHiResTimer stopwatch;
+    try {
+        list->OpenRead();
+        stopwatch.Start();
+        run.ForEach(list->File());
+        stopwatch.Stop();
+    } catch (const ErrorHandler& e) {
+        // Timed before the box: the time is the run's, not the user's
+        // reading of the message.
+        stopwatch.Stop();
+        report.stopped = true;
+        report.stopCode = e.GetErrCode();
+        ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
+    }
+    BatchSummary& summary = report.summary;
+    summary.files = run.GetTotalFiles();
+    summary.bytes = run.GetTotalBytes();
+    summary.errors = run.GetTotalErrors() + static_cast<std::uint32_t>(found.refused.size());
+    summary.originalSize = found.originalSize;
+    summary.seconds = stopwatch.GetTime();
+
+    DisposeList(*list, ui);
+
+    try {
+        log.WriteSummary(summary);
+    } catch (const ErrorHandler& e) {
+        ui.ShowMessage(LoggingOff(e), ErrorTitle, BoxIcon::Stop);
+    }
+    log.Close();
+    display->Dismiss();
+    ui.ShowMessage(summary.StatusText(), StatusTitle, BoxIcon::Information);
+    action.CloseLibrary();
+    return report;
+}
+
+} // namespace tessarin

@@ -1,0 +1,45 @@
+#pragma once
+// One batch: the names a user dropped (or gave on the command line) are
+// searched into a temporary file list, the per-file action of the engine
+// runs over the list while a progress display shows what happens, the list
+// is overwritten and deleted, the log gets its header, every engine message
+// and a summary, and a status report ends it. Everything the batch creates
+// is released before it returns; only the files and the log stay.
+#include "application/AppSettings.h"
+#include "application/BatchSummary.h"
+#include "application/BatchUi.h"
+
+#include <span>
+#include <string>
+
+namespace tessarin {
+
+// How a batch ended, for a caller that acts on it (the command line's exit
+// status); the user has been told everything already.
+struct BatchReport {
+    enum class Outcome {
+        PasswordRejected,  // empty, or not equal to its confirmation: nothing was touched
+        NothingGiven,      // no names
+        ListFailed,        // the file list could not be made: no file was processed
+        LibraryFailed,     // a library could not be loaded: no file was processed
+        Completed,         // the list was run, perhaps not to its end (see stopped)
+    };
+    Outcome outcome = Outcome::Completed;
+    // The run of the list ended early; stopCode tells why (errc::BreakByUser
+    // when the user stopped it).
+    bool stopped = false;
+    int stopCode = 0;
+    BatchSummary summary;
+};
+
+inline constexpr char ErrorTitle[] = "ERROR MESSAGE";
+inline constexpr char StatusTitle[] = "STATUS REPORT";
+inline constexpr char StartingText[] = "Starting...";
+inline constexpr char PasswordMessage[] = "Passwords are empty or don't match to each other!\nPlease re-type them...";
+
+// names: full paths of files and folders in the order given, as the file
+// system spells them. password and confirmation: as typed (bytes).
+BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
+                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui);
+
+} // namespace tessarin

@@ -1,0 +1,42 @@
+#pragma once
+// The action of the batch's first pass: every file the search finds becomes
+// one line of the file list, its full path followed by LF, and its length
+// is counted into the original size. A path the list cannot hold (longer
+// than a line may be, or with a line break in it, which would split it
+// into two lines naming other files) is refused instead: it is never
+// written, counts as an error of that file, and is reported once the run
+// of the list begins.
+#include "foundation/ErrorHandler.h"
+#include "selection/MyFileTable.h"
+#include "selection/MyObject.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarin {
+
+class MyListWriter : public MyObject {
+public:
+    // The longest path a line of the list holds: its LF must fit too.
+    static constexpr std::size_t MaxPath = MyFileTable::LineLimit - 1;
+
+    explicit MyListWriter(MyFileTable* list) : m_list(list) {}  // not owned
+
+    // Throws what writing the list throws.
+    void Run(const CFileFind& found) override;
+    std::uint32_t GetSize() const override { return m_size; }
+    // False for a refused path, so that its length is not counted.
+    bool ResultOk() const override { return m_ok; }
+
+    // The refusals so far, each with the code and message to report.
+    const std::vector<ErrorHandler>& GetRefused() const { return m_refused; }
+
+private:
+    MyFileTable* m_list;
+    std::uint32_t m_size = 0;
+    bool m_ok = true;
+    std::vector<ErrorHandler> m_refused;
+};
+
+} // namespace tessarin

@@ -1,0 +1,60 @@
+#pragma once
+// The command line of tessarin: options that set the batch's settings for
+// this run only, where the password comes from, how much is printed, and
+// the paths. Parsing never touches the settings store or the files.
+#include "application/AppSettings.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessarin {
+
+struct CliOptions {
+    enum class Action { Run, Help, Version };
+    enum class PasswordSource { Terminal, File, Stdin };
+    enum class Verbosity { Quiet, Normal, Verbose };
+
+    Action action = Action::Run;
+    bool defaults = false;  // ignore the saved settings
+    PasswordSource passwordSource = PasswordSource::Terminal;
+    std::string passwordFile;
+    Verbosity verbosity = Verbosity::Normal;
+    std::vector<std::string> paths;
+
+    // What the options set, in the order given; a later one wins.
+    struct IntegerSetting {
+        std::int32_t AppSettings::*field;
+        std::int32_t value;
+    };
+    struct StringSetting {
+        QString AppSettings::*field;
+        QString value;
+    };
+    std::vector<IntegerSetting> integers;
+    std::vector<StringSetting> strings;
+
+    // Puts the options over settings (the saved ones, or the defaults).
+    void ApplyTo(AppSettings& settings) const;
+};
+
+struct CliError {
+    std::string message;  // what is wrong
+    std::string hint;     // how to put it right; may be empty
+};
+
+struct CliParse {
+    CliOptions options;
+    std::optional<CliError> error;
+};
+
+// args: the arguments after the program's name.
+CliParse ParseCli(std::span<const std::string_view> args);
+
+// The text of --help.
+std::string CliHelpText();
+
+} // namespace tessarin

@@ -1,0 +1,216 @@
+#include "RunCli.h"
+
+#include "CliOptions.h"
+#include "TerminalOutput.h"
+#include "TerminalUi.h"
+#include "application/BatchRun.h"
+#include "application/VersionReport.h"
+#include "foundation/ErrorHandler.h"
+#include "platform/Console.h"
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace tessarin {
+
+namespace {
+
+constexpr std::size_t MaxPassword = 32;
+
+struct Failure {
+    int status;
+    std::string message;
+    std::string hint;
+};
+
+void Report(std::ostream& err, const Failure& failure)
+{
+    if (!failure.message.empty())
+        err << "tessarin: error: " << failure.message << '\n';
+    if (!failure.hint.empty())
+        err << "tessarin: hint: " << failure.hint << '\n';
+    err.flush();
+}
+
+std::string FirstLine(std::istream& in)
+{
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
+{
+    const auto ask = [&](const char* prompt, std::string& line) -> std::optional<Failure> {
+        output.Err() << prompt;
+        output.Err().flush();
+        const platform::SecretRead read = platform::ReadSecretLine(line);
+        output.Err() << '\n';
+        output.Err().flush();
+        switch (read) {
+        case platform::SecretRead::Line: return std::nullopt;
+        case platform::SecretRead::Interrupted: return Failure{ExitStopped, "stopped by the user", {}};
+        case platform::SecretRead::End: return Failure{ExitUsage, "no password given", {}};
+        case platform::SecretRead::Failed: break;
+        }
+        return Failure{ExitUsage, "cannot read the password from the terminal",
+                       "use --password-file FILE or --password-stdin"};
+    };
+    std::string confirmation;
+    if (auto failure = ask("Password: ", password))
+        return failure;
+    if (auto failure = ask("Confirm password: ", confirmation))
+        return failure;
+    if (password != confirmation)
+        return Failure{ExitUsage, "the passwords do not match", "type the same password twice"};
+    return std::nullopt;
+}
+
+std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput& output, std::string& password)
+{
+    switch (options.passwordSource) {
+    case CliOptions::PasswordSource::File: {
+        std::ifstream file(options.passwordFile, std::ios::binary);
+        if (!file)
+            return Failure{ExitUsage,
+                           "cannot read the password file '" + options.passwordFile + "': " + std::strerror(errno),
+                           {}};
+        password = FirstLine(file);
+        break;
+    }
+    case CliOptions::PasswordSource::Stdin: password = FirstLine(std::cin); break;
+    case CliOptions::PasswordSource::Terminal:
+        if (!platform::IsTerminal(platform::StandardStream::Input))
+            return Failure{ExitUsage, "no password given",
+                           "use --password-file FILE or --password-stdin, or run tessarin on a terminal"};
+        if (auto failure = AskTwice(output, password))
+            return failure;
+        break;
+    }
+    if (password.empty())
+        return Failure{ExitUsage, "the password is empty", {}};
+    if (password.size() > MaxPassword)
+        return Failure{ExitUsage, "the password is longer than 32 characters",
+                       "Tessarin passwords have at most 32 characters"};
+    return std::nullopt;
+}
+
+bool HasWildcard(const std::string& name)
+{
+    return name.find_first_of("*?") != std::string::npos;
+}
+
+// Paths as a drop names them: full paths. A path that names nothing is a
+// typing error, told before anything is touched; "folder/mask" needs its
+// folder only.
+std::optional<Failure> FullPaths(const std::vector<std::string>& given, std::vector<std::string>& paths)
+{
+    for (const std::string& path : given) {
+        std::error_code error;
+        std::filesystem::path full = std::filesystem::absolute(path, error);
+        if (error)
+            full = path;
+        const std::string name = full.filename().string();
+        const std::string probe = HasWildcard(name) ? full.parent_path().string() : full.string();
+        if (!platform::PathExists(probe))
+            return Failure{ExitUsage, "cannot find '" + path + "'", {}};
+        paths.push_back(full.string());
+    }
+    return std::nullopt;
+}
+
+int ExitStatus(const BatchReport& report)
+{
+    switch (report.outcome) {
+    case BatchReport::Outcome::PasswordRejected:
+    case BatchReport::Outcome::NothingGiven: return ExitUsage;
+    case BatchReport::Outcome::ListFailed:
+    case BatchReport::Outcome::LibraryFailed: return ExitFailed;
+    case BatchReport::Outcome::Completed: break;
+    }
+    if (report.stopped)
+        return report.stopCode == errc::BreakByUser ? ExitStopped : ExitFailed;
+    return report.summary.errors > 0 ? ExitFailed : ExitDone;
+}
+
+std::string WithoutCarriageReturns(std::string text)
+{
+    std::erase(text, '\r');
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string_view> CliArguments(int argc, char** argv)
+{
+    std::vector<std::string_view> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return args;
+}
+
+int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostream& err)
+{
+    const CliParse parsed = ParseCli(args);
+    if (parsed.error) {
+        Report(err, {ExitUsage, parsed.error->message, parsed.error->hint});
+        return ExitUsage;
+    }
+    const CliOptions& options = parsed.options;
+    if (options.action == CliOptions::Action::Help) {
+        out << CliHelpText();
+        out.flush();
+        return ExitDone;
+    }
+    if (options.action == CliOptions::Action::Version) {
+        out << WithoutCarriageReturns(VersionReport::Build());
+        out.flush();
+        return ExitDone;
+    }
+
+    // The window's settings are read, never written: this run's options
+    // stay with this run.
+    AppSettings settings;
+    if (!options.defaults)
+        settings.LoadSettings();
+    options.ApplyTo(settings);
+
+    std::vector<std::string> paths;
+    if (const auto failure = FullPaths(options.paths, paths)) {
+        Report(err, *failure);
+        return failure->status;
+    }
+
+    // The progress line only where a person watches it.
+    const bool terminal = &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
+    TerminalOutput output(out, err, terminal, terminal ? platform::TerminalColumns() : 80);
+    const platform::InterruptGuard interrupts;
+    std::string password;
+    if (const auto failure = ObtainPassword(options, output, password)) {
+        Report(err, *failure);
+        return failure->status;
+    }
+
+    TerminalUi ui(output, options.verbosity);
+    const BatchReport report = RunBatch(paths, password, password, settings, ui);
+    if (report.outcome == BatchReport::Outcome::Completed && report.summary.files == 0 &&
+        report.summary.errors == 0 && settings.checkRecursive == 0) {
+        for (const std::string& path : paths) {
+            if (std::filesystem::is_directory(path)) {
+                Report(err, {0, {}, "folders are searched only with --recursive; 'folder/*' gives the files of a folder"});
+                break;
+            }
+        }
+    }
+    return ExitStatus(report);
+}
+
+} // namespace tessarin

@@ -1,0 +1,166 @@
+#include "TerminalDisplay.h"
+
+#include "application/BatchRun.h"
+#include "application/BatchSummary.h"
+#include "application/BatchUi.h"
+#include "platform/Console.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessarin {
+
+namespace {
+
+constexpr auto RedrawInterval = std::chrono::milliseconds(100);
+constexpr double MinimumSecondsForSpeed = 0.5;
+
+std::string TwoDigits(long long value)
+{
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+} // namespace
+
+TerminalDisplay::TerminalDisplay(TerminalOutput& output, BatchUi& ui, bool quiet)
+    : m_output(output), m_ui(ui), m_quiet(quiet)
+{
+}
+
+TerminalDisplay::~TerminalDisplay()
+{
+    Dismiss();
+}
+
+std::string TerminalDisplay::Size(double bytes)
+{
+    if (bytes < 1024.0)
+        return std::to_string(static_cast<long long>(bytes < 0 ? 0 : bytes)) + " B";
+    static constexpr const char* Units[] = {"KiB", "MiB", "GiB", "TiB"};
+    double value = bytes / 1024.0;
+    std::size_t unit = 0;
+    while (value >= 1024.0 && unit + 1 < std::size(Units)) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return BatchSummary::Fixed(value, 1) + " " + Units[unit];
+}
+
+std::string TerminalDisplay::Duration(double seconds)
+{
+    const auto total = static_cast<long long>(std::llround(std::max(0.0, seconds)));
+    const long long hours = total / 3600;
+    const long long minutes = total / 60 % 60;
+    const long long rest = total % 60;
+    if (hours > 0)
+        return std::to_string(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(rest);
+    return std::to_string(minutes) + ":" + TwoDigits(rest);
+}
+
+std::string TerminalDisplay::ProgressLine(int positionKiB, int upperKiB, double seconds)
+{
+    const int done = std::max(positionKiB, 0);
+    const int total = std::max(upperKiB, 0);
+    // The bar's own percentage may pass 100 (a compressed container grows
+    // back when decrypted); a line that reads "100%" at the end is clearer.
+    const int percent = std::min(ProgressMeter::Percent(done, 0, total), 100);
+    std::string line = (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%  " +
+                       Size(done * 1024.0) + " of " + Size(total * 1024.0);
+    if (seconds >= MinimumSecondsForSpeed && done > 0) {
+        const double speed = done * 1024.0 / seconds;
+        line += "  " + Size(speed) + "/s";
+        const double left = std::max(0, total - done) * 1024.0 / speed;
+        line += "  " + Duration(left) + " left";
+    }
+    return line;
+}
+
+void TerminalDisplay::SetRange(int lower, int upper, int step)
+{
+    m_meter.SetRange(lower, upper, step);
+    m_start = Clock::now();
+}
+
+bool TerminalDisplay::IsError(const std::string& line)
+{
+    return line.find("ERROR(") != std::string::npos;
+}
+
+void TerminalDisplay::Print(const std::string& line)
+{
+    // Errors stand out on standard error, even when the steps are sent
+    // elsewhere or not printed at all.
+    const bool error = IsError(line);
+    if (m_quiet && !error)
+        return;
+    m_output.Line(error ? m_output.Err() : m_output.Out(), line);
+}
+
+void TerminalDisplay::SetStatusText(const std::string& text)
+{
+    // The batch's own first text: the progress line says it better.
+    if (m_dismissed || text == StartingText)
+        return;
+    // A step cut short is followed by its rollback and its error in the
+    // same text. The error line names the step, so that standard error
+    // alone tells which file failed.
+    std::string cutShort;
+    for (const StatusLines::Line& line : m_lines.Feed(text)) {
+        if (!line.finished) {
+            cutShort = line.text;
+            Print(line.text);
+        } else if (IsError(line.text) && !cutShort.empty()) {
+            Print(cutShort + " " + line.text);
+            cutShort.clear();
+        } else {
+            Print(line.text);
+        }
+    }
+    Draw(true);
+}
+
+int TerminalDisplay::OffsetPos(int amount)
+{
+    m_meter.OffsetPos(amount);
+    return m_meter.GetPos();
+}
+
+void TerminalDisplay::Draw(bool force)
+{
+    if (m_dismissed || !m_output.ShowsProgress())
+        return;
+    const Clock::time_point now = Clock::now();
+    if (!force && now - m_lastDraw < RedrawInterval)
+        return;
+    m_lastDraw = now;
+    const double seconds = std::chrono::duration<double>(now - m_start).count();
+    m_output.Progress(ProgressLine(m_meter.GetPos(), m_meter.GetUpper(), seconds));
+}
+
+void TerminalDisplay::PumpEvents(bool)
+{
+    Draw(false);
+}
+
+bool TerminalDisplay::IsCancelled() const
+{
+    return platform::InterruptRequested();
+}
+
+void TerminalDisplay::ShowMessage(const std::string& text, const std::string& title, BoxIcon icon)
+{
+    m_ui.ShowMessage(text, title, icon);
+    Draw(true);
+}
+
+void TerminalDisplay::Dismiss()
+{
+    if (m_dismissed)
+        return;
+    if (const std::string rest = m_lines.Flush(); !rest.empty())
+        Print(rest);
+    m_output.ClearProgress();
+    m_dismissed = true;
+}
+
+} // namespace tessarin

@@ -1,0 +1,115 @@
+#include "platform/Console.h"
+
+#include <cerrno>
+#include <csignal>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tessarin::platform {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+struct sigaction g_previous {};
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+int Descriptor(StandardStream stream)
+{
+    switch (stream) {
+    case StandardStream::Input: return STDIN_FILENO;
+    case StandardStream::Output: return STDOUT_FILENO;
+    case StandardStream::Error: return STDERR_FILENO;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool IsTerminal(StandardStream stream)
+{
+    return ::isatty(Descriptor(stream)) == 1;
+}
+
+int TerminalColumns()
+{
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+SecretRead ReadSecretLine(std::string& line)
+{
+    line.clear();
+    struct termios saved {};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0)
+        return SecretRead::Failed;
+    struct termios quiet = saved;
+    quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHONL));
+    if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
+        return SecretRead::Failed;
+
+    SecretRead result = SecretRead::Line;
+    for (;;) {
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            if (g_interrupted) {
+                result = SecretRead::Interrupted;
+                break;
+            }
+            continue;
+        }
+        if (n < 0) {
+            result = SecretRead::Failed;
+            break;
+        }
+        if (n == 0) {
+            result = SecretRead::End;
+            break;
+        }
+        if (c == '\n')
+            break;
+        line.push_back(c);
+    }
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (result != SecretRead::Line)
+        line.clear();
+    return result;
+}
+
+InterruptGuard::InterruptGuard()
+{
+    g_interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a read from the terminal returns at once, so a prompt
+    // can be left with Ctrl-C.
+    action.sa_flags = 0;
+    ::sigaction(SIGINT, &action, &g_previous);
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    ::sigaction(SIGINT, &g_previous, nullptr);
+}
+
+bool InterruptRequested()
+{
+    return g_interrupted != 0;
+}
+
+void ClearInterrupt()
+{
+    g_interrupted = 0;
+}
+
+} // namespace tessarin::platform

@@ -1,0 +1,44 @@
+#pragma once
+// The terminal seam of the command-line companion: whether a standard
+// stream is a terminal and how wide it is, reading a secret line without
+// echo, and Ctrl-C as a request to stop rather than a kill.
+#include "EngineApi.h"
+
+#include <string>
+
+namespace tessarin::platform {
+
+enum class StandardStream { Input, Output, Error };
+
+ENGINE_API bool IsTerminal(StandardStream stream);
+
+// Columns of the terminal on standard error; 80 when it cannot be told.
+ENGINE_API int TerminalColumns();
+
+enum class SecretRead {
+    Line,         // a line was read (its line end cut off)
+    End,          // end of input before any line end
+    Interrupted,  // Ctrl-C while reading
+    Failed,       // the terminal could not be read
+};
+
+// Reads one line from the terminal on standard input with echo turned off;
+// the echo is turned back on however the read ends.
+ENGINE_API SecretRead ReadSecretLine(std::string& line);
+
+// While an InterruptGuard lives, Ctrl-C (SIGINT) does not end the process:
+// it only raises the flag that InterruptRequested reports, so the work in
+// progress can stop at its next check and undo what it had begun. The
+// previous handling comes back when the guard goes. Guards do not nest.
+class ENGINE_API InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+
+ENGINE_API bool InterruptRequested();
+ENGINE_API void ClearInterrupt();
+
+} // namespace tessarin::platform

@@ -1,0 +1,25 @@
+#pragma once
+// Test hooks in the file seam: a chosen call of an operation fails with a
+// chosen error number, as a full disk, a failing device or a refused rename
+// would. Nothing is armed unless a test arms it; an unarmed check costs one
+// atomic load.
+#include "EngineApi.h"
+
+namespace tessarin::platform {
+
+class ENGINE_API FaultInjection {
+public:
+    enum class Operation { Write, Rename, Sync, Count_ };
+
+    // The call-th call of the operation from now on (1 = the next one) fails
+    // with the error number; every later call succeeds again.
+    static void FailAt(Operation operation, int call, int error);
+    // Calls made since the operation was last armed or reset.
+    static int CallsSince(Operation operation);
+    static void Reset();
+
+    // Used by the seam: true when this call is to fail (errno is then set).
+    static bool ShouldFail(Operation operation);
+};
+
+} // namespace tessarin::platform

@@ -1,0 +1,59 @@
+#pragma once
+// What the two compression adapters share: the per-chunk progress report
+// with its break check, the progress coefficients, and the writing of
+// compressed bytes under the adapter's own failure message.
+#include "foundation/ErrorHandler.h"
+#include "foundation/MyFile.h"
+#include "foundation/MyStream.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tessarin::compression {
+
+// Each of the two steps of a compressed file reports half of its share.
+inline float ReductKoeff()
+{
+    return 1.0f / 2048.0f;
+}
+
+inline float FullKoeff(std::uint64_t compressedLength, std::uint64_t nfSize)
+{
+    // An empty side has no ratio; it counts as 1:1 so the progress stays finite.
+    if (compressedLength == 0 || nfSize == 0)
+        return 1.0f / 2048.0f;
+    const float x = static_cast<float>(nfSize) / static_cast<float>(compressedLength);
+    const float y = x < 1.0f ? x : 1.0f / x;
+    return y / 2048.0f;
+}
+
+inline void ReportChunk(MyStream* sink, std::size_t count, float k)
+{
+    if (!sink)
+        return;
+    sink->AddProgress(static_cast<float>(count) * k);
+    if (sink->IsBreakRequested())
+        throw ErrorHandler(errc::BreakByUser, "Break by user!");
+}
+
+// A failed write of compressed output is the adapter's write failure.
+inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes, const std::string& failure)
+{
+    if (bytes.empty())
+        return;
+    try {
+        target.Write(bytes);
+    } catch (const ErrorHandler& e) {
+        if (e.GetErrCode() != errc::WriteFailed)
+            throw;
+        throw ErrorHandler(errc::WriteFailed, failure);
+    }
+}
+
+inline int ClampLevel(int level)
+{
+    return level < 1 ? 1 : (level > 9 ? 9 : level);
+}
+
+} // namespace tessarin::compression

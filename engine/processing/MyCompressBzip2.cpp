@@ -1,0 +1,193 @@
+#include "processing/MyCompressBzip2.h"
+
+#include "foundation/ErrorHandler.h"
+#include "processing/CompressionChunks.h"
+
+#include <bzlib.h>
+#include <vector>
+
+namespace tessarin {
+
+namespace {
+
+// The library's default work factor, as its file interface uses it.
+constexpr int DefaultWorkFactor = 30;
+
+class Compressor {
+public:
+    Compressor(int level, const std::string& target)
+    {
+        if (BZ2_bzCompressInit(&m_stream, level, 0, DefaultWorkFactor) != BZ_OK)
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + target + "'");
+    }
+    ~Compressor() { BZ2_bzCompressEnd(&m_stream); }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+    bz_stream* operator->() { return &m_stream; }
+    bz_stream* get() { return &m_stream; }
+
+private:
+    bz_stream m_stream{};
+};
+
+class Decompressor {
+public:
+    explicit Decompressor(const std::string& source) : m_source(source) { Init(); }
+    ~Decompressor() { BZ2_bzDecompressEnd(&m_stream); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    bz_stream* operator->() { return &m_stream; }
+    bz_stream* get() { return &m_stream; }
+
+    // A further stream follows: start again, keeping the pending input.
+    void Restart()
+    {
+        char* next = m_stream.next_in;
+        const unsigned avail = m_stream.avail_in;
+        BZ2_bzDecompressEnd(&m_stream);
+        m_stream = bz_stream{};
+        Init();
+        m_stream.next_in = next;
+        m_stream.avail_in = avail;
+    }
+
+private:
+    void Init()
+    {
+        if (BZ2_bzDecompressInit(&m_stream, 0, 0) != BZ_OK)
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + m_source + "'");
+    }
+
+    bz_stream m_stream{};
+    std::string m_source;
+};
+
+void Drain(Compressor& bz, int action, std::vector<std::uint8_t>& out, MyFile& target, const std::string& failure)
+{
+    for (;;) {
+        bz->next_out = reinterpret_cast<char*>(out.data());
+        bz->avail_out = static_cast<unsigned>(out.size());
+        const int result = BZ2_bzCompress(bz.get(), action);
+        if (result < 0)
+            throw ErrorHandler(errc::Bzip2Internal, "Something goes wrong inside bzip2 library");
+        compression::WriteCompressed(target, std::span(out).first(out.size() - bz->avail_out), failure);
+        if (action == BZ_FINISH ? result == BZ_STREAM_END : bz->avail_in == 0)
+            return;
+    }
+}
+
+} // namespace
+
+platform::ModuleHandle MyCompressBzip2::LoadLibraryA()
+{
+    platform::ModuleHandle module = platform::Module::Load(LibraryName);
+    if (!module)
+        throw ErrorHandler(errc::LibraryNotFound, "Unable to load 'bzip2.dll'");
+    for (const char* entry : {"BZ2_bzopen", "BZ2_bzread", "BZ2_bzwrite", "BZ2_bzclose"}) {
+        if (!platform::Module::Symbol(module, entry))
+            throw ErrorHandler(errc::LibraryFunctions, "Unable to load DLL functions!");
+    }
+    return module;
+}
+
+std::uint64_t MyCompressBzip2::Compress(const std::string& source, const std::string& target, MyStream* sink,
+                                        int level)
+{
+    MyFile in(source, MyFile::OpenRead);
+    MyFile out(target, MyFile::OpenWrite);
+    return Compress(in, out, sink, level);
+}
+
+std::uint64_t MyCompressBzip2::Compress(MyFile& source, MyFile& target, MyStream* sink, int level)
+{
+    const std::string failure = "Unable to write on '" + target.GetFullFilename() + "'";
+    Compressor bz(compression::ClampLevel(level), target.GetFullFilename());
+    const float k = CalcReductKoeff();
+    std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
+    std::uint64_t total = 0;
+    for (;;) {
+        const std::size_t n = source.Read(in);
+        if (n == 0)
+            break;
+        bz->next_in = reinterpret_cast<char*>(in.data());
+        bz->avail_in = static_cast<unsigned>(n);
+        Drain(bz, BZ_RUN, out, target, failure);
+        total += n;
+        compression::ReportChunk(sink, n, k);
+    }
+    Drain(bz, BZ_FINISH, out, target, failure);
+    return total;
+}
+
+std::uint64_t MyCompressBzip2::Decompress(const std::string& source, const std::string& target, MyStream* sink,
+                                          std::uint32_t nfSize)
+{
+    MyFile in(source, MyFile::OpenRead);
+    MyFile out(target, MyFile::OpenWrite);
+    return Decompress(in, out, sink, nfSize);
+}
+
+std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
+{
+    const std::string failure = "Unable to BZ2_bzread on '" + source.GetFullFilename() + "'";
+    Decompressor bz(source.GetFullFilename());
+    const float k = CalcFullKoeff(source.GetSize(), nfSize);
+    std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
+    bool atEof = false;
+    bool ended = false;  // the current stream is complete
+    std::uint64_t total = 0;
+    for (;;) {
+        std::size_t produced = 0;
+        while (produced < out.size()) {
+            if (bz->avail_in == 0 && !atEof) {
+                const std::size_t n = source.Read(in);
+                atEof = n == 0;
+                bz->next_in = reinterpret_cast<char*>(in.data());
+                bz->avail_in = static_cast<unsigned>(n);
+            }
+            if (ended) {
+                // Streams may follow one another; anything else after a
+                // complete stream is ignored.
+                if (bz->avail_in == 0 || bz->next_in[0] != 'B')
+                    break;
+                bz.Restart();
+                ended = false;
+            }
+            bz->next_out = reinterpret_cast<char*>(out.data() + produced);
+            bz->avail_out = static_cast<unsigned>(out.size() - produced);
+            const unsigned availBefore = bz->avail_in;
+            const std::size_t producedBefore = produced;
+            const int result = BZ2_bzDecompress(bz.get());
+            produced = out.size() - bz->avail_out;
+            if (result == BZ_STREAM_END)
+                ended = true;
+            else if (result != BZ_OK)
+                throw ErrorHandler(errc::ReadFailed, failure);
+            else if (atEof && bz->avail_in == 0 && availBefore == 0 && produced == producedBefore)
+                break;  // the input ends inside a stream
+        }
+        if (produced == 0) {
+            if (!ended)
+                throw ErrorHandler(errc::ReadFailed, failure);
+            break;
+        }
+        if (total + produced > nfSize)
+            throw ErrorHandler(errc::ReadFailed, failure);
+        target.Write(std::span(out).first(produced));
+        total += produced;
+        compression::ReportChunk(sink, produced, k);
+    }
+    return total;
+}
+
+float MyCompressBzip2::CalcReductKoeff()
+{
+    return compression::ReductKoeff();
+}
+
+float MyCompressBzip2::CalcFullKoeff(std::uint64_t compressedLength, std::uint64_t nfSize)
+{
+    return compression::FullKoeff(compressedLength, nfSize);
+}
+
+} // namespace tessarin

@@ -1,0 +1,219 @@
+#include "processing/MyObjectAes.h"
+
+#include "foundation/ErrorHandler.h"
+#include "foundation/MyFile.h"
+#include "platform/Files.h"
+#include "platform/TempFile.h"
+#include "selection/MyCString.h"
+#include "selection/MyFileFound.h"
+
+#include <string>
+
+namespace tessarin {
+
+MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink) {}
+
+MyObjectAes::~MyObjectAes()
+{
+    CloseLibrary();
+}
+
+void MyObjectAes::SetFilterFamily(int family)
+{
+    m_filter = (static_cast<std::uint32_t>(family) << 16) | (m_filter & 0xFFFFu);
+}
+
+void MyObjectAes::SetFilterParam(int parameter)
+{
+    m_filter = (m_filter & 0xFFFF0000u) | (static_cast<std::uint32_t>(parameter) & 0xFFFFu);
+}
+
+void MyObjectAes::SetFilterSensitive(bool on)
+{
+    m_exclusions.SetSensitive(on);
+}
+
+bool MyObjectAes::GetFilterSensitive() const
+{
+    return m_exclusions.GetSensitive();
+}
+
+void MyObjectAes::SetFilterParse(const std::string& list)
+{
+    m_exclusions.Parse(list);
+}
+
+std::string MyObjectAes::GetFilterParse() const
+{
+    return m_exclusions.GetPattern();
+}
+
+void MyObjectAes::SetPasswd(const std::string& password, KeyLen keyLength, BlockSize blockSize)
+{
+    m_password = password;
+    m_keyLength = keyLength;
+    m_blockSize = blockSize;
+}
+
+void MyObjectAes::LoadLibraryA(unsigned blockBytes)
+{
+    AESclass::AesCallBack record{};
+    platform::ModuleHandle module = CAesCore::LoadLibraryA(blockBytes, &record);
+    m_cipherLibrary = SharedModule(module.release(), platform::ModuleCloser{});
+    m_callBack = record;
+}
+
+void MyObjectAes::LoadGzipLibrary()
+{
+    m_gzipLibrary = SharedModule(MyCompressGzip::LoadLibraryA().release(), platform::ModuleCloser{});
+}
+
+void MyObjectAes::LoadBzip2Library()
+{
+    m_bzip2Library = SharedModule(MyCompressBzip2::LoadLibraryA().release(), platform::ModuleCloser{});
+}
+
+void MyObjectAes::CloseLibrary()
+{
+    // A copy that still holds a library keeps it loaded, and with it the
+    // entry points its own record points to.
+    m_callBack = AESclass::AesCallBack{};
+    m_cipherLibrary.reset();
+    m_bzip2Library.reset();
+    m_gzipLibrary.reset();
+}
+
+void MyObjectAes::KeyCodec(MyAesFiles& codec) const
+{
+    // Without the cipher module of the block size in use there is nothing to
+    // key; a module of another block size would cipher the wrong lengths.
+    if (!m_cipherLibrary || m_callBack.blockLength != static_cast<unsigned>(m_blockSize))
+        throw ErrorHandler(errc::LibraryNotFound, "aes" + std::to_string(static_cast<int>(m_blockSize)) +
+                                                      ".dll not found!");
+    // Cipher feedback deciphers with the forward direction of the block
+    // cipher, so its header check needs the encryption schedule.
+    if (m_mode == OperMode::CFB)
+        codec.MakeEncKey(m_password, m_keyLength, m_blockSize);
+    else
+        codec.MakeDecKey(m_password, m_keyLength, m_blockSize);
+}
+
+MyObjectAes::Modality MyObjectAes::GetModality(const std::string& path)
+{
+    MyAesFiles codec(m_sink, &m_callBack);
+    KeyCodec(codec);
+    MyFile file(path, MyFile::OpenRead);
+    return codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone ? Encryption : Decryption;
+}
+
+std::string& MyObjectAes::GetFilename(const std::string& path, std::string& out)
+{
+    const auto slash = path.rfind(platform::PathSeparator);
+    out = slash == std::string::npos ? path : path.substr(slash + 1);
+    return out;
+}
+
+std::string MyObjectAes::EncryptedName(const MyFile& source) const
+{
+    if (!m_nameMangling)
+        return m_changeExtension ? source.GetFileName() + ".aes" : source.GetFileName();
+    MyCString mangled(source.GetFullFilename());
+    mangled.Mangling();
+    const std::string digits = mangled.GetString();
+    return m_changeExtension ? digits + ".aes" : digits + "." + source.GetFileNameExt();
+}
+
+void MyObjectAes::Run(const CFileFind& found)
+{
+    const MyFileFound file(found);
+    const std::string& original = file.GetPathFile();
+    const std::string& folder = file.GetAbsPath();
+    m_resultOk = false;
+    m_processedSize = 0;
+    try {
+        // The container records 32-bit lengths; refuse before reading,
+        // writing or deleting anything.
+        if (file.GetFileSize64() > MyAesFiles::MaxSourceLength)
+            throw ErrorHandler(errc::FileTooLarge, "File '" + original +
+                                                       "' is too large: only files smaller than 4 GiB can be processed!");
+        std::string source = original;
+        std::string target = folder;
+        const Modality detected = GetModality(source);
+        const Modality direction = m_modality == Automatic ? detected : m_modality;
+
+        if (direction == Encryption) {
+            const int family = GetFilterFamily();
+            const bool known = family == FamilyGzip || family == FamilyBzip2;
+            if (family == FamilyNone || (known && m_exclusions.Search(file.GetFileName()))) {
+                Encrypt(source, target, 0, 0);
+            } else if (known) {
+                const std::uint64_t nfSize = family == FamilyGzip
+                                                 ? CompressGzip(source, target, detected, file.GetFileSize64())
+                                                 : CompressBzip2(source, target, detected, file.GetFileSize64());
+                source = target;
+                target = folder;
+                Encrypt(source, target, m_filter, static_cast<std::uint32_t>(nfSize));
+                DeleteSource(source, target);
+            } else {
+                throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
+            }
+            if (m_deleteOrig) {
+                try {
+                    DeleteSource(original, target);
+                } catch (...) {
+                    // While the original is still there it is whole (a
+                    // wiping deletion overwrites only after the name is
+                    // gone), and the new output can go. Otherwise the output
+                    // is the only copy and stays.
+                    if (platform::PathExists(original)) {
+                        ShowLine("Rollback: ", MyStream::LevelDetail);
+                        Delete(target);
+                    }
+                    throw;
+                }
+            }
+            m_resultOk = true;
+        } else if (direction == Decryption) {
+            std::optional<TempFile> held;
+            Decrypt(source, target, &held);
+            const int family = GetFilterFamily();
+            if (family == FamilyGzip || family == FamilyBzip2) {
+                const std::string compressed = target;
+                target = folder;
+                TempFile* decrypted = held ? &*held : nullptr;
+                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, decrypted)
+                                                                  : DecompressBzip2(compressed, target, decrypted);
+                m_processedSize = static_cast<std::uint32_t>(length);
+            }
+            if (m_changeExtension && m_deleteOrig)
+                DeleteSource(original, target);
+            m_resultOk = true;
+        }
+    } catch (const ErrorHandler& e) {
+        m_resultOk = false;
+        UpdateLine("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n",
+                   MyStream::LevelError);
+        if (e.GetErrCode() == errc::BreakByUser)
+            throw;
+    }
+}
+
+void MyObjectAes::ShowLine(const std::string& text, int level)
+{
+    if (m_sink)
+        m_sink->Show(text, level);
+}
+
+void MyObjectAes::UpdateLine(const std::string& text, int level)
+{
+    if (m_sink)
+        m_sink->Update(text, level);
+}
+
+void MyObjectAes::Progress(double units)
+{
+    if (m_sink)
+        m_sink->AddProgress(static_cast<float>(units));
+}
+
+} // namespace tessarin

@@ -1,0 +1,405 @@
+#include "BatchHarness.h"
+#include "foundation/ErrorHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+namespace tessarin {
+namespace {
+
+using test::BatchHarness;
+using Names = std::vector<std::string>;
+
+std::vector<std::string> ListFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            names.push_back(std::filesystem::relative(entry.path(), folder).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(BatchPassword, EmptyOrUnequalPasswordsTouchNothing)
+{
+    struct Case {
+        const char* password;
+        const char* confirmation;
+    };
+    const Case cases[] = {{"", ""}, {"secret", ""}, {"", "secret"}, {"secret", "secreT"}, {"secret", "secret "}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("'") + c.password + "' / '" + c.confirmation + "'");
+        BatchHarness h;
+        const auto bytes = h.Make("a.txt", 3000);
+        const BatchReport report = h.Run({h.Data("a.txt")}, c.password, c.confirmation);
+        EXPECT_EQ(report.outcome, BatchReport::Outcome::PasswordRejected);
+        ASSERT_EQ(h.m_ui.m_boxes.size(), 1u);
+        EXPECT_EQ(h.m_ui.m_boxes[0].text,
+                  "Passwords are empty or don't match to each other!\nPlease re-type them...");
+        EXPECT_EQ(h.m_ui.m_boxes[0].title, "ERROR MESSAGE");
+        EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Stop);
+        // Not even the cursor changes: no list, no log, no display.
+        EXPECT_EQ(h.m_ui.m_events.size(), 1u);
+        EXPECT_FALSE(test::Exists(h.LogPath()));
+        EXPECT_TRUE(test::ListFolder(h.RuntimeDir()).empty());
+        EXPECT_EQ(test::ListFolder(h.DataFolder()), Names{"a.txt"});
+        EXPECT_EQ(test::ReadBytes(h.Data("a.txt")), bytes);
+    }
+}
+
+TEST(BatchSearch, NoNamesOnlyTurnsTheCursorOnAndOff)
+{
+    BatchHarness h;
+    const BatchReport report = h.Run({});
+    EXPECT_EQ(report.outcome, BatchReport::Outcome::NothingGiven);
+    EXPECT_EQ(h.m_ui.m_events, (Names{"wait", "end wait"}));
+    EXPECT_FALSE(test::Exists(h.LogPath()));
+}
+
+struct SearchCase {
+    const char* what;
+    std::vector<std::string> dropped;  // relative to the data folder
+    int recursive;
+    int sensitive;
+    const char* pattern;
+    std::set<std::string> encrypted;  // relative paths of the files that became containers
+};
+
+TEST(BatchSearch, DroppedNamesAreSearchedWithThePatternAndRecursion)
+{
+    const std::set<std::string> all = {"d/a.txt", "d/b.dat", "d/sub/c.txt", "d/sub/deeper/D.TXT"};
+    const SearchCase cases[] = {
+        {"a folder without recursion lists nothing", {"d"}, 0, 1, "*", {}},
+        {"a folder with recursion lists its whole tree", {"d"}, 1, 1, "*", all},
+        {"the pattern applies to the names of the tree", {"d"}, 1, 1, "*.txt", {"d/a.txt", "d/sub/c.txt"}},
+        {"case folding when not case-sensitive", {"d"}, 1, 0, "*.txt", {"d/a.txt", "d/sub/c.txt", "d/sub/deeper/D.TXT"}},
+        {"the entries of a folder without recursion", {"d/*"}, 0, 1, "*", {"d/a.txt", "d/b.dat"}},
+        {"a dropped file that matches", {"d/b.dat"}, 0, 1, "*.dat", {"d/b.dat"}},
+        {"a dropped file that does not match", {"d/b.dat"}, 1, 1, "*.txt", {}},
+        {"a name that names nothing", {"d/missing"}, 1, 1, "*", {}},
+        {"names in drop order, one after another", {"d/sub/c.txt", "d/a.txt"}, 0, 1, "*", {"d/a.txt", "d/sub/c.txt"}},
+    };
+    for (const SearchCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        std::size_t size = 0;
+        std::uint32_t seed = 1;
+        for (const std::string& name : all)
+            size = h.Make(name, 1000 + seed * 10, seed).size(), ++seed;
+        (void)size;
+        h.m_settings.checkRecursive = c.recursive;
+        h.m_settings.checkSensive = c.sensitive;
+        h.m_settings.editPattern = c.pattern;
+        Names dropped;
+        for (const std::string& name : c.dropped)
+            dropped.push_back(h.Data(name));
+        const BatchReport report = h.Run(dropped);
+
+        std::set<std::string> expectedFiles;
+        std::uint32_t original = 0;
+        seed = 1;
+        for (const std::string& name : all) {
+            const bool hit = c.encrypted.count(name) != 0;
+            expectedFiles.insert(hit ? name + ".aes" : name);
+            if (hit)
+                original += 1000 + seed * 10;
+            ++seed;
+        }
+        const auto files = ListFiles(h.DataFolder());
+        EXPECT_EQ(std::set<std::string>(files.begin(), files.end() - 1), expectedFiles);  // the log sorts last
+        EXPECT_EQ(files.back(), "log.txt");
+        EXPECT_EQ(report.summary.files, c.encrypted.size());
+        EXPECT_EQ(report.summary.errors, 0u);
+        EXPECT_EQ(report.summary.originalSize, original);
+        EXPECT_EQ(h.Boxes("STATUS REPORT").size(), 1u);
+    }
+}
+
+struct RoundTripCase {
+    const char* what;
+    std::function<void(AppSettings&)> settings;
+};
+
+TEST(BatchRoundTrip, EncryptThenDecryptGivesEveryFileBack)
+{
+    const RoundTripCase cases[] = {
+        {"CBC without compression", [](AppSettings&) {}},
+        {"CFB with gzip, 128-bit blocks",
+         [](AppSettings& s) { s.comboOperMode = 1, s.checkFilterCompress = 1, s.comprFamily = 0, s.comboBlockSize = 0; }},
+        {"ECB with bzip2, 192-bit keys",
+         [](AppSettings& s) { s.comboOperMode = 2, s.checkFilterCompress = 1, s.comprFamily = 1, s.comboKeyLen = 1; }},
+        {"mangled names", [](AppSettings& s) { s.checkMangling = 1; }},
+        {"own names", [](AppSettings& s) { s.checkChangeExt = 0; }},
+        {"wiping", [](AppSettings& s) { s.checkWiping = 1; }},
+        {"automatic direction", [](AppSettings& s) { s.encrypt = 2; }},
+    };
+    const std::vector<std::pair<std::string, std::size_t>> tree = {
+        {"t/empty", 0}, {"t/one", 1}, {"t/small.txt", 1000}, {"t/sub/chunks.bin", 300000}, {"t/sub/x y.z", 147456}};
+    for (const RoundTripCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        std::map<std::string, std::vector<std::uint8_t>> before;
+        std::uint32_t seed = 7, total = 0;
+        for (const auto& [name, length] : tree) {
+            before[name] = h.Make(name, length, seed++);
+            total += static_cast<std::uint32_t>(length);
+        }
+        c.settings(h.m_settings);
+        const BatchReport encrypted = h.Run({h.Data("t")});
+        EXPECT_EQ(encrypted.summary.files, tree.size());
+        EXPECT_EQ(encrypted.summary.errors, 0u);
+        EXPECT_EQ(encrypted.summary.originalSize, total);
+        for (const auto& [name, bytes] : before) {
+            if (test::Exists(h.Data(name)) && !bytes.empty()) {
+                EXPECT_NE(test::ReadBytes(h.Data(name)), bytes) << name << " is still plain";
+            }
+        }
+
+        if (h.m_settings.encrypt == 0)
+            h.m_settings.encrypt = 1;
+        const BatchReport decrypted = h.Run({h.Data("t")});
+        EXPECT_EQ(decrypted.summary.files, tree.size());
+        EXPECT_EQ(decrypted.summary.errors, 0u);
+        auto files = ListFiles(h.Data("t"));
+        std::vector<std::string> expected;
+        for (const auto& [name, bytes] : before) {
+            expected.push_back(name.substr(2));
+            ASSERT_TRUE(test::Exists(h.Data(name))) << name;
+            EXPECT_EQ(test::ReadBytes(h.Data(name)), bytes) << name;
+        }
+        EXPECT_EQ(files, expected);
+    }
+}
+
+TEST(BatchRoundTrip, KeyLengthIndexOutOfRangeGivesTheLongestKey)
+{
+    BatchHarness h;
+    const auto bytes = h.Make("k.bin", 5000);
+    h.m_settings.comboKeyLen = 7;
+    ASSERT_EQ(h.Run({h.Data("k.bin")}).summary.files, 1u);
+
+    h.m_settings.encrypt = 1;
+    h.m_settings.comboKeyLen = 0;  // 128-bit keys do not open it
+    BatchReport report = h.Run({h.Data("k.bin.aes")});
+    EXPECT_EQ(report.summary.errors, 1u);
+    EXPECT_FALSE(test::Exists(h.Data("k.bin")));
+    h.m_settings.comboKeyLen = 2;  // 256-bit keys do
+    report = h.Run({h.Data("k.bin.aes")});
+    EXPECT_EQ(report.summary.files, 1u);
+    EXPECT_EQ(test::ReadBytes(h.Data("k.bin")), bytes);
+}
+
+TEST(BatchProgress, RangeIsTheListedSizeInKiB)
+{
+    struct Case {
+        std::vector<std::size_t> sizes;
+        int upper;
+    };
+    const Case cases[] = {{{}, 0}, {{0}, 0}, {{1023}, 0}, {{1024}, 1}, {{600, 600}, 1}, {{5000}, 4}, {{400000, 400000, 400000}, 1171}};
+    for (const Case& c : cases) {
+        BatchHarness h;
+        Names dropped;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            h.Make("f" + std::to_string(i), c.sizes[i]);
+            dropped.push_back(h.Data("f" + std::to_string(i)));
+        }
+        if (dropped.empty())
+            dropped.push_back(h.Data("nothing"));
+        h.Run(dropped);
+        EXPECT_EQ(h.m_ui.m_display.m_meter.GetLower(), 0);
+        EXPECT_EQ(h.m_ui.m_display.m_meter.GetUpper(), c.upper);
+        EXPECT_EQ(h.m_ui.m_display.m_meter.GetStep(), 1);
+        ASSERT_FALSE(h.m_ui.m_display.m_statusTexts.empty());
+        EXPECT_EQ(h.m_ui.m_display.m_statusTexts.front(), "Starting...");
+        ASSERT_EQ(h.m_ui.m_requests.size(), 1u);
+        EXPECT_EQ(h.m_ui.m_requests[0].caption, "Progress Status");
+        EXPECT_EQ(h.m_ui.m_requests[0].lines, 4);
+        EXPECT_EQ(h.m_ui.m_requests[0].width, 300);
+        EXPECT_TRUE(h.m_ui.m_requests[0].centred);
+    }
+}
+
+TEST(BatchProgress, BreakShowsItsBoxThenTheReportOfTheFilesBefore)
+{
+    // The cancel comes with the first progress report of the second file;
+    // the engine sees it before its next chunk. How many reports a file
+    // makes is counted on a batch of the same size first.
+    int reportsPerFile = 0;
+    {
+        BatchHarness count;
+        count.Make("a", 400000, 1);
+        count.Run({count.Data("a")});
+        reportsPerFile = static_cast<int>(count.m_ui.m_display.m_pumps.size());
+        ASSERT_GE(reportsPerFile, 2);
+    }
+    BatchHarness h;
+    h.Make("a", 400000, 1);
+    const auto b = h.Make("b", 400000, 2);
+    const auto c = h.Make("c", 400000, 3);
+    h.m_ui.m_display = test::FakeDisplay(reportsPerFile + 1);
+    const BatchReport report = h.Run({h.Data("a"), h.Data("b"), h.Data("c")});
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.stopCode, errc::BreakByUser);
+    EXPECT_EQ(report.summary.files, 1u);
+    const auto container = static_cast<std::uint32_t>(std::filesystem::file_size(h.Data("a.aes")));
+    EXPECT_EQ(report.summary.bytes, container);
+    EXPECT_EQ(report.summary.errors, 0u);  // the file under way counts as neither
+    EXPECT_EQ(test::ListFolder(h.DataFolder()), (Names{"a.aes", "b", "c", "log.txt"}));
+    EXPECT_EQ(test::ReadBytes(h.Data("b")), b);
+    EXPECT_EQ(test::ReadBytes(h.Data("c")), c);
+
+    const auto& events = h.m_ui.m_events;
+    const auto breakBox = std::find(events.begin(), events.end(), "box ERROR MESSAGE: Break by user!");
+    const auto dismiss = std::find(events.begin(), events.end(), "dismiss");
+    ASSERT_NE(breakBox, events.end());
+    ASSERT_NE(dismiss, events.end());
+    EXPECT_LT(breakBox, dismiss);
+    ASSERT_EQ(events.size() - static_cast<std::size_t>(dismiss - events.begin()), 3u);
+    const std::string status = "box STATUS REPORT: 1 file(s) processed (" + std::to_string(container) +
+                               " bytes), 0 error(s)\r\nOriginal size = 1200000 bytes, Ratio = 33%\r\nTime = ";
+    EXPECT_EQ(events[events.size() - 2].rfind(status, 0), 0u) << events[events.size() - 2];
+    EXPECT_EQ(events.back(), "end wait");
+    EXPECT_NE(h.Log().find("ERROR(-28): Break by user!\r\n;\r\n; 1 file(s) processed"), std::string::npos) << h.Log();
+}
+
+TEST(BatchList, IsPrivateWhileTheBatchRunsAndGoneAfterwards)
+{
+    struct Case {
+        const char* what;
+        std::function<void(BatchHarness&)> prepare;
+    };
+    std::vector<Case> cases = {
+        {"a batch that processes files", [](BatchHarness&) {}},
+        {"a batch that finds nothing", [](BatchHarness& h) { h.m_settings.editPattern = "*.none"; }},
+        {"a broken batch", [](BatchHarness& h) { h.m_ui.m_display = test::FakeDisplay(1); }},
+        {"a batch whose log cannot be opened",
+         [](BatchHarness& h) { h.m_settings.editLogFilename = QString::fromStdString(h.Data("no/log.txt")); }},
+        {"a batch with failing files", [](BatchHarness& h) { h.m_settings.encrypt = 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        h.Make("x/one", 200000, 1);
+        h.Make("x/two", 3000, 2);
+        c.prepare(h);
+        std::vector<std::string> during;
+        std::string listed;
+        h.m_ui.m_onProgress = [&] {
+            during = test::ListFolder(h.RuntimeDir());
+            if (during.size() == 1) {
+                const std::string path = h.RuntimeDir() + "/" + during[0];
+                struct stat info {};
+                ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+                EXPECT_EQ(info.st_mode & 0777, 0600u);
+                const auto bytes = test::ReadBytes(path);
+                listed.assign(bytes.begin(), bytes.end());
+            }
+        };
+        h.Run({h.Data("x")});
+        ASSERT_EQ(during.size(), 1u);
+        EXPECT_EQ(during[0].rfind("~files.tmp", 0), 0u) << during[0];
+        EXPECT_EQ(during[0].size(), std::string("~files.tmp").size() + 6);
+        if (h.m_settings.editPattern == "*") {
+            // Full paths, each ended by LF alone, in the order of the walk.
+            const std::string one = h.Data("x/one") + "\n", two = h.Data("x/two") + "\n";
+            EXPECT_TRUE(listed == one + two || listed == two + one) << listed;
+        }
+        EXPECT_TRUE(test::ListFolder(h.RuntimeDir()).empty());
+        EXPECT_EQ(h.m_ui.m_cursorDepth, 0);
+        EXPECT_EQ(h.m_ui.m_events.front(), "wait");
+        EXPECT_EQ(h.m_ui.m_events.back(), "end wait");
+        EXPECT_FALSE(h.m_ui.m_displayAlive);
+        EXPECT_TRUE(h.m_ui.m_display.m_dismissed);
+    }
+}
+
+TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
+{
+    BatchHarness h;
+    // Paths around the limit of a line: folders of 200 bytes each.
+    std::string deep = "deep";
+    while (h.Data(deep).size() + 201 <= 990)
+        deep += "/" + std::string(200, 'f');
+    const std::string longName = deep + "/" + std::string(1040 - h.Data(deep).size(), 'n');
+    const std::string exact = deep + "/" + std::string(1023 - h.Data(deep).size() - 1, 'e');
+    h.Make(longName, 100, 1);
+    h.Make(exact, 100, 2);
+    h.Make("deep/line\nbreak", 100, 3);
+    h.Make("deep/plain", 100, 4);
+    ASSERT_GT(h.Data(longName).size(), 1023u);
+    ASSERT_EQ(h.Data(exact).size(), 1023u);
+
+    const BatchReport report = h.Run({h.Data("deep")});
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(report.summary.files + report.summary.errors, 4u);
+    EXPECT_GE(report.summary.errors, 2u);
+    EXPECT_EQ(report.summary.originalSize, 200u);  // the two files that were listed
+    EXPECT_TRUE(test::Exists(h.Data("deep/plain.aes")));
+    EXPECT_TRUE(test::Exists(h.Data("deep/line\nbreak")));
+    EXPECT_TRUE(test::Exists(h.Data(longName)));
+
+    const std::string log = h.Log();
+    const std::string refusedLong =
+        "ERROR(-27): Unable to list '" + h.Data(longName) + "': its path is longer than 1023 bytes\r\n";
+    const std::string refusedBreak =
+        "ERROR(-27): Unable to list '" + h.Data("deep/line\nbreak") + "': its name holds a line break\r\n";
+    EXPECT_NE(log.find(refusedLong), std::string::npos) << log;
+    EXPECT_NE(log.find(refusedBreak), std::string::npos) << log;
+    // A path of exactly 1023 bytes fits: the engine gets it.
+    EXPECT_NE(log.find("Encrypting " + h.Data(exact) + " "), std::string::npos) << log;
+    // The refusals are shown as errors, and there is no "Original size" line.
+    const auto& shown = h.m_ui.m_display.m_statusTexts;
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](const std::string& t) { return t.rfind("ERROR(-27)", 0) == 0; }),
+              2);
+    ASSERT_EQ(h.Boxes("STATUS REPORT").size(), 1u);
+    EXPECT_EQ(h.Boxes("STATUS REPORT")[0].find("Original size"), std::string::npos);
+}
+
+TEST(BatchLibraries, AMissingLibraryEndsTheBatchAtLoading)
+{
+    struct Case {
+        const char* module;
+        int block;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"aes32.dll", 2, "aes32.dll not found!"},
+        {"aes16.dll", 0, "aes16.dll not found!"},
+        {"zlib.dll", 2, "Unable to load 'zlib.dll'"},
+        {"bzip2.dll", 0, "Unable to load 'bzip2.dll'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.module);
+        BatchHarness h;
+        test::ModuleFolder modules;
+        modules.Remove(c.module);
+        const auto bytes = h.Make("a", 3000);
+        h.m_settings.comboBlockSize = c.block;  // compression stays off: all three are loaded anyway
+        const BatchReport report = h.Run({h.Data("a")});
+
+        EXPECT_EQ(report.outcome, BatchReport::Outcome::LibraryFailed);
+        ASSERT_EQ(h.m_ui.m_boxes.size(), 1u);
+        EXPECT_EQ(h.m_ui.m_boxes[0].text, c.message + ". Unable to crypt/decrypt data(s)!");
+        EXPECT_EQ(h.m_ui.m_boxes[0].title, "ERROR MESSAGE");
+        EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Stop);
+        EXPECT_EQ(h.m_ui.m_events, (Names{"wait", "progress", "box ERROR MESSAGE: " + h.m_ui.m_boxes[0].text, "dismiss",
+                                          "end wait"}));
+        EXPECT_EQ(test::ReadBytes(h.Data("a")), bytes);
+        EXPECT_TRUE(test::ListFolder(h.RuntimeDir()).empty());
+        // The header alone: no message, no summary.
+        const auto lines = test::CrLfLines(h.Log());
+        ASSERT_EQ(lines.size(), 5u) << h.Log();
+        EXPECT_EQ(lines.back(), ";");
+    }
+}
+
+} // namespace
+} // namespace tessarin

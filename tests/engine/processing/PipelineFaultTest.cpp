@@ -1,0 +1,157 @@
+#include "engine/processing/PipelineHarness.h"
+#include "foundation/ErrorHandler.h"
+#include "platform/FaultInjection.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <map>
+
+namespace tessarin {
+namespace {
+
+using namespace test;
+using platform::FaultInjection;
+using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
+
+struct Scenario {
+    const char* label;
+    PipelineOptions options;
+    bool decrypt;  // run on the container the options make of the file
+};
+
+PipelineOptions Make(bool changeExt, int family, bool wiping)
+{
+    PipelineOptions o;
+    o.changeExtension = changeExt;
+    o.family = family;
+    o.wiping = wiping;
+    return o;
+}
+
+const Scenario Scenarios[] = {
+    {"encrypt_own_name", Make(false, MyObjectAes::FamilyNone, false), false},
+    {"encrypt_gzip_aes", Make(true, MyObjectAes::FamilyGzip, false), false},
+    {"encrypt_bzip2_own_name_wiping", Make(false, MyObjectAes::FamilyBzip2, true), false},
+    {"decrypt_gzip_aes", Make(true, MyObjectAes::FamilyGzip, false), true},
+    {"decrypt_gzip_own_name", Make(false, MyObjectAes::FamilyGzip, false), true},
+    {"decrypt_own_name_wiping", Make(false, MyObjectAes::FamilyNone, true), true},
+};
+
+// Half seeded noise, half a repeated motif: both the file and its
+// compressed form span more than one chunk.
+std::vector<std::uint8_t> Content()
+{
+    auto bytes = SeededBytes(160000, 21);
+    const auto motif = SeededBytes(300, 22);
+    for (std::size_t i = 0; i < 60000; ++i)
+        bytes.push_back(motif[i % motif.size()]);
+    return bytes;
+}
+
+// Lays out the scenario's input and returns its path.
+std::string Prepare(const TempFolder& folder, const Scenario& s)
+{
+    WriteBytes(folder / "a.txt", Content());
+    if (!s.decrypt)
+        return folder / "a.txt";
+    Pipeline(s.options).Run(folder / "a.txt");
+    const auto names = ListFolder(folder.Path());
+    EXPECT_EQ(names.size(), 1u);
+    return folder / names.front();
+}
+
+Snapshot Take(const TempFolder& folder)
+{
+    Snapshot snapshot;
+    for (const std::string& name : ListFolder(folder.Path()))
+        snapshot[name] = ReadBytes(folder / name);
+    return snapshot;
+}
+
+// After any failure: every file holds the original bytes or a complete
+// container of them, at least one does, and nothing else is left.
+void ExpectNothingLost(const TempFolder& folder, const Scenario& s)
+{
+    const auto names = ListFolder(folder.Path());
+    EXPECT_FALSE(names.empty());
+    EXPECT_FALSE(HasTemporary(folder.Path()));
+    for (const std::string& name : names)
+        EXPECT_EQ(PlainOf(folder / name, s.options), Content()) << name;
+}
+
+class PipelineFault : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(PipelineFault, BreakAfterAnyReportLeavesTheFolderAsItWas)
+{
+    const Scenario& s = GetParam();
+    int reports = 0;
+    {
+        TempFolder folder;
+        Pipeline whole(s.options);
+        ASSERT_TRUE(whole.Run(Prepare(folder, s)).ok);
+        reports = whole.Sink().Reports();
+    }
+    ASSERT_GT(reports, 2);
+    for (int after = 0; after < reports; ++after) {
+        SCOPED_TRACE("break after " + std::to_string(after));
+        TempFolder folder;
+        const std::string path = Prepare(folder, s);
+        const Snapshot before = Take(folder);
+        Pipeline p(s.options, after);
+        const RunResult r = p.Run(path);
+        EXPECT_TRUE(r.broke);
+        EXPECT_EQ(r.errorLine, "ERROR(-28): Break by user!\r\n");
+        EXPECT_EQ(Take(folder), before);
+    }
+}
+
+TEST_P(PipelineFault, FailingWritesSyncsAndRenamesLoseNothing)
+{
+    const Scenario& s = GetParam();
+    struct Fault {
+        FaultInjection::Operation operation;
+        int error;
+    };
+    for (const Fault fault : {Fault{FaultInjection::Operation::Write, ENOSPC},
+                              Fault{FaultInjection::Operation::Sync, EIO},
+                              Fault{FaultInjection::Operation::Rename, EXDEV}}) {
+        int calls = 0;
+        {
+            TempFolder folder;
+            const std::string path = Prepare(folder, s);
+            Pipeline whole(s.options);
+            FaultInjection::FailAt(fault.operation, 0, 0);  // count only
+            whole.Run(path);
+            calls = FaultInjection::CallsSince(fault.operation);
+            FaultInjection::Reset();
+        }
+        ASSERT_GT(calls, 0);
+        // Every call for the short lists; a spread of them, the last one
+        // included, for the wipes' many writes.
+        const int step = calls > 12 ? calls / 12 : 1;
+        for (int call = 1; call <= calls; call = call == calls ? calls + 1 : std::min(call + step, calls)) {
+            SCOPED_TRACE("operation " + std::to_string(static_cast<int>(fault.operation)) + " call " + std::to_string(call) + " of " +
+                         std::to_string(calls));
+            TempFolder folder;
+            const std::string path = Prepare(folder, s);
+            Pipeline p(s.options);
+            // A full disk and a failing device, taking turns.
+            const int error = fault.error == ENOSPC && call % 2 == 0 ? EIO : fault.error;
+            FaultInjection::FailAt(fault.operation, call, error);
+            const RunResult r = p.Run(path);
+            FaultInjection::Reset();
+            EXPECT_FALSE(r.broke);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.errorLine.rfind("ERROR(", 0), 0u);
+            ExpectNothingLost(folder, s);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, PipelineFault, ::testing::ValuesIn(Scenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.label); });
+
+} // namespace
+} // namespace tessarin
