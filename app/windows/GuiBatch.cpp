@@ -1,15 +1,15 @@
 #include "GuiBatch.h"
 
-#include "ShellServices.h"
+#include "QtBatchUi.h"
+#include "application/BatchRun.h"
 
 namespace tessarin {
 
-void GuiBatch::Run(const std::vector<std::string>&, const std::string&, const std::string&, const AppSettings&,
-                   QWidget* mainWindow)
+void GuiBatch::Run(const std::vector<std::string>& names, const std::string& password, const std::string& confirmation,
+                   const AppSettings& settings, QWidget* mainWindow)
 {
-    // Replaced by the shared batch run once it is part of the build.
-    m_shell.ShowMessage(mainWindow, ShellServices::Icon::Information, QStringLiteral("Tessarin"),
-                        QStringLiteral("Batches are not part of this build yet."));
+    QtBatchUi ui(m_shell, mainWindow);
+    RunBatch(names, password, confirmation, settings, ui);
 }
 
 } // namespace tessarin

@@ -99,6 +99,9 @@ bool ProgressPopup::BeginModal(const QString& title, bool smooth)
     // usable while the owner ignores input and drops.
     if (m_owner) m_owner->setEnabled(false);
     setEnabled(true);
+    // Over the batch's wait cursor: the arrow with the hourglass says that
+    // Cancel can still be clicked.
+    if (!m_modal) QApplication::setOverrideCursor(Qt::BusyCursor);
     m_modal = true;
     return true;
 }
@@ -280,6 +283,7 @@ void ProgressPopup::Dismiss()
     if (m_persistent) SavePosition();
     if (m_modal) {
         m_modal = false;
+        QApplication::restoreOverrideCursor();
         if (m_owner) m_owner->setEnabled(true);
     }
     Destroy();
