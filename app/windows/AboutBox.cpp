@@ -107,7 +107,7 @@ AboutBox::AboutBox(const QString& versionReport, QWidget* parent)
     guide->setPlainText(QString(m_guide).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     guide->setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
     const int lineHeight = guide->fontMetrics().lineSpacing();
-    guide->setMinimumSize(guide->fontMetrics().averageCharWidth() * 62, lineHeight * 14);
+    guide->setMinimumSize(guide->fontMetrics().averageCharWidth() * 62, lineHeight * 18);
 
     auto* disclaimer = new StyledLabel(
         QStringLiteral("This program is provided \"as is\", without warranty of any kind. "

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -43,6 +45,19 @@ void ScreenshotScene::Open(const QString& scene)
         });
         m_window.RunCommand(MainDropWindow::SettingsCommand);
     } else if (scene == QLatin1String("about")) {
+        // The report of the libraries at the top of the guide.
+        QTimer::singleShot(kSettleMs, this, [] {
+            QWidget* box = QApplication::activeModalWidget();
+            auto* guide = box ? box->findChild<QPlainTextEdit*>(QStringLiteral("1504")) : nullptr;
+            if (!guide) return;
+            // From the end back up, so that the heading becomes the top line.
+            guide->moveCursor(QTextCursor::End);
+            guide->ensureCursorVisible();
+            QTextCursor heading = guide->document()->find(QStringLiteral("3. LIBRARY VERSIONS"));
+            heading.clearSelection();
+            guide->setTextCursor(heading);
+            guide->ensureCursorVisible();
+        });
         m_window.RunCommand(MainDropWindow::AboutCommand);
     } else if (scene == QLatin1String("progress")) {
         // As a batch sets it up, half-way through its second file.
