@@ -63,6 +63,9 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 {
     SearchResult result;
     MyListWriter writer(&list.File());
+    writer.PassOver(list.Path());
+    if (options.logging)
+        writer.PassOver(options.logFilename);
     MyFinder search(&writer, options.recursive, options.sensitive);
     for (const std::string& name : names) {
         // A name is searched as it stands, never cut to fit a buffer: a

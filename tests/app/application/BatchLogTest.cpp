@@ -151,6 +151,22 @@ TEST(BatchLog, EachBatchReplacesThePreviousLog)
     EXPECT_NE(log.find(h.Data("b")), std::string::npos);
 }
 
+TEST(BatchLog, TheLogInADroppedFolderIsNotProcessed)
+{
+    BatchHarness h;
+    h.Make("a", 100, 1);
+    test::WriteBytes(h.LogPath(), {'o', 'l', 'd'});  // the last batch's log, found by the search
+    const BatchReport report = h.Run({h.DataFolder()});
+    EXPECT_EQ(report.summary.files, 1u);
+    EXPECT_EQ(report.summary.errors, 0u);
+    EXPECT_EQ(report.summary.originalSize, 100u);
+    EXPECT_EQ(test::ListFolder(h.DataFolder()), (Names{"a.aes", "log.txt"}));
+    const auto lines = CrLfLines(h.Log());
+    ExpectHeader(lines);
+    ASSERT_GE(lines.size(), 6u) << h.Log();
+    EXPECT_EQ(lines[5], "Encrypting " + h.Data("a") + " to a.aes [OK]");
+}
+
 TEST(BatchLog, ALinkAtTheLogNameIsNotFollowed)
 {
     BatchHarness h;
