@@ -1,6 +1,8 @@
 #include "BatchHarness.h"
 #include "CliFixture.h"
 #include "application/AppSettings.h"
+#include "foundation/MyCLibInfo.h"
+#include "platform/Module.h"
 
 #include <gtest/gtest.h>
 
@@ -259,6 +261,11 @@ TEST_F(Cli, VersionAndHelp)
         EXPECT_NE(version.out.find(std::string("Loading '") + module + "'\n"), std::string::npos) << module;
     EXPECT_EQ(version.out.find('\r'), std::string::npos);
     EXPECT_EQ(version.err, "");
+
+    // The program carries its own version block, readable without running it.
+    const MyCLibInfo program(platform::Module::ProgramFolder() + "/tessarin");
+    EXPECT_EQ(program.GetResource("FileDescription"), "Tessarin command-line companion");
+    EXPECT_EQ(program.GetResource("FileVersion"), TESSARIN_VERSION);
 
     const CliResult help = Run({"-h", "--no-such-thing-after-help"});
     EXPECT_EQ(help.status, 2);  // an unknown option is an error even beside --help
