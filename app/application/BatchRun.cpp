@@ -128,9 +128,9 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     display->SetStatusText(StartingText);
     MyProgressStream sink(*display, &log.File(), ui.MessageThreshold());
     MyObjectAes action(&sink);
-    options.Apply(action, password);
 
     try {
+        options.Apply(action, password);
         // All three, whether this batch compresses or not: any file may turn
         // out to be a compressed container.
         action.LoadLibraryA(static_cast<unsigned>(options.blockSize));
