@@ -63,6 +63,9 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 {
     SearchResult result;
     MyListWriter writer(&list.File());
+    writer.PassOver(list.Path());
+    if (options.logging)
+        writer.PassOver(options.logFilename);
     MyFinder search(&writer, options.recursive, options.sensitive);
     for (const std::string& name : names) {
         // A name is searched as it stands, never cut to fit a buffer: a
@@ -125,9 +128,9 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     display->SetStatusText(StartingText);
     MyProgressStream sink(*display, &log.File(), ui.MessageThreshold());
     MyObjectAes action(&sink);
-    options.Apply(action, password);
 
     try {
+        options.Apply(action, password);
         // All three, whether this batch compresses or not: any file may turn
         // out to be a compressed container.
         action.LoadLibraryA(static_cast<unsigned>(options.blockSize));

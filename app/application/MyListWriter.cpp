@@ -1,12 +1,26 @@
 #include "application/MyListWriter.h"
 
+#include <algorithm>
+
 namespace tessarin {
+
+void MyListWriter::PassOver(const std::string& path)
+{
+    if (const platform::FileIdentity identity = platform::IdentifyFile(path); identity.valid)
+        m_passedOver.push_back(identity);
+}
 
 void MyListWriter::Run(const CFileFind& found)
 {
     const std::string path = found.GetFilePath();
     m_size = 0;
     m_ok = false;
+    if (!m_passedOver.empty() &&
+        std::ranges::find(m_passedOver, platform::IdentifyFile(path)) != m_passedOver.end()) {
+        // Neither a file of the batch nor an error: its size stays out of
+        // the total, and the finder's error count is not reported.
+        return;
+    }
     if (path.size() > MaxPath) {
         m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + path + "': its path is longer than " +
                                                       std::to_string(MaxPath) + " bytes");

@@ -5,8 +5,10 @@
 // than a line may be, or with a line break in it, which would split it
 // into two lines naming other files) is refused instead: it is never
 // written, counts as an error of that file, and is reported once the run
-// of the list begins.
+// of the list begins. The batch's own files (its list and its log) are
+// passed over: the batch must not encrypt a file it is writing.
 #include "foundation/ErrorHandler.h"
+#include "platform/Files.h"
 #include "selection/MyFileTable.h"
 #include "selection/MyObject.h"
 
@@ -23,6 +25,9 @@ public:
 
     explicit MyListWriter(MyFileTable* list) : m_list(list) {}  // not owned
 
+    // A file that is never listed, whatever name it is found under.
+    void PassOver(const std::string& path);
+
     // Throws what writing the list throws.
     void Run(const CFileFind& found) override;
     std::uint32_t GetSize() const override { return m_size; }
@@ -37,6 +42,7 @@ private:
     std::uint32_t m_size = 0;
     bool m_ok = true;
     std::vector<ErrorHandler> m_refused;
+    std::vector<platform::FileIdentity> m_passedOver;
 };
 
 } // namespace tessarin

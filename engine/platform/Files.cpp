@@ -189,6 +189,14 @@ bool PathExists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+FileIdentity IdentifyFile(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
 int LastError()
 {
     return errno;

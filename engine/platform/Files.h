@@ -40,6 +40,16 @@ ENGINE_API bool CopyPermissions(const std::string& from, NativeHandle to);
 ENGINE_API bool MakeWritable(const std::string& path);
 ENGINE_API bool IsRegularFile(const std::string& path);
 ENGINE_API bool PathExists(const std::string& path);
+// The identity of the file a path names (a link itself, not what it points
+// to): two paths with equal identities name the same file. Empty when the
+// path names nothing.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool valid = false;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+ENGINE_API FileIdentity IdentifyFile(const std::string& path);
 ENGINE_API int LastError();
 ENGINE_API std::string ErrorText(int error);
 

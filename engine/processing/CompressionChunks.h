@@ -5,8 +5,10 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
+#include "platform/Module.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 
@@ -49,6 +51,20 @@ inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes,
             throw;
         throw ErrorHandler(errc::WriteFailed, failure);
     }
+}
+
+// The library is linked directly; loading it by name only proves that it
+// is installed and whole, with the adapter's own messages.
+inline platform::ModuleHandle LoadChecked(const char* logicalName, std::initializer_list<const char*> entries)
+{
+    platform::ModuleHandle module = platform::Module::Load(logicalName);
+    if (!module)
+        throw ErrorHandler(errc::LibraryNotFound, std::string("Unable to load '") + logicalName + "'");
+    for (const char* entry : entries) {
+        if (!platform::Module::Symbol(module, entry))
+            throw ErrorHandler(errc::LibraryFunctions, "Unable to load DLL functions!");
+    }
+    return module;
 }
 
 inline int ClampLevel(int level)

@@ -80,14 +80,7 @@ void Drain(Compressor& bz, int action, std::vector<std::uint8_t>& out, MyFile& t
 
 platform::ModuleHandle MyCompressBzip2::LoadLibraryA()
 {
-    platform::ModuleHandle module = platform::Module::Load(LibraryName);
-    if (!module)
-        throw ErrorHandler(errc::LibraryNotFound, "Unable to load 'bzip2.dll'");
-    for (const char* entry : {"BZ2_bzopen", "BZ2_bzread", "BZ2_bzwrite", "BZ2_bzclose"}) {
-        if (!platform::Module::Symbol(module, entry))
-            throw ErrorHandler(errc::LibraryFunctions, "Unable to load DLL functions!");
-    }
-    return module;
+    return compression::LoadChecked(LibraryName, {"BZ2_bzopen", "BZ2_bzread", "BZ2_bzwrite", "BZ2_bzclose"});
 }
 
 std::uint64_t MyCompressBzip2::Compress(const std::string& source, const std::string& target, MyStream* sink,

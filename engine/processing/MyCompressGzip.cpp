@@ -69,14 +69,7 @@ void Drain(Deflater& z, int flush, std::vector<std::uint8_t>& out, MyFile& targe
 
 platform::ModuleHandle MyCompressGzip::LoadLibraryA()
 {
-    platform::ModuleHandle module = platform::Module::Load(LibraryName);
-    if (!module)
-        throw ErrorHandler(errc::LibraryNotFound, "Unable to load 'zlib.dll'");
-    for (const char* entry : {"gzopen", "gzread", "gzwrite", "gzclose"}) {
-        if (!platform::Module::Symbol(module, entry))
-            throw ErrorHandler(errc::LibraryFunctions, "Unable to load DLL functions!");
-    }
-    return module;
+    return compression::LoadChecked(LibraryName, {"gzopen", "gzread", "gzwrite", "gzclose"});
 }
 
 std::uint64_t MyCompressGzip::Compress(const std::string& source, const std::string& target, MyStream* sink,

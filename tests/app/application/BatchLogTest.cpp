@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <regex>
+#include <sys/stat.h>
 
 namespace tessarin {
 namespace {
@@ -151,20 +153,48 @@ TEST(BatchLog, EachBatchReplacesThePreviousLog)
     EXPECT_NE(log.find(h.Data("b")), std::string::npos);
 }
 
-TEST(BatchLog, ALinkAtTheLogNameIsNotFollowed)
+TEST(BatchLog, TheLogInADroppedFolderIsNotProcessed)
 {
     BatchHarness h;
     h.Make("a", 100, 1);
-    const auto victim = h.Make("victim", 50, 2);
-    std::filesystem::create_symlink(h.Data("victim"), h.LogPath());
-    const BatchReport report = h.Run({h.Data("a")});
-
+    test::WriteBytes(h.LogPath(), {'o', 'l', 'd'});  // the last batch's log, found by the search
+    const BatchReport report = h.Run({h.DataFolder()});
     EXPECT_EQ(report.summary.files, 1u);
-    EXPECT_EQ(test::ReadBytes(h.Data("victim")), victim);
-    ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
-    EXPECT_EQ(h.m_ui.m_boxes[0].text,
-              "ERROR(-5): Unable to open file '" + h.LogPath() + "'. Logging on file is turned off!");
-    EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
+    EXPECT_EQ(report.summary.errors, 0u);
+    EXPECT_EQ(report.summary.originalSize, 100u);
+    EXPECT_EQ(test::ListFolder(h.DataFolder()), (Names{"a.aes", "log.txt"}));
+    const auto lines = CrLfLines(h.Log());
+    ExpectHeader(lines);
+    ASSERT_GE(lines.size(), 6u) << h.Log();
+    EXPECT_EQ(lines[5], "Encrypting " + h.Data("a") + " to a.aes [OK]");
+}
+
+TEST(BatchLog, ALinkOrAPipeAtTheLogNameIsRefused)
+{
+    struct Case {
+        const char* what;
+        std::function<void(BatchHarness&)> plant;
+    };
+    const Case cases[] = {
+        {"a link to a file of the user",
+         [](BatchHarness& h) { std::filesystem::create_symlink(h.Data("victim"), h.LogPath()); }},
+        {"a pipe nobody reads", [](BatchHarness& h) { ASSERT_EQ(::mkfifo(h.LogPath().c_str(), 0600), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        h.Make("a", 100, 1);
+        const auto victim = h.Make("victim", 50, 2);
+        c.plant(h);
+        const BatchReport report = h.Run({h.Data("a")});  // returns: a pipe must not block the batch
+
+        EXPECT_EQ(report.summary.files, 1u);
+        EXPECT_EQ(test::ReadBytes(h.Data("victim")), victim);
+        ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
+        EXPECT_EQ(h.m_ui.m_boxes[0].text,
+                  "ERROR(-5): Unable to open file '" + h.LogPath() + "'. Logging on file is turned off!");
+        EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
+    }
 }
 
 TEST(BatchLog, AnEngineWithoutAVersionEntryLeavesTwoHeaderLines)

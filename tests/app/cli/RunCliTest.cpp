@@ -1,8 +1,8 @@
-#include "RunCli.h"
 #include "BatchHarness.h"
-#include "UserEnvironment.h"
+#include "CliFixture.h"
 #include "application/AppSettings.h"
-#include "support/TestSupport.h"
+#include "foundation/MyCLibInfo.h"
+#include "platform/Module.h"
 
 #include <gtest/gtest.h>
 
@@ -11,110 +11,15 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <sstream>
-#include <unistd.h>
 
 namespace tessarin {
 namespace {
 
+using test::Cli;
+using test::CliResult;
 using Names = std::vector<std::string>;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Standard input reads from /dev/null for the life of the object, so that a
-// test run from a terminal never waits for a password typed by hand.
-class NoTerminalInput {
-public:
-    NoTerminalInput() : m_saved(::dup(STDIN_FILENO))
-    {
-        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        ::dup2(null, STDIN_FILENO);
-        ::close(null);
-    }
-    ~NoTerminalInput()
-    {
-        ::dup2(m_saved, STDIN_FILENO);
-        ::close(m_saved);
-    }
-    NoTerminalInput(const NoTerminalInput&) = delete;
-    NoTerminalInput& operator=(const NoTerminalInput&) = delete;
-
-private:
-    int m_saved;
-};
-
-// std::cin reads the given text for the life of the object.
-class StdinText {
-public:
-    explicit StdinText(const std::string& text) : m_text(text), m_saved(std::cin.rdbuf(m_text.rdbuf())) {}
-    ~StdinText()
-    {
-        std::cin.rdbuf(m_saved);
-        std::cin.clear();
-    }
-    StdinText(const StdinText&) = delete;
-    StdinText& operator=(const StdinText&) = delete;
-
-private:
-    std::istringstream m_text;
-    std::streambuf* m_saved;
-};
-
-class Cli : public ::testing::Test {
-protected:
-    Cli() { test::WriteBytes(m_secrets / "pw", Bytes("secret\n")); }
-
-    static std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-    std::string Data(const std::string& name) const { return m_data / name; }
-    std::string PasswordFile() const { return m_secrets / "pw"; }
-
-    std::vector<std::uint8_t> Make(const std::string& name, std::size_t length, std::uint32_t seed = 1)
-    {
-        const std::string path = Data(name);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        auto bytes = test::SeededBytes(length, seed);
-        test::WriteBytes(path, bytes);
-        return bytes;
-    }
-
-    Result Run(std::vector<std::string> args, std::ostream* outStream = nullptr)
-    {
-        const NoTerminalInput noTerminal;
-        std::vector<std::string_view> views(args.begin(), args.end());
-        std::ostringstream out, err;
-        const int status = RunCli(views, outStream ? *outStream : out, err);
-        return {status, out.str(), err.str()};
-    }
-
-    // A batch with the password file, without a log unless asked.
-    Result Batch(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {"--password-file", PasswordFile()});
-        return Run(std::move(args));
-    }
-
-    std::map<std::string, std::vector<std::uint8_t>> Snapshot() const
-    {
-        std::map<std::string, std::vector<std::uint8_t>> files;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_data.Path())) {
-            if (entry.is_regular_file())
-                files[std::filesystem::relative(entry.path(), m_data.Path()).string()] = test::ReadBytes(entry.path());
-        }
-        return files;
-    }
-
-    test::UserEnvironment m_env;
-    test::TempFolder m_data;
-    test::TempFolder m_secrets;
-};
 
 TEST_F(Cli, ExitStatusTable)
 {
@@ -159,7 +64,7 @@ TEST_F(Cli, ExitStatusTable)
         std::vector<std::string> args;
         for (const std::string& arg : c.args)
             args.push_back(place(arg));
-        const Result r = Run(args);
+        const CliResult r = Run(args);
         EXPECT_EQ(r.status, c.status) << r.err;
         std::string wanted = c.err;
         for (const char* name : {"@missing", "@nothing"}) {
@@ -179,7 +84,7 @@ TEST_F(Cli, StatusReportAndStepsOnStandardOutput)
 {
     Make("t/a", 2048, 1);
     Make("t/b", 1024, 2);
-    const Result r = Batch({"-e", "--no-log", Data("t")});
+    const CliResult r = Batch({"-e", "--no-log", Data("t")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("Encrypting " + Data("t/a") + " to a.aes [OK]\n"), std::string::npos) << r.out;
@@ -193,76 +98,15 @@ TEST_F(Cli, StatusReportAndStepsOnStandardOutput)
     EXPECT_EQ(r.out.find("Deleting"), std::string::npos);  // a detail
 
     Make("t/c", 10, 3);
-    const Result verbose = Batch({"-v", "-e", "--no-log", Data("t/c")});
+    const CliResult verbose = Batch({"-v", "-e", "--no-log", Data("t/c")});
     EXPECT_NE(verbose.out.find("Deleting " + Data("t/c") + " [OK]\n"), std::string::npos) << verbose.out;
 
     Make("t/d", 10, 4);
-    const Result quiet = Batch({"-q", "-e", "--no-log", Data("t/d")});
+    const CliResult quiet = Batch({"-q", "-e", "--no-log", Data("t/d")});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "");
 }
-
-struct RoundTrip {
-    const char* bits;   // key
-    const char* block;
-    const char* mode;
-    const char* compress;
-};
-
-void PrintTo(const RoundTrip& r, std::ostream* os)
-{
-    *os << r.bits << "-bit keys, " << r.block << "-bit blocks, " << r.mode << ", " << r.compress;
-}
-
-class CliRoundTrip : public Cli, public ::testing::WithParamInterface<RoundTrip> {};
-
-TEST_P(CliRoundTrip, EncryptThenDecryptATreeOfMixedSizes)
-{
-    const RoundTrip& p = GetParam();
-    const std::pair<const char*, std::size_t> tree[] = {
-        {"tree/empty", 0}, {"tree/one", 1}, {"tree/block", 32}, {"tree/sub/odd.txt", 4097}, {"tree/sub/deep/chunks", 147457}};
-    std::uint32_t seed = 11;
-    for (const auto& [name, size] : tree)
-        Make(name, size, seed++);
-    const auto before = Snapshot();
-    const std::vector<std::string> cipher = {"-k", p.bits, "-b", p.block, "-m", p.mode, "-z", p.compress, "--no-log", "-r"};
-
-    std::vector<std::string> encrypt = cipher;
-    encrypt.insert(encrypt.begin(), "-e");
-    encrypt.push_back(Data("tree"));
-    const Result e = Batch(encrypt);
-    ASSERT_EQ(e.status, 0) << e.out << e.err;
-    const auto encrypted = Snapshot();
-    ASSERT_EQ(encrypted.size(), before.size());
-    for (const auto& [name, bytes] : encrypted) {
-        EXPECT_TRUE(name.ends_with(".aes")) << name;
-        EXPECT_EQ(before.count(name), 0u);
-    }
-
-    std::vector<std::string> decrypt = cipher;
-    decrypt.insert(decrypt.begin(), "-d");
-    decrypt.push_back(Data("tree"));
-    const Result d = Batch(decrypt);
-    ASSERT_EQ(d.status, 0) << d.out << d.err;
-    EXPECT_EQ(Snapshot(), before);
-}
-
-std::vector<RoundTrip> AllRoundTrips()
-{
-    std::vector<RoundTrip> all;
-    for (const char* bits : {"128", "192", "256"})
-        for (const char* block : {"128", "192", "256"})
-            for (const char* mode : {"cbc", "cfb", "ecb"})
-                for (const char* compress : {"gzip", "bzip2"})
-                    all.push_back({bits, block, mode, compress});
-    return all;
-}
-
-INSTANTIATE_TEST_SUITE_P(AllCiphers, CliRoundTrip, ::testing::ValuesIn(AllRoundTrips()), [](const auto& p) {
-    return std::string("Key") + p.param.bits + "Block" + p.param.block + "_" + p.param.mode + "_" +
-           p.param.compress;
-});
 
 TEST_F(Cli, WrongPasswordLeavesTheContainers)
 {
@@ -270,7 +114,7 @@ TEST_F(Cli, WrongPasswordLeavesTheContainers)
     ASSERT_EQ(Batch({"-e", "--no-log", Data("w")}).status, 0);
     const auto encrypted = Snapshot();
     test::WriteBytes(m_secrets / "wrong", Bytes("Secret\n"));
-    const Result r = Run({"--password-file", m_secrets / "wrong", "-d", "--no-log", Data("w")});
+    const CliResult r = Run({"--password-file", m_secrets / "wrong", "-d", "--no-log", Data("w")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Decrypting " + Data("w/a.aes") + " ERROR(-20): Not AES file or wrong passwd!\n"), std::string::npos)
         << r.err;
@@ -282,7 +126,7 @@ TEST_F(Cli, PasswordFromStandardInput)
 {
     const auto plain = Make("s/a", 3000, 1);
     {
-        const StdinText input("from stdin\nignored\n");
+        const test::StdinText input("from stdin\nignored\n");
         std::ostringstream out, err;
         const std::vector<std::string> args = {"--password-stdin", "-e", "--no-log", Data("s")};
         const std::vector<std::string_view> views(args.begin(), args.end());
@@ -292,7 +136,7 @@ TEST_F(Cli, PasswordFromStandardInput)
     EXPECT_EQ(Run({"--password-file", m_secrets / "same", "-d", "--no-log", Data("s")}).status, 0);
     EXPECT_EQ(test::ReadBytes(Data("s/a")), plain);
 
-    const StdinText empty("");
+    const test::StdinText empty("");
     std::ostringstream out, err;
     const std::vector<std::string> args = {"--password-stdin", "-e", Data("s")};
     const std::vector<std::string_view> views(args.begin(), args.end());
@@ -353,7 +197,7 @@ TEST_F(Cli, MissingLibraryEndsTheBatch)
     const test::ModuleFolder modules;
     modules.Remove("zlib.dll");
     const auto before = Snapshot();
-    const Result r = Batch({"-e", "--no-log", Data("m")});
+    const CliResult r = Batch({"-e", "--no-log", Data("m")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tessarin: error: Unable to load 'zlib.dll'. Unable to crypt/decrypt data(s)!\n");
     EXPECT_EQ(Snapshot(), before);
@@ -362,7 +206,7 @@ TEST_F(Cli, MissingLibraryEndsTheBatch)
 TEST_F(Cli, FolderWithoutRecursionGivesAHint)
 {
     Make("h/a", 100, 1);
-    const Result r = Batch({"-e", "--no-recursive", "--no-log", Data("h")});
+    const CliResult r = Batch({"-e", "--no-recursive", "--no-log", Data("h")});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("0 file(s) processed"), std::string::npos);
     EXPECT_EQ(r.err, "tessarin: hint: folders are searched only with --recursive; 'folder/*' gives the files of a folder\n");
@@ -393,7 +237,7 @@ TEST_F(Cli, CtrlCStopsTheBatchAndRollsBackTheCurrentFile)
     const auto third = Make("c/3", 400000, 3);
     CtrlCAfterFirstFile buffer;
     std::ostream out(&buffer);
-    const Result r = Run({"--password-file", PasswordFile(), "-e", "--no-log", Data("c/1"), Data("c/2"), Data("c/3")}, &out);
+    const CliResult r = Run({"--password-file", PasswordFile(), "-e", "--no-log", Data("c/1"), Data("c/2"), Data("c/3")}, &out);
 
     EXPECT_EQ(r.status, 130);
     EXPECT_EQ(test::ListFolder(Data("c")), (Names{"1.aes", "2", "3"}));
@@ -410,7 +254,7 @@ TEST_F(Cli, CtrlCStopsTheBatchAndRollsBackTheCurrentFile)
 
 TEST_F(Cli, VersionAndHelp)
 {
-    const Result version = Run({"--version"});
+    const CliResult version = Run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("Loading 'engine.dll'\nVersion " TESSARIN_VERSION " (", 0), 0u) << version.out;
     for (const char* module : {"aes16.dll", "aes24.dll", "aes32.dll", "zlib.dll", "bzip2.dll"})
@@ -418,9 +262,14 @@ TEST_F(Cli, VersionAndHelp)
     EXPECT_EQ(version.out.find('\r'), std::string::npos);
     EXPECT_EQ(version.err, "");
 
-    const Result help = Run({"-h", "--no-such-thing-after-help"});
+    // The program carries its own version block, readable without running it.
+    const MyCLibInfo program(platform::Module::ProgramFolder() + "/tessarin");
+    EXPECT_EQ(program.GetResource("FileDescription"), "Tessarin command-line companion");
+    EXPECT_EQ(program.GetResource("FileVersion"), TESSARIN_VERSION);
+
+    const CliResult help = Run({"-h", "--no-such-thing-after-help"});
     EXPECT_EQ(help.status, 2);  // an unknown option is an error even beside --help
-    const Result plain = Run({"--help"});
+    const CliResult plain = Run({"--help"});
     EXPECT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out.rfind("Usage: tessarin [OPTIONS] PATH...\n", 0), 0u);
     EXPECT_EQ(plain.err, "");
