@@ -3,6 +3,7 @@
 #include "cipher/CAesCore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +84,21 @@ std::vector<std::uint8_t> FromHex(const std::string& hex)
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return bytes;
+}
+
+std::string CaseName(const char* what)
+{
+    std::string name;
+    bool upper = true;
+    for (const char* p = what; *p; ++p) {
+        if (std::isalnum(static_cast<unsigned char>(*p))) {
+            name.push_back(upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*p))) : *p);
+            upper = false;
+        } else {
+            upper = true;
+        }
+    }
+    return name;
 }
 
 const AESclass::AesCallBack& LoadedCipher(int block)

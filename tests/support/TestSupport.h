@@ -34,6 +34,10 @@ bool Exists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& path);  // sorted names, no dots
 std::vector<std::uint8_t> FromHex(const std::string& hex);
 
+// A test name from a case description: its letters and digits, words
+// joined in UpperCamel.
+std::string CaseName(const char* what);
+
 // The cipher module of a block size, loaded once per test program; the
 // record outlives every object bound to it.
 const AESclass::AesCallBack& LoadedCipher(int block);

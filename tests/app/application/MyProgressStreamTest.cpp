@@ -12,22 +12,6 @@
 namespace tessarin {
 namespace {
 
-// Test names from the case descriptions: letters and digits only.
-std::string CaseName(const char* what)
-{
-    std::string name;
-    bool upper = true;
-    for (const char* p = what; *p; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) {
-            name.push_back(upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*p))) : *p);
-            upper = false;
-        } else {
-            upper = true;
-        }
-    }
-    return name;
-}
-
 using test::FakeDisplay;
 
 struct Piece {
@@ -101,7 +85,7 @@ TEST_P(SinkOutput, DisplaysUpToTheThresholdAndLogsEveryPieceOnceInOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SinkOutput, ::testing::ValuesIn(OutputCases),
-                         [](const auto& p) { return CaseName(p.param.what); });
+                         [](const auto& p) { return test::CaseName(p.param.what); });
 
 TEST(MyProgressStream, FailedLogWriteTurnsLoggingOffOnceAndShowingGoesOn)
 {

@@ -1,4 +1,5 @@
 #include "application/ProgressMeter.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,22 +9,6 @@
 
 namespace tessarin {
 namespace {
-
-// Test names from the case descriptions: letters and digits only.
-std::string CaseName(const char* what)
-{
-    std::string name;
-    bool upper = true;
-    for (const char* p = what; *p; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) {
-            name.push_back(upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*p))) : *p);
-            upper = false;
-        } else {
-            upper = true;
-        }
-    }
-    return name;
-}
 
 struct MeterCase {
     const char* what;
@@ -68,7 +53,7 @@ TEST_P(Meter, PercentageAndCaption)
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Meter, ::testing::ValuesIn(MeterCases),
-                         [](const auto& p) { return CaseName(p.param.what); });
+                         [](const auto& p) { return test::CaseName(p.param.what); });
 
 TEST(ProgressMeter, PositionSaturatesInsteadOfWrapping)
 {
