@@ -4,7 +4,10 @@
 // characters) that is created exclusively, so no other file, link or user
 // can stand in its place. It holds the names of the user's files, so it is
 // overwritten before it is deleted, and it never outlives the batch: the
-// destructor disposes of it on every way out.
+// destructor disposes of it on every way out. A batch that is killed cannot
+// do that; its list stays locked while it runs, and the next batch wipes and
+// deletes every list whose lock is free.
+#include "platform/Files.h"
 #include "selection/MyFileTable.h"
 
 #include <string>
@@ -16,8 +19,9 @@ public:
     static constexpr char Prefix[] = "~files.tmp";
     static constexpr unsigned WipeRounds = 3;
 
-    // Creates the list, open for writing. Throws ErrorHandler (-5) when the
-    // private folder is unfit or no fresh name can be created in it.
+    // Creates the list, open for writing, after clearing away the lists of
+    // batches that are gone. Throws ErrorHandler (-5) when the private
+    // folder is unfit or no fresh name can be created in it.
     BatchList();
     ~BatchList();
     BatchList(const BatchList&) = delete;
@@ -30,6 +34,9 @@ public:
     // Opens the closed list again for the second pass.
     void OpenRead() { m_file.Open(m_path, MyFile::OpenRead); }
 
+    // Whether a name is one a list is given.
+    static bool IsListName(const std::string& name);
+
     // Closes the list, overwrites its whole content, and deletes it. The
     // file is deleted even when overwriting fails; the first failure is
     // thrown afterwards. Does nothing once disposed of.
@@ -38,6 +45,7 @@ public:
 private:
     MyFileTable m_file;
     std::string m_path;
+    platform::FileLock m_lock;
     bool m_disposed = false;
 };
 

@@ -66,6 +66,7 @@ void BatchOptions::Apply(MyObjectAes& action, const std::string& password) const
     action.SetFilter(filter);
     action.SetFilterSensitive(filterSensitive);
     action.SetFilterParse(exclusionList);
+    action.SetReplaceExisting(replaceExisting);
 }
 
 } // namespace tessarin

@@ -21,6 +21,7 @@ struct BatchOptions {
     bool nameMangling = false;
     bool changeExtension = true;
     std::uint32_t filter = 0;  // family in the high 16 bits, level in the low
+    bool replaceExisting = false;  // never kept in the settings: asked for per run
     bool filterSensitive = false;
     std::string exclusionList;
     // The search.

@@ -82,7 +82,8 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 } // namespace
 
 BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
-                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui)
+                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui,
+                     const RunChoices& choices)
 {
     BatchReport report;
     if (password.empty() || password != confirmation) {
@@ -95,7 +96,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
         report.outcome = BatchReport::Outcome::NothingGiven;
         return report;
     }
-    const BatchOptions options = BatchOptions::From(settings);
+    BatchOptions options = BatchOptions::From(settings);
+    options.replaceExisting = choices.replaceExisting;
 
     // The list, filled by the search. A list that cannot be made or written
     // ends the batch before anything else exists.

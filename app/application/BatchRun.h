@@ -37,9 +37,17 @@ inline constexpr char StatusTitle[] = "STATUS REPORT";
 inline constexpr char StartingText[] = "Starting...";
 inline constexpr char PasswordMessage[] = "Passwords are empty or don't match to each other!\nPlease re-type them...";
 
+// What one run asks for beyond the saved settings.
+struct RunChoices {
+    // Outputs replace existing files of their names; otherwise such a file
+    // fails with an error naming the file in the way.
+    bool replaceExisting = false;
+};
+
 // names: full paths of files and folders in the order given, as the file
 // system spells them. password and confirmation: as typed (bytes).
 BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
-                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui);
+                     const std::string& confirmation, const AppSettings& settings, BatchUi& ui,
+                     const RunChoices& choices = {});
 
 } // namespace tessarin

@@ -167,6 +167,7 @@ const std::vector<Parser::Option>& Parser::Options()
         {0, "password-file", true, [](P& p, auto v) { p.SetPasswordSource(S::File, v); }},
         {0, "password-stdin", false, [](P& p, auto) { p.SetPasswordSource(S::Stdin, {}); }},
         {0, "defaults", false, [](P& p, auto) { p.m_result.options.defaults = true; }},
+        {'f', "force", false, [](P& p, auto) { p.m_result.options.force = true; }},
         {'q', "quiet", false, [](P& p, auto) { p.m_result.options.verbosity = V::Quiet; }},
         {'v', "verbose", false, [](P& p, auto) { p.m_result.options.verbosity = V::Verbose; }},
         {'h', "help", false, [](P& p, auto) { p.m_result.options.action = CliOptions::Action::Help; }},
@@ -322,6 +323,8 @@ Output:
       --mangle, --no-mangle      give encrypted files a mangled name, or not
       --keep, --no-keep          keep the original files, or delete them
       --wipe, --no-wipe          overwrite files before deleting them, or not
+  -f, --force                replace existing files that outputs are named
+                             after (otherwise such a file is an error)
 Log:
       --log FILE             write the log of this batch to FILE
       --no-log               write no log
@@ -336,10 +339,10 @@ Other:
   -h, --help                 show this help
       --version              show the versions of the engine and its libraries
 
-Ctrl-C stops the batch: the current file is rolled back and the report
-shows what was done before.
+Ctrl-C, SIGTERM and SIGHUP stop the batch: the current file is rolled back
+and the report shows what was done before.
 Exit status: 0 every file processed, 1 some failed, 2 usage or password
-error, 130 stopped by the user.
+error, 128 + the signal's number when stopped (130 for Ctrl-C).
 )";
 }
 

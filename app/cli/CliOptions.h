@@ -20,6 +20,7 @@ struct CliOptions {
 
     Action action = Action::Run;
     bool defaults = false;  // ignore the saved settings
+    bool force = false;     // outputs replace existing files of their names
     PasswordSource passwordSource = PasswordSource::Terminal;
     std::string passwordFile;
     Verbosity verbosity = Verbosity::Normal;

@@ -47,6 +47,14 @@ std::string FirstLine(std::istream& in)
     return line;
 }
 
+// 128 and the number of the signal that stopped us, as a shell reports a
+// program ended by it: Ctrl-C gives 130.
+int StoppedStatus()
+{
+    const int signal = platform::InterruptSignal();
+    return signal > 0 ? 128 + signal : ExitStopped;
+}
+
 std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
 {
     const auto ask = [&](const char* prompt, std::string& line) -> std::optional<Failure> {
@@ -57,7 +65,7 @@ std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
         output.Err().flush();
         switch (read) {
         case platform::SecretRead::Line: return std::nullopt;
-        case platform::SecretRead::Interrupted: return Failure{ExitStopped, "stopped by the user", {}};
+        case platform::SecretRead::Interrupted: return Failure{StoppedStatus(), "stopped by the user", {}};
         case platform::SecretRead::End: return Failure{ExitUsage, "no password given", {}};
         case platform::SecretRead::Failed: break;
         }
@@ -137,7 +145,7 @@ int ExitStatus(const BatchReport& report)
     case BatchReport::Outcome::Completed: break;
     }
     if (report.stopped)
-        return report.stopCode == errc::BreakByUser ? ExitStopped : ExitFailed;
+        return report.stopCode == errc::BreakByUser ? StoppedStatus() : ExitFailed;
     return report.summary.errors > 0 ? ExitFailed : ExitDone;
 }
 
@@ -200,7 +208,9 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     }
 
     TerminalUi ui(output, options.verbosity);
-    const BatchReport report = RunBatch(paths, password, password, settings, ui);
+    RunChoices choices;
+    choices.replaceExisting = options.force;
+    const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
     if (report.outcome == BatchReport::Outcome::Completed && report.summary.files == 0 &&
         report.summary.errors == 0 && settings.checkRecursive == 0) {
         for (const std::string& path : paths) {

@@ -3,6 +3,7 @@
 #include "AboutBox.h"
 #include "ContextHelp.h"
 #include "DropBatch.h"
+#include "platform/Console.h"
 #include "HelpTexts.h"
 #include "ProgramIcon.h"
 #include "SettingsDialog.h"
@@ -83,6 +84,17 @@ MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* 
     ToggleZoom();
     PlaceAtStoredRect();
     if (m_settings.checkMinimized != 0) setWindowState(windowState() | Qt::WindowMinimized);
+
+    // Told to quit (SIGTERM, SIGHUP, Ctrl-C in the terminal that started
+    // us, the session ending): a batch under way is cancelled like by its
+    // Cancel button, so the file at hand is rolled back; then the window
+    // closes as by Exit and the settings are saved.
+    auto* quitWatch = new QTimer(this);
+    quitWatch->setInterval(100);
+    connect(quitWatch, &QTimer::timeout, this, [this] {
+        if (platform::InterruptRequested() && !m_batchRunning && m_pendingDrop.isEmpty()) reject();
+    });
+    quitWatch->start();
 }
 
 MainDropWindow::~MainDropWindow()
@@ -319,21 +331,35 @@ void MainDropWindow::RunBatch(const QStringList& names)
     m_batchRunning = false;
 }
 
+namespace {
+
+// A drop is only ever taken as a copy: taken as a move, the program the
+// files came from may delete the originals once the drop is over.
+bool AcceptAsCopy(QDropEvent* event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+} // namespace
+
 void MainDropWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) AcceptAsCopy(event);
 }
 
 void MainDropWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!m_batchRunning && !LocalFiles(event->mimeData()).isEmpty()) AcceptAsCopy(event);
 }
 
 void MainDropWindow::dropEvent(QDropEvent* event)
 {
     const QStringList names = LocalFiles(event->mimeData());
     if (names.isEmpty() || m_batchRunning || !m_pendingDrop.isEmpty()) return;
-    event->acceptProposedAction();
+    if (!AcceptAsCopy(event)) return;
     // The batch runs once the drop is over, so the program the files came
     // from is not kept waiting for it.
     m_pendingDrop = names;

@@ -1,5 +1,7 @@
 #include "ProgressPopup.h"
 
+#include "platform/Console.h"
+
 #include "ProgramIcon.h"
 #include "ShellServices.h"
 #include "application/CSettingsKey.h"
@@ -220,6 +222,11 @@ void ProgressPopup::PumpMessages(bool escapeCancels)
     // Our own windows only: the focus is never taken from another program.
     if (m_modal && QApplication::activeWindow() && QApplication::activeWindow() != this) activateWindow();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool ProgressPopup::IsCancelled() const
+{
+    return m_cancelled || platform::InterruptRequested();
 }
 
 void ProgressPopup::RequestCancel()

@@ -55,7 +55,8 @@ public:
     void SetStatusText(const std::string& text) override;
     int OffsetPos(int amount) override;
     void PumpEvents(bool escapeCancels) override { PumpMessages(escapeCancels); }
-    bool IsCancelled() const override { return m_cancelled; }
+    // Cancel, or the program told to quit.
+    bool IsCancelled() const override;
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
     void Dismiss() override;
 

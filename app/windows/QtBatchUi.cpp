@@ -1,5 +1,7 @@
 #include "QtBatchUi.h"
 
+#include "platform/Console.h"
+
 #include "ProgressPopup.h"
 #include "ShellServices.h"
 
@@ -18,6 +20,8 @@ QtBatchUi::~QtBatchUi()
 
 void QtBatchUi::ShowMessage(const std::string& text, const std::string& title, BoxIcon icon)
 {
+    // Told to quit, nobody is there to close a box: the log keeps the report.
+    if (platform::InterruptRequested()) return;
     ShellServices::Icon shown = ShellServices::Icon::Information;
     switch (icon) {
     case BoxIcon::Stop: shown = ShellServices::Icon::Stop; break;

@@ -6,8 +6,12 @@
 #include "MainDropWindow.h"
 #include "QtShellServices.h"
 #include "ScreenshotScene.h"
+#include "platform/Console.h"
 
 #include <QApplication>
+#include <QSessionManager>
+
+#include <csignal>
 
 int main(int, char* argv[])
 {
@@ -16,6 +20,11 @@ int main(int, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Tessarin"));
     QApplication::setOrganizationName(QStringLiteral("Quenby Software"));
     QApplication::setDesktopFileName(QStringLiteral("tessarin"));
+
+    // SIGTERM, SIGHUP and SIGINT ask the window to close (a batch under way
+    // is cancelled and rolled back first); so does the end of the session.
+    const tessarin::platform::InterruptGuard stopSignals;
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, [] { tessarin::platform::RequestInterrupt(SIGHUP); });
 
     tessarin::QtShellServices shell;
     tessarin::GuiBatch batch(shell);

@@ -2,6 +2,7 @@
 
 #include "foundation/CCrc32Dynamic.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -192,11 +193,19 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
 
     const auto bs = static_cast<std::size_t>(m_blockSize);
     std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);
+    // The header's length and CRC come from a pass of their own: the bytes
+    // enciphered must be the same bytes, or the container could never be
+    // read back.
+    CCrc32Dynamic enciphered;
+    enciphered.InitStream();
+    std::uint64_t plainBytes = 0;
     source.Seek(0, MyFile::SeekBegin);
     for (;;) {
         const std::size_t n = source.Read(input);
         if (n == 0)
             break;
+        enciphered.CalcStream(std::span(input).first(n));
+        plainBytes += n;
         if (m_sink) {
             m_sink->AddProgress(k * static_cast<float>(n));
             if (m_sink->IsBreakRequested())
@@ -211,6 +220,9 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
         destination.Write(std::span(output).first(padded));
         total += padded;
     }
+    if (plainBytes != GetLengthFromHeader() || enciphered.GetCrcStream() != GetCrcFromHeader())
+        throw ErrorHandler(errc::SourceChanged,
+                           "File '" + ShownName(source.GetFullFilename()) + "' changed while it was read!");
     destination.SetSize(total);
     destination.SetCrc(0);
     return total;
@@ -225,6 +237,12 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     std::size_t header = CalcHeader(Hunk1Size, m_blockSize);
     if (kind == HeaderCurrent)
         header += CalcHeader(Hunk2Size, m_blockSize);
+    // A cut or padded container is refused before anything is written: its
+    // data area must be whole blocks and hold at least the stored length.
+    const std::uint64_t dataArea = source.GetSize() - std::min<std::uint64_t>(source.GetSize(), header);
+    if (dataArea % static_cast<std::uint64_t>(m_blockSize) != 0 || dataArea < GetLengthFromHeader())
+        throw ErrorHandler(errc::CrcMismatch, "Damaged container '" + ShownName(source.GetFullFilename()) +
+                                                  "': its data is cut short or not whole blocks!");
     const std::uint32_t filter = GetFilterFromHeader();
     const float k = CalcReductKoeff(filter);
     if (m_sink)

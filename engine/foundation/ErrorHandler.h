@@ -33,6 +33,7 @@ inline constexpr int VersionLength = -32;
 inline constexpr int VersionTranslation = -33;
 inline constexpr int ResourceEntry = -34;
 inline constexpr int UnknownFilter = -35;
+inline constexpr int SourceChanged = -36;
 inline constexpr int Bzip2Internal = -40;
 } // namespace errc
 

@@ -2,6 +2,7 @@
 
 #include "foundation/CCrc32Dynamic.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,7 +51,7 @@ MyFile& MyFile::operator=(MyFile&& other) noexcept
 void MyFile::Open(const std::string& name, OpenMode mode)
 {
     if (IsOpen())
-        throw ErrorHandler(errc::AlreadyOpened, "file '" + name + "' is already opened!");
+        throw ErrorHandler(errc::AlreadyOpened, "file '" + ShownName(name) + "' is already opened!");
 
     platform::FileAccess access;
     switch (mode) {
@@ -59,11 +60,11 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     case OpenWipe: access = platform::FileAccess::WriteKeep; break;
     case OpenCreateNew: access = platform::FileAccess::CreateNew; break;
     case OpenWriteNoFollow: access = platform::FileAccess::WriteNoFollow; break;
-    default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + name + "'");
+    default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'");
     }
     const platform::NativeHandle handle = platform::OpenFile(name, access);
     if (handle == platform::InvalidHandle)
-        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + name + "'");
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'");
     const std::int64_t size = platform::FileSize(handle);
 
     m_handle = handle;
@@ -82,7 +83,7 @@ std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
         return 0;
     const std::int64_t n = platform::ReadFile(m_handle, buffer);
     if (n < 0)
-        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + m_fullName + "'");
+        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'");
     return static_cast<std::size_t>(n);
 }
 
@@ -91,7 +92,7 @@ std::size_t MyFile::Write(std::span<const std::uint8_t> buffer)
     if (!IsOpen())
         return 0;
     if (!platform::WriteFile(m_handle, buffer))
-        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + m_fullName + "'");
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'");
     return buffer.size();
 }
 
@@ -99,7 +100,7 @@ std::uint64_t MyFile::Seek(std::int64_t distance, SeekMode origin)
 {
     const std::int64_t position = platform::SeekFile(m_handle, distance, origin);
     if (position < 0)
-        throw ErrorHandler(platform::LastError(), "Unable to apply seeking to file '" + m_fullName + "'");
+        throw ErrorHandler(platform::LastError(), "Unable to apply seeking to file '" + ShownName(m_fullName) + "'");
     return static_cast<std::uint64_t>(position);
 }
 
@@ -116,12 +117,13 @@ void MyFile::Close()
 void MyFile::Sync()
 {
     if (IsOpen() && !platform::SyncFile(m_handle))
-        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + m_fullName + "'");
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'");
 }
 
 std::uint32_t MyFile::CalcCrc()
 {
-    if (IsOpen() && m_mode == OpenRead) {
+    // A file of our own that we write and read back counts as readable too.
+    if (IsOpen() && (m_mode == OpenRead || m_mode == OpenCreateNew)) {
         Rewind();
         CCrc32Dynamic crc;
         m_crc = crc.CalcFile(m_handle);

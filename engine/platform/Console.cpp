@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,12 +11,17 @@ namespace tessarin::platform {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-struct sigaction g_previous {};
+// The signals that ask a program to stop: Ctrl-C, kill's default, and the
+// terminal or session going away.
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnInterrupt(int)
+volatile std::sig_atomic_t g_interrupted = 0;  // the signal number, 0 when none came
+struct sigaction g_previous[std::size(StopSignals)] {};
+
+extern "C" void OnInterrupt(int signal)
 {
-    g_interrupted = 1;
+    if (g_interrupted == 0)
+        g_interrupted = signal;
 }
 
 int Descriptor(StandardStream stream)
@@ -94,17 +100,29 @@ InterruptGuard::InterruptGuard()
     // No SA_RESTART: a read from the terminal returns at once, so a prompt
     // can be left with Ctrl-C.
     action.sa_flags = 0;
-    ::sigaction(SIGINT, &action, &g_previous);
+    for (std::size_t i = 0; i < std::size(StopSignals); ++i)
+        ::sigaction(StopSignals[i], &action, &g_previous[i]);
 }
 
 InterruptGuard::~InterruptGuard()
 {
-    ::sigaction(SIGINT, &g_previous, nullptr);
+    for (std::size_t i = 0; i < std::size(StopSignals); ++i)
+        ::sigaction(StopSignals[i], &g_previous[i], nullptr);
 }
 
 bool InterruptRequested()
 {
     return g_interrupted != 0;
+}
+
+int InterruptSignal()
+{
+    return static_cast<int>(g_interrupted);
+}
+
+void RequestInterrupt(int signal)
+{
+    g_interrupted = signal;
 }
 
 void ClearInterrupt()

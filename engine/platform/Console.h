@@ -26,10 +26,11 @@ enum class SecretRead {
 // the echo is turned back on however the read ends.
 ENGINE_API SecretRead ReadSecretLine(std::string& line);
 
-// While an InterruptGuard lives, Ctrl-C (SIGINT) does not end the process:
-// it only raises the flag that InterruptRequested reports, so the work in
-// progress can stop at its next check and undo what it had begun. The
-// previous handling comes back when the guard goes. Guards do not nest.
+// While an InterruptGuard lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP do not
+// end the process: they only raise the flag that InterruptRequested
+// reports, so the work in progress can stop at its next check and undo what
+// it had begun. The previous handling comes back when the guard goes.
+// Guards do not nest.
 class ENGINE_API InterruptGuard {
 public:
     InterruptGuard();
@@ -39,6 +40,10 @@ public:
 };
 
 ENGINE_API bool InterruptRequested();
+// The signal that asked to stop (the first one), 0 when none did.
+ENGINE_API int InterruptSignal();
+// Raises the flag as that signal would (a session that ends, for one).
+ENGINE_API void RequestInterrupt(int signal);
 ENGINE_API void ClearInterrupt();
 
 } // namespace tessarin::platform

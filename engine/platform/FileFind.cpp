@@ -71,6 +71,7 @@ struct CFileFind::State {
     std::string path;
     EntryKind kind = EntryKind::Unknown;
     std::uint64_t length = 0;
+    platform::FileIdentity identity;
 
     void Inspect(const std::string& statPath)
     {
@@ -79,8 +80,10 @@ struct CFileFind::State {
         if (::lstat(statPath.c_str(), &st) != 0) {
             kind = EntryKind::Unknown;
             length = 0;
+            identity = {};
             return;
         }
+        identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
         if (S_ISDIR(st.st_mode))
             kind = EntryKind::Directory;
         else if (S_ISREG(st.st_mode))
@@ -196,6 +199,11 @@ std::string CFileFind::GetFilePath() const
 std::uint64_t CFileFind::GetLength() const
 {
     return m_state && m_state->current ? m_state->length : 0;
+}
+
+platform::FileIdentity CFileFind::GetIdentity() const
+{
+    return m_state && m_state->current ? m_state->identity : platform::FileIdentity{};
 }
 
 } // namespace tessarin

@@ -2,6 +2,7 @@
 // Directory enumeration: a search for a path that may end in a "*" mask,
 // stepped entry by entry. A hit is handed on positioned on its entry.
 #include "EngineApi.h"
+#include "platform/Files.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,8 @@ public:
     std::string GetFileName() const;
     std::string GetFilePath() const;
     std::uint64_t GetLength() const;
+    // The file the entry was when it was stepped onto.
+    platform::FileIdentity GetIdentity() const;
 
 private:
     struct State;

@@ -5,11 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tessarin::platform {
 
@@ -17,10 +20,10 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
 {
     int flags = O_CLOEXEC;
     switch (access) {
-    case FileAccess::Read: flags |= O_RDONLY; break;
+    case FileAccess::Read: flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK; break;
     case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case FileAccess::WriteKeep: flags |= O_WRONLY; break;
-    case FileAccess::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    case FileAccess::WriteKeep: flags |= O_WRONLY | O_NOFOLLOW | O_NONBLOCK; break;
+    case FileAccess::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     // A link planted at a well-known name (the log in a shared folder) must
     // not make us empty the file it points to; O_NONBLOCK keeps a FIFO
     // without a reader from blocking the open for ever.
@@ -33,15 +36,16 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     if (fd < 0)
         return InvalidHandle;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool regularOnly = access == FileAccess::Read || access == FileAccess::WriteKeep;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode))) {
+        const int saved = S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? errno : EINVAL;
         ::close(fd);
         errno = saved;
         return InvalidHandle;
     }
     if (access == FileAccess::Read)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (access == FileAccess::WriteNoFollow) {
+    if (access == FileAccess::WriteNoFollow || regularOnly) {
         const int status = ::fcntl(fd, F_GETFL);
         if (status >= 0)
             ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
@@ -128,6 +132,8 @@ bool SyncFolderOf(const std::string& path)
 
 bool RemoveFile(const std::string& path)
 {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Remove))
+        return false;
     return ::unlink(path.c_str()) == 0;
 }
 
@@ -195,6 +201,117 @@ FileIdentity IdentifyFile(const std::string& path)
     if (::lstat(path.c_str(), &st) != 0)
         return {};
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
+namespace {
+
+std::int64_t Seconds(const struct timespec& t)
+{
+    return static_cast<std::int64_t>(t.tv_sec);
+}
+
+std::int64_t Nanos(const struct timespec& t)
+{
+    return static_cast<std::int64_t>(t.tv_nsec);
+}
+
+} // namespace
+
+bool StatHandle(NativeHandle handle, FileStatus& status)
+{
+    struct stat st {};
+    if (::fstat(handle, &st) != 0)
+        return false;
+    status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.links = static_cast<std::uint64_t>(st.st_nlink);
+    status.mode = static_cast<unsigned>(st.st_mode & 07777);
+    status.accessSeconds = Seconds(st.st_atim);
+    status.accessNanos = Nanos(st.st_atim);
+    status.modifySeconds = Seconds(st.st_mtim);
+    status.modifyNanos = Nanos(st.st_mtim);
+    status.changeSeconds = Seconds(st.st_ctim);
+    status.changeNanos = Nanos(st.st_ctim);
+    return true;
+}
+
+bool SetFileTimes(NativeHandle handle, const FileStatus& status)
+{
+    struct timespec times[2] {};
+    times[0].tv_sec = static_cast<time_t>(status.accessSeconds);
+    times[0].tv_nsec = static_cast<long>(status.accessNanos);
+    times[1].tv_sec = static_cast<time_t>(status.modifySeconds);
+    times[1].tv_nsec = static_cast<long>(status.modifyNanos);
+    return ::futimens(handle, times) == 0;
+}
+
+bool MakeWritable(NativeHandle handle)
+{
+    struct stat st {};
+    if (::fstat(handle, &st) != 0)
+        return false;
+    if (st.st_mode & S_IWUSR)
+        return true;
+    return ::fchmod(handle, (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+FileLock::FileLock(NativeHandle handle)
+{
+    // A handle of our own: the lock belongs to it, not to the caller's,
+    // which may be closed and opened again while the lock must stay.
+    const int own = ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return;
+    if (::flock(own, LOCK_EX | LOCK_NB) != 0) {
+        ::close(own);
+        return;
+    }
+    m_handle = own;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        m_handle = other.m_handle;
+        other.m_handle = InvalidHandle;
+    }
+    return *this;
+}
+
+void FileLock::Release()
+{
+    if (m_handle != InvalidHandle) {
+        ::close(m_handle);
+        m_handle = InvalidHandle;
+    }
+}
+
+void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
+                     void (*remove)(const Leftover& leftover, void* context), void* context)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (isLeftover(entry->d_name))
+                names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // Only what this user's runs make: a plain file with one name. A lock
+        // that is taken means a run is still at work on it.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1 &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            remove({path, fd}, context);
+        ::close(fd);
+    }
 }
 
 int LastError()

@@ -13,11 +13,14 @@ namespace tessarin::platform {
 using NativeHandle = int;
 inline constexpr NativeHandle InvalidHandle = -1;
 
+// Read and WriteKeep act only on a regular file that the name itself holds:
+// never through a symbolic link at the name, and without waiting on a FIFO
+// or a device put in its place (those fail with EINVAL).
 enum class FileAccess {
     Read,       // existing file, sequential reading
     Write,      // create, or empty an existing file
     WriteKeep,  // existing file, keeps bytes and length (overwriting in place)
-    CreateNew,  // create a file that must not exist yet
+    CreateNew,  // create a file that must not exist yet (open for reading and writing)
     WriteNoFollow,  // as Write, but never through a symbolic link at the name
 };
 
@@ -50,6 +53,61 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 ENGINE_API FileIdentity IdentifyFile(const std::string& path);
+
+// What tells whether a file changed under us, and what an output takes over
+// from the file it was made from.
+struct FileStatus {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::uint64_t links = 0;
+    unsigned mode = 0;  // permission bits
+    std::int64_t accessSeconds = 0, accessNanos = 0;
+    std::int64_t modifySeconds = 0, modifyNanos = 0;
+    std::int64_t changeSeconds = 0, changeNanos = 0;
+    bool SameContentAs(const FileStatus& other) const
+    {
+        return identity == other.identity && size == other.size && modifySeconds == other.modifySeconds &&
+               modifyNanos == other.modifyNanos && changeSeconds == other.changeSeconds &&
+               changeNanos == other.changeNanos;
+    }
+};
+ENGINE_API bool StatHandle(NativeHandle handle, FileStatus& status);
+// Access and modification times of an open file, taken from status.
+ENGINE_API bool SetFileTimes(NativeHandle handle, const FileStatus& status);
+// Write permission for the owner, through an open handle.
+ENGINE_API bool MakeWritable(NativeHandle handle);
+
+// An exclusive advisory lock on an open file, held on a handle of its own,
+// so that closing and reopening the file keeps it. The system drops it when
+// the process ends in any way, which tells a later run that a file whose
+// lock is free was left behind by a run that is gone.
+class ENGINE_API FileLock {
+public:
+    FileLock() = default;
+    // Locks the file of handle; IsHeld() tells whether it worked.
+    explicit FileLock(NativeHandle handle);
+    ~FileLock() { Release(); }
+    FileLock(FileLock&& other) noexcept : m_handle(other.m_handle) { other.m_handle = InvalidHandle; }
+    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool IsHeld() const { return m_handle != InvalidHandle; }
+    void Release();
+
+private:
+    NativeHandle m_handle = InvalidHandle;
+};
+
+// Files left behind by runs that are gone: in folder, the regular files of
+// this user whose name IsLeftover accepts and whose lock is free. Each is
+// handed to remove, open for reading and locked, so that no new run can
+// take it up meanwhile.
+struct Leftover {
+    std::string path;
+    NativeHandle handle;
+};
+ENGINE_API void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
+                                void (*remove)(const Leftover& leftover, void* context), void* context);
 ENGINE_API int LastError();
 ENGINE_API std::string ErrorText(int error);
 

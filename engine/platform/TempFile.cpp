@@ -1,6 +1,8 @@
 #include "platform/TempFile.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
+#include "foundation/MyStream.h"
 #include "platform/Files.h"
 
 #include <array>
@@ -13,6 +15,9 @@ namespace tessarin {
 namespace {
 
 constexpr int MaxAttempts = 64;
+constexpr char Prefix[] = "~aes-";
+constexpr char Suffix[] = ".tmp";
+constexpr std::size_t StemLength = 8;
 
 std::string FolderPrefix(const std::string& target)
 {
@@ -23,7 +28,7 @@ std::string FolderPrefix(const std::string& target)
 std::string RandomStem()
 {
     static constexpr char Hex[] = "0123456789abcdef";
-    std::array<std::uint8_t, 4> bytes{};
+    std::array<std::uint8_t, StemLength / 2> bytes{};
     platform::FillRandom(bytes);
     std::string stem;
     for (const std::uint8_t b : bytes) {
@@ -33,14 +38,89 @@ std::string RandomStem()
     return stem;
 }
 
+// Overwrites a file whose name is already gone, through its open handle.
+void WipeOpen(MyFile& file)
+{
+    const std::int64_t size = platform::FileSize(file.GetHandle());
+    file.SetSize(size < 0 ? 0 : static_cast<std::uint64_t>(size));
+    file.Wipe(TempFile::WipeRounds);
+}
+
+struct SweepContext {
+    bool wipe;
+    MyStream* sink;
+    unsigned removed = 0;
+};
+
+void RemoveLeftover(const platform::Leftover& leftover, void* context)
+{
+    auto& sweep = *static_cast<SweepContext*>(context);
+    if (sweep.sink)
+        sweep.sink->Show((sweep.wipe ? "Wiping left-over " : "Deleting left-over ") + ShownName(leftover.path) + " ",
+                         MyStream::LevelDetail);
+    bool removed = false;
+    try {
+        if (sweep.wipe) {
+            // Opened again for writing, and only if the name still holds the
+            // file that was found and locked.
+            platform::FileStatus found;
+            platform::MakeWritable(leftover.handle);
+            MyFile file(leftover.path, MyFile::OpenWipe);
+            platform::FileStatus opened;
+            if (platform::StatHandle(leftover.handle, found) && platform::StatHandle(file.GetHandle(), opened) &&
+                found.identity == opened.identity && platform::RemoveFile(leftover.path)) {
+                removed = true;
+                WipeOpen(file);
+            }
+        } else {
+            removed = platform::RemoveFile(leftover.path);
+        }
+    } catch (const ErrorHandler&) {
+        // A left-over file that cannot be cleared now is tried again by the
+        // next run; it never stops the work at hand.
+    }
+    if (removed)
+        ++sweep.removed;
+    if (sweep.sink)
+        sweep.sink->Update(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
+}
+
 } // namespace
 
-TempFile TempFile::CreateBeside(const std::string& target)
+ErrorHandler NameTakenError(const std::string& path)
+{
+    return ErrorHandler(errc::OpenFailed, "Unable to create '" + ShownName(path) + "': a file of that name already exists!");
+}
+
+bool TempFile::IsTemporaryName(const std::string& name)
+{
+    constexpr std::size_t prefix = sizeof Prefix - 1;
+    constexpr std::size_t suffix = sizeof Suffix - 1;
+    if (name.size() != prefix + StemLength + suffix || name.compare(0, prefix, Prefix) != 0 ||
+        name.compare(prefix + StemLength, suffix, Suffix) != 0)
+        return false;
+    for (std::size_t i = prefix; i < prefix + StemLength; ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+unsigned TempFile::SweepLeftovers(const std::string& folder, bool wipe, MyStream* sink)
+{
+    SweepContext context{wipe, sink};
+    platform::ForEachLeftover(folder, [](const std::string& name) { return IsTemporaryName(name); },
+                              RemoveLeftover, &context);
+    return context.removed;
+}
+
+TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
 {
     const std::string folder = FolderPrefix(target);
     TempFile temp;
     for (int attempt = 1;; ++attempt) {
-        const std::string candidate = folder + "~aes-" + RandomStem() + ".tmp";
+        const std::string candidate = folder + Prefix + RandomStem() + Suffix;
         try {
             temp.m_file.Open(candidate, MyFile::OpenCreateNew);
         } catch (const ErrorHandler&) {
@@ -52,9 +132,13 @@ TempFile TempFile::CreateBeside(const std::string& target)
         }
         temp.m_path = candidate;
         temp.m_pending = true;
+        temp.m_wipe = wipe;
         // Partial plain text must not be readable by others while it is
         // written; the final permissions are given at the end.
         platform::SetPermissions(temp.m_file.GetHandle(), 0600);
+        // Held from the first instant: a run that sweeps this folder now
+        // takes a file without a lock for one left behind.
+        temp.m_lock = platform::FileLock(temp.m_file.GetHandle());
         return temp;
     }
 }
@@ -62,7 +146,9 @@ TempFile TempFile::CreateBeside(const std::string& target)
 TempFile::TempFile(TempFile&& other) noexcept
     : m_file(std::move(other.m_file)),
       m_path(std::move(other.m_path)),
-      m_pending(std::exchange(other.m_pending, false))
+      m_lock(std::move(other.m_lock)),
+      m_pending(std::exchange(other.m_pending, false)),
+      m_wipe(other.m_wipe)
 {
 }
 
@@ -72,7 +158,9 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept
         Discard();
         m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
+        m_lock = std::move(other.m_lock);
         m_pending = std::exchange(other.m_pending, false);
+        m_wipe = other.m_wipe;
     }
     return *this;
 }
@@ -88,6 +176,14 @@ void TempFile::TakePermissionsOf(const std::string& path)
         platform::CopyPermissions(path, m_file.GetHandle());
 }
 
+void TempFile::TakeAttributesOf(const platform::FileStatus& status)
+{
+    if (!m_file.IsOpen())
+        return;
+    platform::SetPermissions(m_file.GetHandle(), status.mode);
+    platform::SetFileTimes(m_file.GetHandle(), status);
+}
+
 void TempFile::CommitAs(const std::string& target)
 {
     Commit(target, true);
@@ -98,29 +194,92 @@ void TempFile::CommitAsNew(const std::string& target)
     Commit(target, false);
 }
 
+void TempFile::CommitOver(const std::string& target, const platform::FileIdentity& replaced)
+{
+    if (m_pending && !(platform::IdentifyFile(target) == replaced))
+        throw ErrorHandler(errc::CopyFailed, "Unable to replace '" + ShownName(target) +
+                                                 "': it is no longer the file that was read!");
+    Commit(target, true);
+}
+
 void TempFile::Commit(const std::string& target, bool replace)
 {
     if (!m_pending)
-        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + m_path + "' to '" + target + "'");
+        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(m_path) + "' to '" + ShownName(target) + "'");
+    if (!m_file.IsOpen())
+        m_file.Open(m_path, MyFile::OpenWipe);
     m_file.Sync();
-    m_file.Close();
     const bool moved = replace ? platform::RenameFile(m_path, target) : platform::RenameFileNoReplace(m_path, target);
-    if (!moved)
-        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + m_path + "' to '" + target + "'");
+    if (!moved) {
+        const int error = platform::LastError();
+        if (!replace && error == EEXIST)
+            throw NameTakenError(target);
+        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(m_path) + "' to '" + ShownName(target) + "'");
+    }
     m_pending = false;
+    m_file.Close();
+    m_lock.Release();
     // The rename itself must survive a crash as well. It has happened by
     // now, so a folder that cannot be flushed is not reported as a failure
     // of the move: the data is under its final name either way.
     platform::SyncFolderOf(target);
 }
 
+void TempFile::Remove()
+{
+    if (!m_pending) {
+        m_file.Close();
+        m_lock.Release();
+        return;
+    }
+    m_pending = false;
+    if (m_wipe && !m_file.IsOpen()) {
+        try {
+            m_file.Open(m_path, MyFile::OpenWipe);
+        } catch (const ErrorHandler&) {
+            // Without a handle there is nothing to overwrite through: the
+            // removal below still happens, and the failure is told.
+            const int error = platform::LastError();
+            const bool removed = platform::RemoveFile(m_path);
+            m_lock.Release();
+            throw ErrorHandler(removed ? error : errc::DeleteFailed,
+                               removed ? "Writing on wiping!"
+                                       : "Unable to delete '" + ShownName(m_path) + "' (Read only file?)");
+        }
+    }
+    // The name goes first; the content is overwritten through the handle,
+    // before the blocks are freed at the close.
+    const bool removed = platform::RemoveFile(m_path);
+    if (!removed) {
+        m_file.Close();
+        m_lock.Release();
+        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (Read only file?)");
+    }
+    try {
+        if (m_wipe)
+            WipeOpen(m_file);
+    } catch (const ErrorHandler&) {
+        m_file.Close();
+        m_lock.Release();
+        throw;
+    }
+    m_file.Close();
+    m_lock.Release();
+}
+
 bool TempFile::Discard() noexcept
 {
-    m_file.Close();
-    if (!m_pending)
+    const bool pending = m_pending;
+    try {
+        Remove();
         return true;
-    m_pending = false;
-    return platform::RemoveFile(m_path);
+    } catch (const ErrorHandler&) {
+        // A removal that failed is tried once more without the overwrite:
+        // leaving nothing behind matters more.
+        if (pending)
+            platform::RemoveFile(m_path);
+        return false;
+    }
 }
 
 } // namespace tessarin

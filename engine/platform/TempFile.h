@@ -1,23 +1,42 @@
 #pragma once
 // A temporary file beside the file it will become. It is created under a
 // fresh name that nobody else can hold (exclusive creation), private to its
-// owner while it is written, and becomes its target only by CommitAs: the
-// bytes reach the disk first, then one rename puts them under the final
-// name, so that name always holds either the old file or the complete new
-// one. Until then the destructor removes it: a throw anywhere leaves nothing
-// behind.
+// owner while it is written, locked for as long as it exists, and becomes
+// its target only by a commit: the bytes reach the disk first, then one
+// rename puts them under the final name, so that name always holds either
+// the old file or the complete new one. Until then the destructor removes
+// it: a throw anywhere leaves nothing behind. A run that is killed leaves
+// the file with its lock free, which lets a later run clear it away
+// (SweepLeftovers).
 #include "EngineApi.h"
+#include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
+#include "platform/Files.h"
 
 #include <string>
 
 namespace tessarin {
 
+class MyStream;
+
 class ENGINE_API TempFile {
 public:
-    // Creates "~aes-XXXXXXXX.tmp" in the folder of target. Throws -5 when
-    // the folder does not let us create a file.
-    static TempFile CreateBeside(const std::string& target);
+    static constexpr unsigned WipeRounds = 3;
+
+    // Creates "~aes-XXXXXXXX.tmp" in the folder of target, open for reading
+    // and writing. wipe: the file will hold plain text, and is overwritten
+    // before it is removed. Throws -5 when the folder does not let us create
+    // a file.
+    static TempFile CreateBeside(const std::string& target, bool wipe = false);
+
+    // Whether a name is one that CreateBeside makes: such files are never a
+    // user's own.
+    static bool IsTemporaryName(const std::string& name);
+
+    // Removes the temporary files in folder that runs which are gone left
+    // behind; with wipe, their content is overwritten first. Each removal is
+    // told to sink (when given) at level 4. Returns how many were removed.
+    static unsigned SweepLeftovers(const std::string& folder, bool wipe, MyStream* sink);
 
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&& other) noexcept;
@@ -27,23 +46,32 @@ public:
 
     MyFile& File() { return m_file; }
     const std::string& Path() const { return m_path; }
-    // True until the file has been committed, discarded or forgotten.
+    // True until the file has been committed or discarded.
     bool IsPending() const { return m_pending; }
 
     // The finished file keeps the permission bits of the file it was made
     // from, not the private ones it was written with.
     void TakePermissionsOf(const std::string& path);
+    // The same from the file's status as it was read, with its access and
+    // modification times.
+    void TakeAttributesOf(const platform::FileStatus& status);
 
-    // Flushes to disk, closes and renames onto target, replacing a file of
-    // that name. Throws -2 when the flush fails and -3 when the rename does;
-    // the temporary file then still exists and is still pending.
+    // Flushes to disk and renames onto target, replacing a file of that name.
+    // Throws -2 when the flush fails and -3 when the rename does; the
+    // temporary file then still exists and is still pending.
     void CommitAs(const std::string& target);
-    // As CommitAs, but an existing target is never replaced (-3 instead).
+    // As CommitAs, but an existing target is never replaced: that fails
+    // with code -5, the name of the existing file and EEXIST as LastError.
     void CommitAsNew(const std::string& target);
+    // As CommitAs, but only while target still is the file replaced (that
+    // the same inode is there); otherwise -3 and nothing is replaced.
+    void CommitOver(const std::string& target, const platform::FileIdentity& replaced);
 
-    // Someone else has removed the file (a wiping deletion, for instance).
-    void Forget() noexcept { m_pending = false; }
-    // Closes and removes the file now; false when the removal failed.
+    // Closes and removes the file now (overwritten first when created with
+    // wipe). Remove throws what failed (-4 when the name cannot be removed,
+    // the wipe's own errors); Discard, for the way out of a failure, tells
+    // only whether all of it worked.
+    void Remove();
     bool Discard() noexcept;
 
 private:
@@ -52,7 +80,12 @@ private:
 
     MyFile m_file;
     std::string m_path;
+    platform::FileLock m_lock;
     bool m_pending = false;
+    bool m_wipe = false;
 };
+
+// A name taken by a file that an output must not replace.
+ENGINE_API ErrorHandler NameTakenError(const std::string& path);
 
 } // namespace tessarin

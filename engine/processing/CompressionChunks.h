@@ -30,6 +30,11 @@ inline float FullKoeff(std::uint64_t compressedLength, std::uint64_t nfSize)
     return y / 2048.0f;
 }
 
+// Decompression failures where the stream itself reads well but is not the
+// whole content that was compressed.
+inline constexpr char TrailingData[] = ": data follows the end of the compressed stream";
+inline constexpr char SizeDiffers[] = ": the decompressed size differs from the recorded size";
+
 inline void ReportChunk(MyStream* sink, std::size_t count, float k)
 {
     if (!sink)

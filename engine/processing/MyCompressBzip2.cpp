@@ -1,6 +1,7 @@
 #include "processing/MyCompressBzip2.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "processing/CompressionChunks.h"
 
 #include <bzlib.h>
@@ -18,7 +19,7 @@ public:
     Compressor(int level, const std::string& target)
     {
         if (BZ2_bzCompressInit(&m_stream, level, 0, DefaultWorkFactor) != BZ_OK)
-            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + target + "'");
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(target) + "'");
     }
     ~Compressor() { BZ2_bzCompressEnd(&m_stream); }
     Compressor(const Compressor&) = delete;
@@ -55,7 +56,7 @@ private:
     void Init()
     {
         if (BZ2_bzDecompressInit(&m_stream, 0, 0) != BZ_OK)
-            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + m_source + "'");
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(m_source) + "'");
     }
 
     bz_stream m_stream{};
@@ -93,7 +94,7 @@ std::uint64_t MyCompressBzip2::Compress(const std::string& source, const std::st
 
 std::uint64_t MyCompressBzip2::Compress(MyFile& source, MyFile& target, MyStream* sink, int level)
 {
-    const std::string failure = "Unable to write on '" + target.GetFullFilename() + "'";
+    const std::string failure = "Unable to write on '" + ShownName(target.GetFullFilename()) + "'";
     Compressor bz(compression::ClampLevel(level), target.GetFullFilename());
     const float k = CalcReductKoeff();
     std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
@@ -122,7 +123,7 @@ std::uint64_t MyCompressBzip2::Decompress(const std::string& source, const std::
 
 std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
 {
-    const std::string failure = "Unable to BZ2_bzread on '" + source.GetFullFilename() + "'";
+    const std::string failure = "Unable to BZ2_bzread on '" + ShownName(source.GetFullFilename()) + "'";
     Decompressor bz(source.GetFullFilename());
     const float k = CalcFullKoeff(source.GetSize(), nfSize);
     std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
@@ -139,10 +140,13 @@ std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStre
                 bz->avail_in = static_cast<unsigned>(n);
             }
             if (ended) {
-                // Streams may follow one another; anything else after a
-                // complete stream is ignored.
-                if (bz->avail_in == 0 || bz->next_in[0] != 'B')
+                // Streams may follow one another (the input is all read when
+                // none is left here); anything else after a complete stream
+                // means the content is not what was compressed.
+                if (bz->avail_in == 0)
                     break;
+                if (bz->next_in[0] != 'B')
+                    throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
                 bz.Restart();
                 ended = false;
             }
@@ -165,11 +169,13 @@ std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStre
             break;
         }
         if (total + produced > nfSize)
-            throw ErrorHandler(errc::ReadFailed, failure);
+            throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
         target.Write(std::span(out).first(produced));
         total += produced;
         compression::ReportChunk(sink, produced, k);
     }
+    if (total != nfSize)
+        throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
     return total;
 }
 

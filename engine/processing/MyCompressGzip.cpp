@@ -1,6 +1,7 @@
 #include "processing/MyCompressGzip.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "processing/CompressionChunks.h"
 
 #include <vector>
@@ -20,7 +21,7 @@ public:
     Deflater(int level, const std::string& target)
     {
         if (deflateInit2(&m_stream, level, Z_DEFLATED, GzipWindowBits, DefaultMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + target + "'");
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(target) + "'");
     }
     ~Deflater() { deflateEnd(&m_stream); }
     Deflater(const Deflater&) = delete;
@@ -37,7 +38,7 @@ public:
     explicit Inflater(const std::string& source)
     {
         if (inflateInit2(&m_stream, GzipWindowBits) != Z_OK)
-            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + source + "'");
+            throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(source) + "'");
     }
     ~Inflater() { inflateEnd(&m_stream); }
     Inflater(const Inflater&) = delete;
@@ -82,7 +83,7 @@ std::uint64_t MyCompressGzip::Compress(const std::string& source, const std::str
 
 std::uint64_t MyCompressGzip::Compress(MyFile& source, MyFile& target, MyStream* sink, int level)
 {
-    const std::string failure = "Unable to gzwrite on '" + target.GetFullFilename() + "'";
+    const std::string failure = "Unable to gzwrite on '" + ShownName(target.GetFullFilename()) + "'";
     Deflater z(compression::ClampLevel(level), target.GetFullFilename());
     const float k = CalcReductKoeff();
     std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
@@ -111,7 +112,7 @@ std::uint64_t MyCompressGzip::Decompress(const std::string& source, const std::s
 
 std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
 {
-    const std::string failure = "Unable to gzread on '" + source.GetFullFilename() + "'";
+    const std::string failure = "Unable to gzread on '" + ShownName(source.GetFullFilename()) + "'";
     Inflater z(source.GetFullFilename());
     const float k = CalcFullKoeff(source.GetSize(), nfSize);
     std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
@@ -128,10 +129,13 @@ std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStrea
                 z->avail_in = static_cast<uInt>(n);
             }
             if (ended) {
-                // Members may follow one another; anything else after a
-                // complete member is ignored, as gzip readers do.
-                if (z->avail_in == 0 || z->next_in[0] != 0x1F)
+                // Members may follow one another (the input is all read when
+                // none is left here); anything else after a complete member
+                // means the content is not what was compressed.
+                if (z->avail_in == 0)
                     break;
+                if (z->next_in[0] != 0x1F)
+                    throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
                 inflateReset(z.get());
                 ended = false;
             }
@@ -152,11 +156,13 @@ std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStrea
             break;
         }
         if (total + produced > nfSize)
-            throw ErrorHandler(errc::ReadFailed, failure);
+            throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
         target.Write(std::span(out).first(produced));
         total += produced;
         compression::ReportChunk(sink, produced, k);
     }
+    if (total != nfSize)
+        throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
     return total;
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
+#include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/TempFile.h"
 #include "selection/MyCString.h"
@@ -102,8 +103,29 @@ MyObjectAes::Modality MyObjectAes::GetModality(const std::string& path)
 {
     MyAesFiles codec(m_sink, &m_callBack);
     KeyCodec(codec);
-    MyFile file(path, MyFile::OpenRead);
+    platform::FileStatus status;
+    MyFile file = OpenListed(path, status);
     return codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone ? Encryption : Decryption;
+}
+
+MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& status) const
+{
+    // Opened without following a link and without waiting on a FIFO: only a
+    // regular file opens at all.
+    MyFile file(path, MyFile::OpenRead);
+    if (!platform::StatHandle(file.GetHandle(), status))
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) + "'");
+    if (path == m_listedPath && m_listedIdentity.valid && !(status.identity == m_listedIdentity))
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) +
+                                                 "': another file has taken its name since it was listed!");
+    return file;
+}
+
+void MyObjectAes::CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown)
+{
+    platform::FileStatus after;
+    if (!platform::StatHandle(file.GetHandle(), after) || !after.SameContentAs(before))
+        throw ErrorHandler(errc::SourceChanged, "File '" + ShownName(shown) + "' changed while it was read!");
 }
 
 std::string& MyObjectAes::GetFilename(const std::string& path, std::string& out)
@@ -113,14 +135,26 @@ std::string& MyObjectAes::GetFilename(const std::string& path, std::string& out)
     return out;
 }
 
-std::string MyObjectAes::EncryptedName(const MyFile& source) const
+std::string MyObjectAes::EncryptedName(const std::string& source) const
 {
+    std::string name;
+    GetFilename(source, name);
     if (!m_nameMangling)
-        return m_changeExtension ? source.GetFileName() + ".aes" : source.GetFileName();
-    MyCString mangled(source.GetFullFilename());
+        return m_changeExtension ? name + ".aes" : name;
+    MyCString mangled(source);
     mangled.Mangling();
     const std::string digits = mangled.GetString();
-    return m_changeExtension ? digits + ".aes" : digits + "." + source.GetFileNameExt();
+    const auto dot = name.rfind('.');
+    return m_changeExtension ? digits + ".aes" : digits + "." + (dot == std::string::npos ? "" : name.substr(dot + 1));
+}
+
+void MyObjectAes::SweepFolder(const std::string& folder)
+{
+    // Runs that were killed leave their temporary files behind; the first
+    // visit of a folder in a batch clears away those no run holds any more.
+    if (!m_sweptFolders.insert(folder).second)
+        return;
+    TempFile::SweepLeftovers(folder, m_wiping, m_sink);
 }
 
 void MyObjectAes::Run(const CFileFind& found)
@@ -130,12 +164,21 @@ void MyObjectAes::Run(const CFileFind& found)
     const std::string& folder = file.GetAbsPath();
     m_resultOk = false;
     m_processedSize = 0;
+    m_listedPath = original;
+    m_listedIdentity = file.GetIdentity();
+    m_listedStatus = platform::FileStatus{};
+    SweepFolder(folder);
     try {
         // The container records 32-bit lengths; refuse before reading,
         // writing or deleting anything.
         if (file.GetFileSize64() > MyAesFiles::MaxSourceLength)
-            throw ErrorHandler(errc::FileTooLarge, "File '" + original +
+            throw ErrorHandler(errc::FileTooLarge, "File '" + ShownName(original) +
                                                        "' is too large: only files smaller than 4 GiB can be processed!");
+        {
+            // Every later step acts on this file: the one listed, as it is now.
+            MyFile first = OpenListed(original, m_listedStatus);
+            m_listedIdentity = m_listedStatus.identity;
+        }
         std::string source = original;
         std::string target = folder;
         const Modality detected = GetModality(source);
@@ -147,13 +190,19 @@ void MyObjectAes::Run(const CFileFind& found)
             if (family == FamilyNone || (known && m_exclusions.Search(file.GetFileName()))) {
                 Encrypt(source, target, 0, 0);
             } else if (known) {
-                const std::uint64_t nfSize = family == FamilyGzip
-                                                 ? CompressGzip(source, target, detected, file.GetFileSize64())
-                                                 : CompressBzip2(source, target, detected, file.GetFileSize64());
-                source = target;
+                // Refused before any work when the output could not take its
+                // name: the compressed content stands for original + suffix.
+                std::string output = folder + EncryptedName(original + (family == FamilyGzip ? ".gz" : ".bz"));
+                ClaimOutputName(output, original, m_nameMangling);
+                std::optional<TempFile> intermediate;
+                const std::uint64_t nfSize =
+                    family == FamilyGzip
+                        ? CompressGzip(source, target, detected, file.GetFileSize64(), &intermediate)
+                        : CompressBzip2(source, target, detected, file.GetFileSize64(), &intermediate);
+                const std::string compressed = target;
                 target = folder;
-                Encrypt(source, target, m_filter, static_cast<std::uint32_t>(nfSize));
-                DeleteSource(source, target);
+                Encrypt(compressed, target, m_filter, static_cast<std::uint32_t>(nfSize), &*intermediate);
+                DiscardIntermediate(*intermediate, compressed, false);
             } else {
                 throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
             }
@@ -165,7 +214,7 @@ void MyObjectAes::Run(const CFileFind& found)
                     // wiping deletion overwrites only after the name is
                     // gone), and the new output can go. Otherwise the output
                     // is the only copy and stays.
-                    if (platform::PathExists(original)) {
+                    if (platform::IdentifyFile(original) == m_listedIdentity) {
                         ShowLine("Rollback: ", MyStream::LevelDetail);
                         Delete(target);
                     }
@@ -177,15 +226,22 @@ void MyObjectAes::Run(const CFileFind& found)
             std::optional<TempFile> held;
             Decrypt(source, target, &held);
             const int family = GetFilterFamily();
+            bool containerGone = false;
             if (family == FamilyGzip || family == FamilyBzip2) {
                 const std::string compressed = target;
                 target = folder;
-                TempFile* decrypted = held ? &*held : nullptr;
-                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, decrypted)
-                                                                  : DecompressBzip2(compressed, target, decrypted);
+                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, &*held)
+                                                                  : DecompressBzip2(compressed, target, &*held);
                 m_processedSize = static_cast<std::uint32_t>(length);
+                // A container that held its compressed content under its own
+                // name gives way to the content, as one decrypted under its
+                // own name is replaced by it.
+                if (compressed == original && target != original) {
+                    DeleteFile(original, m_listedIdentity);
+                    containerGone = true;
+                }
             }
-            if (m_changeExtension && m_deleteOrig)
+            if (m_changeExtension && m_deleteOrig && !containerGone)
                 DeleteSource(original, target);
             m_resultOk = true;
         }

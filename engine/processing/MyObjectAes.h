@@ -9,7 +9,11 @@
 // Every output is written completely to a temporary file beside its target,
 // flushed to disk and renamed onto its name: a failure or a break never
 // leaves a half-written file under a user's name and never removes the only
-// complete copy of the data.
+// complete copy of the data. Compressed intermediates are such temporary
+// files too, never put under a name of their own. An output replaces no
+// file but the one it is made from, unless the caller asks for that; and
+// the pipeline acts only on the file that was listed, never on a link, FIFO
+// or other file put under its name since.
 #include "EngineApi.h"
 #include "cipher/AESclass.h"
 #include "cipher/CAesCore.h"
@@ -24,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace tessarin {
@@ -74,6 +79,10 @@ public:
     bool GetFilterSensitive() const;
     void SetFilterParse(const std::string& list);  // the exclusion list: whitespace-separated patterns
     std::string GetFilterParse() const;
+    // Outputs may replace existing files of their names (otherwise such a
+    // file fails with an error naming the existing file).
+    void SetReplaceExisting(bool on) { m_replaceExisting = on; }
+    bool GetReplaceExisting() const { return m_replaceExisting; }
     KeyLen GetKeyLen() const { return m_keyLength; }
     BlockSize GetBlockSize() const { return m_blockSize; }
 
@@ -107,25 +116,25 @@ protected:
 
     // The steps. Paths are full paths; a target given as a folder (ending in
     // the separator) receives the output's name.
-    void Encrypt(const std::string& source, std::string& target, std::uint32_t filter, std::uint32_t nfSize);
-    // held: where a compressed content that belongs under the container's
-    // own name is handed back still in its temporary file, so that the
-    // container stays untouched until the decompressed file is in place.
+    // intermediate: the compressed content to encrypt in place of source,
+    // whose name it stands for (source + ".gz" or ".bz").
+    void Encrypt(const std::string& source, std::string& target, std::uint32_t filter, std::uint32_t nfSize,
+                 TempFile* intermediate = nullptr);
+    // held: where a compressed content is handed back in its temporary
+    // file; it never takes a name of its own. Without it, a compressed
+    // content is put under its stored name like any other output.
     void Decrypt(const std::string& source, std::string& target, std::optional<TempFile>* held = nullptr);
+    // intermediate: receives the compressed content in its temporary file;
+    // without it, the content is put under target's name.
     std::uint64_t CompressGzip(const std::string& source, std::string& target, Modality detected,
-                               std::uint64_t sourceSize);
+                               std::uint64_t sourceSize, std::optional<TempFile>* intermediate = nullptr);
     std::uint64_t CompressBzip2(const std::string& source, std::string& target, Modality detected,
-                                std::uint64_t sourceSize);
+                                std::uint64_t sourceSize, std::optional<TempFile>* intermediate = nullptr);
     // decrypted: the compressed content when Decrypt held it back; source
-    // then names the container it replaces, which is deleted on success and
-    // untouched on failure.
+    // then names what it stands for. It is removed either way.
     std::uint64_t DecompressGzip(const std::string& source, std::string& target, TempFile* decrypted = nullptr);
     std::uint64_t DecompressBzip2(const std::string& source, std::string& target, TempFile* decrypted = nullptr);
     void Delete(const std::string& path);
-    // Puts the complete temporary file onto its final name. wipeReplaced:
-    // the file it replaces holds plain data that must not survive in freed
-    // blocks.
-    void Move(TempFile& from, const std::string& to, bool wipeReplaced);
     void DeleteSource(const std::string& source, const std::string& result);
 
 private:
@@ -133,13 +142,35 @@ private:
     using CompressFamily = pipeline::CompressFamily;
 
     void KeyCodec(MyAesFiles& codec) const;
-    std::string EncryptedName(const MyFile& source) const;
+    std::string EncryptedName(const std::string& source) const;  // of the file at path source
     std::uint64_t CompressWith(const CompressFamily& family, const std::string& source, std::string& target,
-                               Modality detected, std::uint64_t sourceSize);
+                               Modality detected, std::uint64_t sourceSize, std::optional<TempFile>* intermediate);
     std::uint64_t DecompressWith(const CompressFamily& family, const std::string& source, std::string& target,
                                  TempFile* decrypted);
     void CheckStoredName(const std::string& container, const std::string& name, std::uint32_t filter) const;
     void DiscardTemp(TempFile& temp);
+    // Removes a temporary file that stood for a file of the given name, as
+    // the log tells it. Throws what failed, unless rollingBack: the error
+    // being rolled back is the one to tell then.
+    void DiscardIntermediate(TempFile& temp, const std::string& standsFor, bool rollingBack);
+
+    // The listed file, opened for reading only if the name still holds the
+    // regular file that was listed; status receives what it is now.
+    MyFile OpenListed(const std::string& path, platform::FileStatus& status) const;
+    // Fails when the open file is no longer as it was when opened.
+    static void CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown);
+    // Deletes path only if it still is the file identified (when valid).
+    void DeleteFile(const std::string& path, const platform::FileIdentity& identity);
+    // Checks early that an output can take its name; with name mangling a
+    // taken name moves on to the next free number.
+    void ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const;
+    // Puts the complete temporary file under target, the output of the file
+    // madeFrom. wipeReplaced: the file it replaces holds plain data that
+    // must not survive in freed blocks.
+    void PlaceOutput(TempFile& temp, std::string& target, const std::string& madeFrom,
+                     const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
+    void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
+    void SweepFolder(const std::string& folder);
     void ShowLine(const std::string& text, int level);
     void UpdateLine(const std::string& text, int level);
     void Progress(double units);
@@ -160,6 +191,13 @@ private:
     bool m_changeExtension = false;
     bool m_deleteOrig = true;
     bool m_resultOk = false;
+    bool m_replaceExisting = false;
+    // The file of the current Run as it was listed and as it was first
+    // opened: every later step acts only on that file.
+    std::string m_listedPath;
+    platform::FileIdentity m_listedIdentity;
+    platform::FileStatus m_listedStatus;
+    std::set<std::string> m_sweptFolders;  // folders cleared of left-overs in this batch
     std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;
     MyStream* m_sink = nullptr;  // not owned

@@ -6,9 +6,11 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
+#include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/TempFile.h"
 
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -57,59 +59,74 @@ bool IsPlainName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-// Names from a container are shown in messages; control bytes in them must
-// not break the log's lines.
-std::string Printable(const std::string& name)
+// The next name after a taken mangled one: the number counts on, the rest
+// of the name stays.
+std::string NextMangled(const std::string& path)
 {
-    std::string shown = name;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    }
-    return shown;
+    const auto slash = path.rfind(platform::PathSeparator);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t end = start;
+    while (end < path.size() && path[end] >= '0' && path[end] <= '9')
+        ++end;
+    const std::uint32_t number =
+        end > start ? static_cast<std::uint32_t>(std::stoull(path.substr(start, end - start)) & 0xFFFFFFFFu) : 0;
+    return path.substr(0, start) + std::to_string(static_cast<std::uint32_t>(number + 1u)) + path.substr(end);
 }
 
-ErrorHandler NameTaken(const std::string& path)
-{
-    return ErrorHandler(errc::OpenFailed,
-                        "Unable to create '" + path + "': a file of that name already exists!");
-}
+constexpr int MaxMangledTries = 100000;
 
 } // namespace
 
 void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::uint32_t filter,
-                          std::uint32_t nfSize)
+                          std::uint32_t nfSize, TempFile* intermediate)
 {
     MyAesFiles codec(m_sink, &m_callBack);
     KeyCodec(codec);
 
-    MyFile in;
+    MyFile own;
+    MyFile& in = intermediate ? intermediate->File() : own;
+    platform::FileStatus before;
     std::optional<TempFile> temp;
+    std::string name;
     try {
-        in.Open(source, MyFile::OpenRead);
-        target += EncryptedName(in);
+        if (intermediate) {
+            // The compressed content stands for a file of the name source:
+            // that name is stored and gives the output its name.
+            in.Rewind();
+            in.SetSize(static_cast<std::uint64_t>(platform::FileSize(in.GetHandle())));
+            in.SetFileName(GetFilename(source, name));
+        } else {
+            own = OpenListed(source, before);
+        }
+        target += EncryptedName(in.GetFullFilename());
+        ClaimOutputName(target, m_listedPath, m_nameMangling);
         temp.emplace(TempFile::CreateBeside(target));
-        std::string name;
-        ShowLine("Encrypting " + source + " to " + GetFilename(target, name) + " ", MyStream::LevelStep);
+        ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
+                 MyStream::LevelStep);
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
+        if (!intermediate)
+            CheckUnchanged(in, before, source);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
-        in.Close();
-        temp->TakePermissionsOf(source);
+        if (!intermediate)
+            in.Close();
+        temp->TakeAttributesOf(m_listedStatus);
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
-        Move(*temp, target, target == source);
+        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / (filter != 0 ? 2048.0 : 1024.0));
-        in.Close();
+        if (!intermediate)
+            in.Close();
         if (temp)
             temp->File().Close();
-        ShowLine("\r\nRollback: ", MyStream::LevelDetail);
-        if (temp && temp->IsPending())
+        if (temp && temp->IsPending()) {
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
             DiscardTemp(*temp);
+        }
         // The compressed intermediate is of no use without its container,
         // whatever stopped the encryption.
-        if (filter != 0 && platform::PathExists(source))
-            Delete(source);
+        if (intermediate && intermediate->IsPending())
+            DiscardIntermediate(*intermediate, source, true);
         throw;
     }
 }
@@ -122,46 +139,54 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
     MyFile in;
     std::optional<TempFile> temp;
     try {
-        in.Open(source, MyFile::OpenRead);
-        temp.emplace(TempFile::CreateBeside(target));
-        ShowLine("Decrypting " + source + " ", MyStream::LevelStep);
-        const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
+        platform::FileStatus status;
+        in = OpenListed(source, status);
+        ShowLine("Decrypting " + ShownName(source) + " ", MyStream::LevelStep);
+        // The header tells what the container holds and where it goes: all
+        // of that is checked before anything is written.
+        if (codec.CheckHeader(in, m_mode) == MyAesFiles::HeaderNone)
+            throw ErrorHandler(errc::NotAesFile, "Not AES file or wrong passwd!");
         const std::uint32_t filter = codec.GetFilterFromHeader();
-        in.Close();
-
+        const std::uint32_t family = filter >> 16;
+        if (family != FamilyNone && family != FamilyGzip && family != FamilyBzip2)
+            throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
         // The stored name comes from the file, not from the user: it must
         // not lead outside the container's folder, and a compressed content
-        // must carry its family's suffix so that decompressing it cannot
-        // write onto itself.
-        const std::string stored = temp->File().GetFileName();
+        // must carry its family's suffix.
+        const std::string stored = codec.GetNameFromHeader();
         CheckStoredName(source, stored, filter);
         target += stored;
-        // A compressed content is an intermediate that is deleted after
-        // decompression: it may replace the container, never a user's file.
-        if ((filter >> 16) != FamilyNone && target != source && platform::PathExists(target))
-            throw NameTaken(target);
+        const bool compressed = family != FamilyNone;
+        const std::size_t suffix = compressed ? 3 : 0;  // ".gz", ".bz"
+        std::string final = target.substr(0, target.size() - suffix);
+        ClaimOutputName(final, m_listedPath, false);
+
+        // The plain content is wiped with the rest when it is not kept.
+        temp.emplace(TempFile::CreateBeside(target, m_wiping));
+        const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
+        in.Close();
 
         m_processedSize = length;
         m_filter = filter;
         m_nfSize = codec.GetNfSizeFromHeader();
-        UpdateLine("to " + stored + " [OK]\r\n", MyStream::LevelStep);
-        temp->TakePermissionsOf(source);
-        if (held && (filter >> 16) != FamilyNone && target == source) {
-            // Put in place now, the compressed content would take the
-            // container's place before the decompression has succeeded.
-            temp->File().Close();
+        UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+        if (compressed && held) {
+            // Still compressed: it is decompressed from here, never put
+            // under a name of its own.
             held->emplace(std::move(*temp));
             return;
         }
-        Move(*temp, target, false);
+        temp->TakeAttributesOf(m_listedStatus);
+        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, false, false);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
         in.Close();
         if (temp)
             temp->File().Close();
-        ShowLine("\r\nRollback: ", MyStream::LevelDetail);
-        if (temp && temp->IsPending())
+        if (temp && temp->IsPending()) {
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
             DiscardTemp(*temp);
+        }
         throw;
     }
 }
@@ -169,7 +194,7 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
 void MyObjectAes::CheckStoredName(const std::string& container, const std::string& name,
                                   std::uint32_t filter) const
 {
-    const std::string where = "Unsafe name '" + Printable(name) + "' stored in '" + container + "'";
+    const std::string where = "Unsafe name '" + ShownName(name) + "' stored in '" + ShownName(container) + "'";
     if (!IsPlainName(name))
         throw ErrorHandler(errc::UnsafeStoredName, where + "!");
     const CompressFamily* family = nullptr;
@@ -183,17 +208,16 @@ void MyObjectAes::CheckStoredName(const std::string& container, const std::strin
                            where + ": it lacks the suffix '" + family->suffix + "' of its compression!");
 }
 
-
 std::uint64_t MyObjectAes::CompressGzip(const std::string& source, std::string& target, Modality detected,
-                                        std::uint64_t sourceSize)
+                                        std::uint64_t sourceSize, std::optional<TempFile>* intermediate)
 {
-    return CompressWith(GzipFamily, source, target, detected, sourceSize);
+    return CompressWith(GzipFamily, source, target, detected, sourceSize, intermediate);
 }
 
 std::uint64_t MyObjectAes::CompressBzip2(const std::string& source, std::string& target, Modality detected,
-                                         std::uint64_t sourceSize)
+                                         std::uint64_t sourceSize, std::optional<TempFile>* intermediate)
 {
-    return CompressWith(Bzip2Family, source, target, detected, sourceSize);
+    return CompressWith(Bzip2Family, source, target, detected, sourceSize, intermediate);
 }
 
 std::uint64_t MyObjectAes::DecompressGzip(const std::string& source, std::string& target, TempFile* decrypted)
@@ -207,38 +231,44 @@ std::uint64_t MyObjectAes::DecompressBzip2(const std::string& source, std::strin
 }
 
 std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std::string& source,
-                                        std::string& target, Modality detected, std::uint64_t sourceSize)
+                                        std::string& target, Modality detected, std::uint64_t sourceSize,
+                                        std::optional<TempFile>* intermediate)
 {
     target = source + family.suffix;
     std::string name;
-    ShowLine(family.compressWord + source + " to " + GetFilename(target, name) + " ", MyStream::LevelStep);
+    ShowLine(family.compressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
+             MyStream::LevelStep);
 
     MyFile in;
     std::optional<TempFile> temp;
     try {
         if (detected == Decryption)
             throw ErrorHandler(errc::AlreadyEncrypted, "Already encrypted!");
-        // The intermediate is deleted after encryption: it must never take
-        // the place of a file the user already has.
-        if (platform::PathExists(target))
-            throw NameTaken(target);
-        in.Open(source, MyFile::OpenRead);
-        temp.emplace(TempFile::CreateBeside(target));
+        platform::FileStatus before;
+        in = OpenListed(source, before);
+        // Compressed plain text: wiped when it goes, whichever way.
+        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint64_t length = family.compress(in, temp->File(), m_sink, GetFilterParam());
+        if (length != before.size)
+            throw ErrorHandler(errc::SourceChanged, "File '" + ShownName(source) + "' changed while it was read!");
+        CheckUnchanged(in, before, source);
         in.Close();
-        temp->TakePermissionsOf(source);
-        temp->CommitAsNew(target);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        if (intermediate) {
+            intermediate->emplace(std::move(*temp));
+        } else {
+            temp->TakeAttributesOf(before);
+            temp->CommitAsNew(target);
+        }
         return length;
     } catch (const ErrorHandler& e) {
         in.Close();
         if (temp)
             temp->File().Close();
-        if (e.GetErrCode() == errc::BreakByUser) {
+        if (e.GetErrCode() == errc::BreakByUser)
             ShowLine("\r\nRollback: ", MyStream::LevelDetail);
-            if (temp && temp->IsPending())
-                DiscardTemp(*temp);
-        }
+        if (temp && temp->IsPending())
+            temp->Discard();
         Progress(static_cast<double>(sourceSize) / 1024.0 / 2.0);
         throw;
     }
@@ -252,41 +282,52 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
     std::string name;
     if (!EndsWith(source, family.suffix) ||
         !IsPlainName(GetFilename(source.substr(0, source.size() - std::string(family.suffix).size()), name)))
-        throw ErrorHandler(errc::UnsafeStoredName, "Unsafe name '" + Printable(GetFilename(source, name)) +
+        throw ErrorHandler(errc::UnsafeStoredName, "Unsafe name '" + ShownName(GetFilename(source, name)) +
                                                        "': it lacks the suffix '" + family.suffix +
                                                        "' of its compression!");
     target = source.substr(0, source.size() - std::string(family.suffix).size());
-    ShowLine(family.decompressWord + source + " to " + GetFilename(target, name) + " ", MyStream::LevelStep);
+    ShowLine(family.decompressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
+             MyStream::LevelStep);
 
-    MyFile in;
+    MyFile own;
+    MyFile& in = decrypted ? decrypted->File() : own;
     std::optional<TempFile> temp;
     try {
-        in.Open(decrypted ? decrypted->Path() : source, MyFile::OpenRead);
-        temp.emplace(TempFile::CreateBeside(target));
+        if (decrypted) {
+            // Read back from its start, under the name it stands for, so
+            // that messages name that file.
+            in.Rewind();
+            in.SetSize(static_cast<std::uint64_t>(platform::FileSize(in.GetHandle())));
+            in.SetFileName(GetFilename(source, name));
+        } else {
+            platform::FileStatus status;
+            own = OpenListed(source, status);
+        }
+        ClaimOutputName(target, m_listedPath, false);
+        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint64_t length = family.decompress(in, temp->File(), m_sink, m_nfSize);
-        in.Close();
-        temp->TakePermissionsOf(decrypted ? decrypted->Path() : source);
-        Move(*temp, target, false);
+        if (!decrypted)
+            in.Close();
+        temp->TakeAttributesOf(m_listedStatus);
+        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
         // The compressed input is gone either way: under its own name, or
-        // as the container whose place it would have taken.
-        Delete(source);
+        // as the temporary file it was held in.
         if (decrypted)
-            decrypted->Discard();
+            DiscardIntermediate(*decrypted, source, false);
+        else
+            Delete(source);
         return length;
-    } catch (const ErrorHandler& e) {
-        in.Close();
+    } catch (const ErrorHandler&) {
+        if (!decrypted)
+            in.Close();
         if (temp)
             temp->File().Close();
         Progress(static_cast<double>(m_processedSize) / 1024.0 / 2.0);
         ShowLine("Rollback: ", MyStream::LevelDetail);
-        if (decrypted) {
-            if (decrypted->IsPending())
-                DiscardTemp(*decrypted);
-        } else if (platform::PathExists(source)) {
-            Delete(source);
-        }
-        if (e.GetErrCode() == errc::BreakByUser && temp && temp->IsPending())
+        if (decrypted && decrypted->IsPending())
+            DiscardIntermediate(*decrypted, source, true);
+        if (temp && temp->IsPending())
             DiscardTemp(*temp);
         throw;
     }
@@ -294,40 +335,125 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
 
 void MyObjectAes::Delete(const std::string& path)
 {
-    platform::MakeWritable(path);
+    DeleteFile(path, platform::FileIdentity{});
+}
+
+void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdentity& identity)
+{
+    const std::string shown = ShownName(path);
+    const auto refuse = [&] {
+        return ErrorHandler(errc::DeleteFailed,
+                            "Unable to delete '" + shown + "': it is no longer the file that was processed!");
+    };
     if (!m_wiping) {
-        ShowLine("Deleting " + path + " ", MyStream::LevelDetail);
+        ShowLine("Deleting " + shown + " ", MyStream::LevelDetail);
+        if (identity.valid && !(platform::IdentifyFile(path) == identity))
+            throw refuse();
         if (!platform::RemoveFile(path))
-            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + path + "' (Read only file?)");
-    } else {
-        // The name goes first and the content is overwritten through the
-        // handle that stays open: the blocks are freed only at the close,
-        // after the overwrite. A deletion that fails has touched nothing,
-        // and a wipe that fails leaves no damaged file under the user's name.
-        MyFile file(path, MyFile::OpenWipe);
-        ShowLine("Wiping " + path + " ", MyStream::LevelDetail);
-        if (!platform::RemoveFile(path))
-            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + path + "' (Read only file?)");
-        file.Wipe(WipeRounds);
-        file.Close();
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+        UpdateLine("[OK]\r\n", MyStream::LevelDetail);
+        return;
     }
+    // Only the file itself is overwritten: never what a link at its name
+    // points to, never a file put in its place. The name goes first and the
+    // content is overwritten through the handle that stays open: the blocks
+    // are freed only at the close, after the overwrite. A deletion that
+    // fails has touched nothing, and a wipe that fails leaves no damaged
+    // file under the user's name.
+    platform::FileStatus status;
+    {
+        MyFile probe(path, MyFile::OpenRead);
+        platform::StatHandle(probe.GetHandle(), status);
+        if (identity.valid && !(status.identity == identity))
+            throw refuse();
+        platform::MakeWritable(probe.GetHandle());
+    }
+    MyFile file(path, MyFile::OpenWipe);
+    platform::FileStatus opened;
+    if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == status.identity))
+        throw refuse();
+    if (opened.links > 1) {
+        // Its content lives on under the other names, which the user did
+        // not ask us to touch.
+        ShowLine("Deleting " + shown + " (not wiped: the file has " + std::to_string(opened.links - 1) +
+                     " other name(s)) ",
+                 MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+    } else {
+        ShowLine("Wiping " + shown + " ", MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+        file.Wipe(WipeRounds);
+    }
+    file.Close();
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 
-void MyObjectAes::Move(TempFile& from, const std::string& to, bool wipeReplaced)
+void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const
 {
-    if (!(wipeReplaced && m_wiping)) {
-        from.CommitAs(to);
+    if (m_replaceExisting)
+        return;
+    for (int tries = 0; target != madeFrom && platform::PathExists(target); ++tries) {
+        if (!mangled || tries == MaxMangledTries)
+            throw NameTakenError(target);
+        target = NextMangled(target);
+    }
+}
+
+void MyObjectAes::PlaceOutput(TempFile& temp, std::string& target, const std::string& madeFrom,
+                              const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced)
+{
+    if (target == madeFrom) {
+        if (!(wipeReplaced && m_wiping)) {
+            temp.CommitOver(target, madeFromStatus.identity);
+            return;
+        }
+        // The replaced file is held open across the rename: its blocks stay
+        // allocated until it is closed, so they are overwritten before
+        // anything can reuse them, and a rename that fails leaves it
+        // untouched.
+        platform::FileStatus status;
+        {
+            MyFile probe(target, MyFile::OpenRead);
+            platform::StatHandle(probe.GetHandle(), status);
+            platform::MakeWritable(probe.GetHandle());
+        }
+        MyFile replaced(target, MyFile::OpenWipe);
+        platform::FileStatus opened;
+        platform::StatHandle(replaced.GetHandle(), opened);
+        temp.CommitOver(target, madeFromStatus.identity);
+        WipeReplaced(replaced, target, opened.identity == madeFromStatus.identity ? opened.links : 2);
         return;
     }
-    // The replaced file is held open across the rename: its blocks stay
-    // allocated until it is closed, so they are overwritten before anything
-    // can reuse them, and a rename that fails leaves it untouched.
-    platform::MakeWritable(to);
-    MyFile replaced(to, MyFile::OpenWipe);
-    from.CommitAs(to);
-    ShowLine("Wiping " + to + " ", MyStream::LevelDetail);
-    replaced.Wipe(WipeRounds);
+    if (m_replaceExisting) {
+        temp.CommitAs(target);
+        return;
+    }
+    for (int tries = 0;; ++tries) {
+        try {
+            temp.CommitAsNew(target);
+            return;
+        } catch (const ErrorHandler&) {
+            // Taken since it was claimed: a mangled name moves on.
+            if (!mangled || platform::LastError() != EEXIST || tries == MaxMangledTries || !temp.IsPending())
+                throw;
+            target = NextMangled(target);
+        }
+    }
+}
+
+void MyObjectAes::WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links)
+{
+    // links counts the name just replaced: other names keep the content.
+    if (links > 1) {
+        ShowLine("Not wiping " + ShownName(path) + ": the file it replaced has " + std::to_string(links - 1) +
+                     " other name(s) ",
+                 MyStream::LevelDetail);
+    } else {
+        ShowLine("Wiping " + ShownName(path) + " ", MyStream::LevelDetail);
+        replaced.Wipe(WipeRounds);
+    }
     replaced.Close();
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
@@ -335,14 +461,32 @@ void MyObjectAes::Move(TempFile& from, const std::string& to, bool wipeReplaced)
 void MyObjectAes::DeleteSource(const std::string& source, const std::string& result)
 {
     if (source != result)
-        Delete(source);
+        DeleteFile(source, source == m_listedPath ? m_listedIdentity : platform::FileIdentity{});
 }
 
 void MyObjectAes::DiscardTemp(TempFile& temp)
 {
     temp.File().Close();
-    Delete(temp.Path());
-    temp.Forget();
+    ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(temp.Path()) + " ", MyStream::LevelDetail);
+    const bool removed = temp.Discard();
+    UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
+}
+
+void MyObjectAes::DiscardIntermediate(TempFile& temp, const std::string& standsFor, bool rollingBack)
+{
+    // It never had a name of its own, so nothing the user sees goes: the
+    // log tells only of the overwrite, which takes time.
+    if (m_wiping)
+        ShowLine("Wiping the content of " + ShownName(standsFor) + " ", MyStream::LevelDetail);
+    if (rollingBack) {
+        const bool removed = temp.Discard();
+        if (m_wiping)
+            UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
+        return;
+    }
+    temp.Remove();
+    if (m_wiping)
+        UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 
 } // namespace tessarin

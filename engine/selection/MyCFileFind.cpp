@@ -1,5 +1,6 @@
 #include "selection/MyCFileFind.h"
 
+#include "platform/TempFile.h"
 #include "selection/MyCString.h"
 
 namespace tessarin {
@@ -56,6 +57,10 @@ bool MyCFileFind::FindNextFileA(const std::string& search)
         // end) and FIFOs, sockets and devices are no files to encrypt:
         // reading a FIFO would block the whole batch.
         if (!finder.IsRegularFile())
+            continue;
+        // A temporary file of a run, ours or one that was killed, is never a
+        // user's file: it is cleared away, not processed.
+        if (TempFile::IsTemporaryName(finder.GetFileName()))
             continue;
         MyCString name(finder.GetFileName());
         name.SetCaseSensitive(m_sensitive);

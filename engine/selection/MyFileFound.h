@@ -18,6 +18,8 @@ public:
     const std::string& GetFileName() const { return m_name; }
     const std::string& GetPathFile() const { return m_path; }
     const std::string& GetAbsPath() const { return m_folder; }
+    // Which file was found: the one to work on, even if a name changes.
+    const platform::FileIdentity& GetIdentity() const { return m_identity; }
 
 private:
     std::uint32_t m_size = 0;    // low 32 bits, as the counters keep them
@@ -25,6 +27,7 @@ private:
     std::string m_name;
     std::string m_path;
     std::string m_folder;
+    platform::FileIdentity m_identity;
 };
 
 } // namespace tessarin

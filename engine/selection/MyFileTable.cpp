@@ -1,6 +1,7 @@
 #include "selection/MyFileTable.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 
 #include <array>
 #include <cerrno>
@@ -47,7 +48,7 @@ std::size_t MyFileTable::ReadLine(std::string& line, bool keepLineEnd)
     const std::size_t lf = StrnChr(std::span<const char>(buffer.data(), got), '\n');
     if (lf == std::string::npos) {
         const int code = errno != 0 ? errno : EINVAL;
-        throw ErrorHandler(code, "Unable to find EOL in file '" + GetFullFilename() + "'");
+        throw ErrorHandler(code, "Unable to find EOL in file '" + ShownName(GetFullFilename()) + "'");
     }
     line.assign(buffer.data(), keepLineEnd ? lf + 1 : lf);
     Seek(static_cast<std::int64_t>(start + lf + 1), SeekBegin);

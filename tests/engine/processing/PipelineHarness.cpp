@@ -42,6 +42,7 @@ Pipeline::Pipeline(const PipelineOptions& o, int breakAfterReports) : m_sink(bre
     m_object.SetChangeExtention(o.changeExtension);
     m_object.SetDeleteOrig(o.deleteOriginal);
     m_object.SetWiping(o.wiping);
+    m_object.SetReplaceExisting(o.replaceExisting);
     m_object.SetFilterParse(o.exclusions);
     m_object.SetPasswd(o.password, KeyOf(o), BlockOf(o));
     m_object.LoadLibraryA(static_cast<unsigned>(o.block));

@@ -20,6 +20,7 @@ struct PipelineOptions {
     bool changeExtension = false;
     bool deleteOriginal = true;
     bool wiping = false;
+    bool replaceExisting = false;
     std::string exclusions;
     OperMode mode = OperMode::CBC;
     int keyLength = 32;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -197,27 +198,44 @@ TEST(Options, ReadOnlySourcesAndTargetsAreReplacedOrDeleted)
     WriteBytes(folder / "r.txt.aes", {0});  // an old, read-only output
     ::chmod((folder / "r.txt.aes").c_str(), 0444);
 
-    ASSERT_TRUE(Pipeline(With(false, true)).Run(folder / "r.txt").ok);
+    // Replacing files in the way is asked for; a read-only one is no obstacle.
+    PipelineOptions o = With(false, true);
+    o.replaceExisting = true;
+    ASSERT_TRUE(Pipeline(o).Run(folder / "r.txt").ok);
     EXPECT_EQ(ListFolder(folder.Path()), Names{"r.txt.aes"});
     ::chmod((folder / "r.txt.aes").c_str(), 0444);
     WriteBytes(folder / "r.txt", {0});  // a read-only file of the decrypted name
     ::chmod((folder / "r.txt").c_str(), 0444);
-    ASSERT_TRUE(Pipeline(With(false, true)).Run(folder / "r.txt.aes").ok);
+    ASSERT_TRUE(Pipeline(o).Run(folder / "r.txt.aes").ok);
     EXPECT_EQ(ListFolder(folder.Path()), Names{"r.txt"});
     EXPECT_EQ(ReadBytes(folder / "r.txt"), plain);
 }
 
+// The compressed content is a temporary file whatever the user keeps beside
+// the original: a user's "a.txt.gz" is in the way only of a container that
+// would take that very name.
 TEST(Options, AnIntermediateNeverTakesTheNameOfAUsersFile)
 {
-    TempFolder folder;
-    WriteBytes(folder / "a.txt", {1, 2, 3});
-    WriteBytes(folder / "a.txt.gz", {4, 5, 6});  // the user's own file
-    const RunResult r = Pipeline(With(false, true, MyObjectAes::FamilyGzip)).Run(folder / "a.txt");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorLine.rfind("ERROR(-5): ", 0), 0u) << r.errorLine;
-    EXPECT_EQ(ReadBytes(folder / "a.txt"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_EQ(ReadBytes(folder / "a.txt.gz"), (std::vector<std::uint8_t>{4, 5, 6}));
-    EXPECT_EQ(ListFolder(folder.Path()), (Names{"a.txt", "a.txt.gz"}));
+    struct Case {
+        const char* label;
+        bool changeExt;
+        Names after;
+    };
+    for (const Case& c : {Case{"container_a_txt_gz_aes", true, Names{"a.txt.gz", "a.txt.gz.aes"}},
+                          Case{"container_would_be_a_txt_gz", false, Names{"a.txt", "a.txt.gz"}}}) {
+        SCOPED_TRACE(c.label);
+        TempFolder folder;
+        WriteBytes(folder / "a.txt", {1, 2, 3});
+        WriteBytes(folder / "a.txt.gz", {4, 5, 6});  // the user's own file
+        const RunResult r = Pipeline(With(false, c.changeExt, MyObjectAes::FamilyGzip)).Run(folder / "a.txt");
+        EXPECT_EQ(r.ok, c.changeExt) << r.errorLine;
+        if (!c.changeExt) {
+            EXPECT_EQ(r.errorLine, "ERROR(-5): Unable to create '" + (folder / "a.txt.gz") +
+                                       "': a file of that name already exists!\r\n");
+        }
+        EXPECT_EQ(ReadBytes(folder / "a.txt.gz"), (std::vector<std::uint8_t>{4, 5, 6}));
+        EXPECT_EQ(ListFolder(folder.Path()), c.after);
+    }
 }
 
 TEST(Options, FilesOf4GiBOrMoreAreRefusedUntouched)
@@ -235,8 +253,8 @@ TEST(Options, FilesOf4GiBOrMoreAreRefusedUntouched)
 }
 
 // With wiping on, every deletion overwrites the file first, and so does an
-// encryption that replaces its source under the same name. A second hard
-// link shows what happened to the replaced or deleted content.
+// encryption that replaces its source under the same name. A handle held
+// open on the file shows what happened to the replaced or deleted content.
 TEST(Options, WipingOverwritesEveryPlainCopyItRemoves)
 {
     struct Case {
@@ -250,18 +268,47 @@ TEST(Options, WipingOverwritesEveryPlainCopyItRemoves)
         TempFolder folder;
         const auto plain = SeededBytes(70000, 8);
         WriteBytes(folder / "a.txt", plain);
-        std::filesystem::create_directory(folder / "links");
-        std::filesystem::create_hard_link(folder / "a.txt", folder / "links/witness");
+        const int witness = ::open((folder / "a.txt").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(witness, 0);
         PipelineOptions o = With(false, c.changeExt);
         o.wiping = c.wiping;
         Pipeline p(o);
         ASSERT_TRUE(p.Run(folder / "a.txt").ok);
-        const auto witness = ReadBytes(folder / "links/witness");
-        EXPECT_EQ(witness.size(), plain.size());
-        EXPECT_EQ(witness == plain, !c.wiping);
+        std::vector<std::uint8_t> seen(plain.size() + 1);
+        const ssize_t n = ::pread(witness, seen.data(), seen.size(), 0);
+        ::close(witness);
+        ASSERT_EQ(n, static_cast<ssize_t>(plain.size()));
+        seen.resize(plain.size());
+        EXPECT_EQ(seen == plain, !c.wiping);
         const std::string transcript = p.Sink().Transcript();
         EXPECT_EQ(transcript.find("Wiping " + (folder / "a.txt") + " ") != std::string::npos, c.wiping) << transcript;
         EXPECT_EQ(transcript.find("Deleting "), std::string::npos) << transcript;
+    }
+}
+
+// Another name of the same file is a copy the user keeps: wiping through
+// one name must not destroy the content under the other.
+TEST(Options, WipingSparesTheContentOfOtherHardLinks)
+{
+    struct Case {
+        const char* label;
+        bool changeExt;
+        const char* note;
+    };
+    for (const Case c : {Case{"own_name", false, "Not wiping "}, Case{"aes_appended", true, "(not wiped: "}}) {
+        SCOPED_TRACE(c.label);
+        TempFolder folder;
+        const auto plain = SeededBytes(70000, 9);
+        WriteBytes(folder / "a.txt", plain);
+        std::filesystem::create_directory(folder / "links");
+        std::filesystem::create_hard_link(folder / "a.txt", folder / "links/kept");
+        PipelineOptions o = With(false, c.changeExt);
+        o.wiping = true;
+        Pipeline p(o);
+        ASSERT_TRUE(p.Run(folder / "a.txt").ok);
+        EXPECT_EQ(ReadBytes(folder / "links/kept"), plain);
+        EXPECT_EQ(PlainOf(folder / (c.changeExt ? "a.txt.aes" : "a.txt"), o), plain);
+        EXPECT_NE(p.Sink().Transcript().find(c.note), std::string::npos) << p.Sink().Transcript();
     }
 }
 
