@@ -75,6 +75,76 @@ TEST(MyCString, MatchesWholeNamesUnderBothCaseRules)
     }
 }
 
+// "?" stands for any one byte: a dot, a leading dot, punctuation, a space,
+// the wildcard characters themselves and bytes from 0x80 up are no
+// exception. Punctuation in a pattern is a literal and matches only itself.
+TEST(MyCString, QuestionMarkAndPunctuationAreOrdinaryBytes)
+{
+    const struct {
+        std::string pattern, name;
+        bool insensitive, sensitive;
+    } cases[] = {
+        {"?", ".", true, true},
+        {"?", "-", true, true},
+        {"?", "_", true, true},
+        {"?", "[", true, true},
+        {"?", "]", true, true},
+        {"?", "\\", true, true},
+        {"?", "*", true, true},
+        {"?", "?", true, true},
+        {"?", " ", true, true},
+        {"?", "\x80", true, true},
+        {"?", "\xe9", true, true},
+        {"?", "\x01", true, true},
+        {"?", "..", false, false},
+        {"?profile", ".profile", true, true},   // a leading dot is not hidden from "?"
+        {"?*", ".hidden", true, true},
+        {"*?", ".", true, true},
+        {"a?b", "a.b", true, true},
+        {"a?b", "a-b", true, true},
+        {"a?b", "a b", true, true},
+        {"a?b", "a\xff" "b", true, true},
+        {"a?b", "a..b", false, false},
+        {"??", ".\xe9", true, true},
+        {"??", "\xe9", false, false},         // one byte is not two, whatever it is
+        {"???", "\xc3\xa9x", true, true},    // a two-byte character takes two "?"
+        {"??.txt", "[].txt", true, true},
+        {"file?.tar?gz", "file_.tar.gz", true, true},
+        {"file?.tar?gz", "file.tar.gz", false, false},
+        {"*.?", "archive.tar.Z", true, true},
+        {"*.?", "archive.tar.", false, false},
+        // Punctuation compares as itself and nothing else.
+        {".", ".", true, true},
+        {".", "x", false, false},
+        {".*", "x.txt", false, false},
+        {".*", ".txt", true, true},
+        {"*.", "name.", true, true},
+        {"*.", "name", false, false},
+        {"a.b", "a.b", true, true},
+        {"a.b", "aXb", false, false},
+        {"a-b_c", "A-B_C", true, false},
+        {"a-b_c", "a_b-c", false, false},
+        {"[?]", "[x]", true, true},
+        {"[?]", "x", false, false},
+        {"]*[", "]abc[", true, true},
+        {"\\?", "\\.", true, true},
+        {"\\?", "?", false, false},
+        {"a b", "A B", true, false},
+        {"a b", "ab", false, false},
+        {"* *", "two words", true, true},
+        {"* *", "oneword", false, false},
+        {"\x80?", "\x80\x80", true, true},
+        {"?\xe9", ".\xe9", true, true},
+        {"?\xe9", ".\xc9", false, false},
+        // Upper case is the ASCII one only: DEL is not "_" in upper case.
+        {"_", "\x7f", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Matches(c.pattern, c.name, false), c.insensitive) << "'" << c.pattern << "' / '" << c.name << "'";
+        EXPECT_EQ(Matches(c.pattern, c.name, true), c.sensitive) << "'" << c.pattern << "' / '" << c.name << "' sensitive";
+    }
+}
+
 // Straight from the definition, by recursion; exponential, so only for
 // short inputs.
 bool Reference(const char* p, const char* n, bool sensitive)
@@ -93,7 +163,11 @@ bool Reference(const char* p, const char* n, bool sensitive)
 
 TEST(MyCString, AgreesWithTheDefinitionOnSeededInputs)
 {
-    const char alphabet[] = {'a', 'A', 'b', '?', '*', '\xe9', '\xc9'};
+    // Letters in both cases, the wildcards, punctuation that other matchers
+    // treat specially, DEL beside "_" and bytes from 0x80 up, in patterns and
+    // names alike.
+    const char alphabet[] = {'a', 'A', 'b', 'z', 'Z', '?', '*', '.', '-', '_', '[',
+                             ']', '\\', ' ', '\x7f', '\xe9', '\xc9', '\x80', '\xff'};
     std::uint32_t x = 12345;
     auto next = [&x] {
         x ^= x << 13;
@@ -101,24 +175,48 @@ TEST(MyCString, AgreesWithTheDefinitionOnSeededInputs)
         x ^= x << 5;
         return x;
     };
+    auto any = [&] { return alphabet[next() % sizeof alphabet]; };
     auto word = [&](std::size_t maxLength) {
         std::string s(next() % (maxLength + 1), ' ');
         for (auto& c : s)
-            c = alphabet[next() % sizeof alphabet];
+            c = any();
         return s;
     };
-    int matched = 0;
-    for (int i = 0; i < 20000; ++i) {
+    // A name made to fit the pattern, letters in either case, then now and
+    // then spoiled by one changed byte: random names alone would seldom
+    // match over an alphabet this wide.
+    auto fitting = [&](const std::string& pattern) {
+        std::string s;
+        for (const char c : pattern) {
+            if (c == '?')
+                s += any();
+            else if (c == '*')
+                s += word(3);
+            else if (next() % 2 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                s += static_cast<char>(c ^ 0x20);
+            else
+                s += c;
+        }
+        if (!s.empty() && next() % 4 == 0)
+            s[next() % s.size()] = any();
+        return s;
+    };
+    int outcomes[2][2] = {};  // [sensitive][matched]
+    for (int i = 0; i < 40000; ++i) {
         const std::string pattern = word(7);
-        const std::string name = word(8);
+        const std::string name = i % 2 ? word(8) : fitting(pattern);
         for (const bool sensitive : {false, true}) {
             const bool expected = Reference(pattern.c_str(), name.c_str(), sensitive);
-            matched += expected;
+            ++outcomes[sensitive][expected];
             ASSERT_EQ(Matches(pattern, name, sensitive), expected)
                 << "'" << pattern << "' / '" << name << "' sensitive=" << sensitive;
         }
     }
-    EXPECT_GT(matched, 1000);  // the sample must exercise both outcomes
+    // The sample must exercise both outcomes under both rules.
+    for (const bool sensitive : {false, true}) {
+        EXPECT_GT(outcomes[sensitive][true], 5000) << sensitive;
+        EXPECT_GT(outcomes[sensitive][false], 5000) << sensitive;
+    }
 }
 
 TEST(MyCString, ManyStarsAgainstALongNameFinish)
