@@ -1,5 +1,7 @@
 #include "application/MyListWriter.h"
 
+#include "foundation/ShownName.h"
+
 #include <algorithm>
 
 namespace tessarin {
@@ -22,12 +24,12 @@ void MyListWriter::Run(const CFileFind& found)
         return;
     }
     if (path.size() > MaxPath) {
-        m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + path + "': its path is longer than " +
+        m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + ShownName(path) + "': its path is longer than " +
                                                       std::to_string(MaxPath) + " bytes");
         return;
     }
     if (path.find('\n') != std::string::npos) {
-        m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + path + "': its name holds a line break");
+        m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + ShownName(path) + "': its name holds a line break");
         return;
     }
     m_list->WriteLine(path + "\n");

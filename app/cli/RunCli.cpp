@@ -6,6 +6,7 @@
 #include "application/BatchRun.h"
 #include "application/VersionReport.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
 
@@ -129,7 +130,7 @@ std::optional<Failure> FullPaths(const std::vector<std::string>& given, std::vec
         const std::string name = full.filename().string();
         const std::string probe = HasWildcard(name) ? full.parent_path().string() : full.string();
         if (!platform::PathExists(probe))
-            return Failure{ExitUsage, "cannot find '" + path + "'", {}};
+            return Failure{ExitUsage, "cannot find '" + ShownName(path) + "'", {}};
         paths.push_back(full.string());
     }
     return std::nullopt;

@@ -106,6 +106,8 @@ bool CFileFind::FindFile(const std::string& path)
         return FindEntry(path);
 
     Close();
+    if (path.find('\0') != std::string::npos)
+        return false;
     auto state = std::make_unique<State>();
     state->folder = FullPath(path.size() == 1 ? std::string(".") : path.substr(0, path.size() - 1));
     DIR* dir = ::opendir(state->folder.c_str());
@@ -126,7 +128,9 @@ bool CFileFind::FindFile(const std::string& path)
 bool CFileFind::FindEntry(const std::string& path)
 {
     Close();
-    if (path.empty())
+    // A name cannot hold a zero byte: the system would read the path only
+    // up to it and find another file.
+    if (path.empty() || path.find('\0') != std::string::npos)
         return false;
     auto state = std::make_unique<State>();
     const std::string full = FullPath(path);

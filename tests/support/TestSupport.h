@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,14 +62,31 @@ class RecordingSink : public MyStream {
 public:
     explicit RecordingSink(int breakAfterReports = -1) : m_breakAfter(breakAfterReports) {}
 
-    void DoShow(const std::string& text, int level) override { m_lines.push_back({text, level, false}); }
-    void DoUpdate(const std::string& text, int level) override { m_lines.push_back({text, level, true}); }
+    void DoShow(const std::string& text, int level) override
+    {
+        m_lines.push_back({text, level, false});
+        if (m_onLine)
+            m_onLine(text);
+    }
+    void DoUpdate(const std::string& text, int level) override
+    {
+        m_lines.push_back({text, level, true});
+        if (m_onLine)
+            m_onLine(text);
+    }
     bool IsBreakRequested() override { return m_breakAfter >= 0 && m_reports >= m_breakAfter; }
     void AddProgress(float units) override
     {
         m_progress += units;
         ++m_reports;
+        if (m_onReport)
+            m_onReport(m_reports);
     }
+    // Called after each progress report with the number of reports so far:
+    // the moment to change the world under a step that is running.
+    void OnReport(std::function<void(int)> hook) { m_onReport = std::move(hook); }
+    // Called after each text with the text.
+    void OnLine(std::function<void(const std::string&)> hook) { m_onLine = std::move(hook); }
 
     struct Line {
         std::string text;
@@ -82,6 +100,8 @@ public:
 
 private:
     int m_breakAfter;
+    std::function<void(int)> m_onReport;
+    std::function<void(const std::string&)> m_onLine;
     int m_reports = 0;
     double m_progress = 0;
     std::vector<Line> m_lines;

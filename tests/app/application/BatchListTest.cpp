@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessarin {
 namespace {
@@ -90,8 +93,9 @@ TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
     const std::string log = h.Log();
     const std::string refusedLong =
         "ERROR(-27): Unable to list '" + h.Data(longName) + "': its path is longer than 1023 bytes\r\n";
+    // Shown with the line break escaped: the log keeps one line per message.
     const std::string refusedBreak =
-        "ERROR(-27): Unable to list '" + h.Data("deep/line\nbreak") + "': its name holds a line break\r\n";
+        "ERROR(-27): Unable to list '" + h.Data("deep/line\\nbreak") + "': its name holds a line break\r\n";
     EXPECT_NE(log.find(refusedLong), std::string::npos) << log;
     EXPECT_NE(log.find(refusedBreak), std::string::npos) << log;
     // A path of exactly 1023 bytes fits: the engine gets it.
@@ -102,6 +106,31 @@ TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
               2);
     ASSERT_EQ(h.Boxes("STATUS REPORT").size(), 1u);
     EXPECT_EQ(h.Boxes("STATUS REPORT")[0].find("Original size"), std::string::npos);
+}
+
+// A batch that was killed leaves its list behind; the next batch overwrites
+// and deletes every list whose lock is free, and leaves a live one alone.
+TEST(BatchList, ListsOfKilledBatchesAreWipedAndDeleted)
+{
+    BatchHarness h;
+    h.Make("x/one", 100, 1);
+    const std::string stale = h.RuntimeDir() + "/~files.tmpAbC123";
+    const std::string live = h.RuntimeDir() + "/~files.tmpLive01";
+    const std::string other = h.RuntimeDir() + "/~files.tmp-not-a-list";
+    const std::vector<std::uint8_t> names(5000, 'n');
+    for (const std::string& path : {stale, live, other})
+        test::WriteBytes(path, names);
+    const int witness = ::open(stale.c_str(), O_RDONLY | O_CLOEXEC);
+    const int holder = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    h.Run({h.Data("x")});
+    std::vector<std::uint8_t> seen(names.size());
+    EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
+    ::close(witness);
+    ::close(holder);
+    EXPECT_NE(seen, names);
+    EXPECT_EQ(test::ListFolder(h.RuntimeDir()), (std::vector<std::string>{"~files.tmp-not-a-list", "~files.tmpLive01"}));
 }
 
 } // namespace

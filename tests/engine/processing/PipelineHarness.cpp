@@ -102,7 +102,8 @@ std::optional<std::vector<std::uint8_t>> PlainOf(const std::string& path, const 
 }
 
 void WriteCraftedContainer(const std::string& path, const std::vector<std::uint8_t>& content,
-                           const std::string& storedName, std::uint32_t filter, const PipelineOptions& o)
+                           const std::string& storedName, std::uint32_t filter, const PipelineOptions& o,
+                           std::optional<std::uint32_t> nfSize)
 {
     TempFolder scratch;
     WriteBytes(scratch / "content", content);
@@ -111,7 +112,7 @@ void WriteCraftedContainer(const std::string& path, const std::vector<std::uint8
     MyFile in(scratch / "content", MyFile::OpenRead);
     in.SetFileName(storedName);  // the name the header will carry
     MyFile out(path, MyFile::OpenWrite);
-    codec.Encode(in, out, o.mode, filter, static_cast<std::uint32_t>(content.size() * 4 + 1));
+    codec.Encode(in, out, o.mode, filter, nfSize.value_or(static_cast<std::uint32_t>(content.size() * 4 + 1)));
 }
 
 std::vector<std::uint8_t> Gzip(const std::vector<std::uint8_t>& plain)

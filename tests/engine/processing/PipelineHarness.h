@@ -54,8 +54,11 @@ std::optional<std::vector<std::uint8_t>> PlainOf(const std::string& path, const 
 
 // Writes a container of the given bytes whose header carries any stored
 // name and filter word, as a crafted file could.
+// nfSize: the size before compression it records (by default one that no
+// content of the given length decompresses to).
 void WriteCraftedContainer(const std::string& path, const std::vector<std::uint8_t>& content,
-                           const std::string& storedName, std::uint32_t filter, const PipelineOptions& options);
+                           const std::string& storedName, std::uint32_t filter, const PipelineOptions& options,
+                           std::optional<std::uint32_t> nfSize = std::nullopt);
 
 std::vector<std::uint8_t> Gzip(const std::vector<std::uint8_t>& plain);
 std::string Mangled(const std::string& path);
