@@ -1,0 +1,105 @@
+// The command line and the user's data: files in the way of an output,
+// names that hold control bytes, and a batch told to stop by a signal.
+#include "CliFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tessarin {
+namespace {
+
+using test::Cli;
+using test::CliResult;
+using Names = std::vector<std::string>;
+
+TEST_F(Cli, AFileInTheWayIsAnErrorUnlessForced)
+{
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force ? "forced" : "not forced");
+        std::filesystem::remove_all(Data("f"));
+        const auto plain = Make("f/x", 5000, 1);
+        const auto mine = Make("f/x.aes", 300, 2);
+        std::vector<std::string> args{"--defaults", "-e", "--aes-ext", "--no-log", Data("f/x")};
+        if (force)
+            args.insert(args.begin(), "-f");
+        const CliResult r = Batch(args);
+        EXPECT_EQ(r.status, force ? 0 : 1) << r.err;
+        if (force) {
+            EXPECT_EQ(test::ListFolder(Data("f")), Names{"x.aes"});
+        } else {
+            EXPECT_NE(r.err.find("ERROR(-5): Unable to create '" + Data("f/x.aes") +
+                                 "': a file of that name already exists!"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_EQ(test::ReadBytes(Data("f/x")), plain);
+            EXPECT_EQ(test::ReadBytes(Data("f/x.aes")), mine);
+        }
+    }
+}
+
+// A name may hold a tab or an escape sequence; shown, it must not break a
+// line of the log or drive the terminal. (A name with a line feed cannot be
+// listed at all: it is refused by name, escaped the same way.)
+TEST_F(Cli, ControlBytesInNamesAreShownEscaped)
+{
+    Make("n/a\tb\x1b[2J", 100, 3);
+    const std::string log = Data("log.txt");
+    const CliResult r = Batch({"--defaults", "-e", "--aes-ext", "-v", "--log", log, Data("n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string out = r.out + r.err;
+    EXPECT_NE(out.find("a\\tb\\x1b[2J"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    const auto bytes = test::ReadBytes(log);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("Encrypting " + Data("n/a\\tb\\x1b[2J") + " to a\\tb\\x1b[2J.aes"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
+// SIGTERM and SIGHUP stop a batch as Ctrl-C does: the file under way is
+// rolled back, the list goes, and the exit status tells the signal.
+TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
+{
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove_all(Data("s"));
+        const auto plain = Make("s/big", 48u << 20, 4);  // bzip2 takes seconds on it
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::string pw = PasswordFile(), folder = Data("s");
+            ::execl(TESSARIN_CLI, TESSARIN_CLI, "--defaults", "-q", "--no-log", "-e", "-z", "bzip2", "--wipe",
+                    "--password-file", pw.c_str(), "-r", folder.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Stopped once the work is under way: a temporary file is there.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        bool started = false;
+        while (!started && std::chrono::steady_clock::now() < until) {
+            for (const std::string& name : test::ListFolder(Data("s")))
+                started = started || name.rfind("~aes-", 0) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_TRUE(started);
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_EQ(test::ListFolder(Data("s")), Names{"big"});
+        EXPECT_EQ(test::ReadBytes(Data("s/big")), plain);
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        ASSERT_NE(runtime, nullptr);
+        for (const std::string& name : test::ListFolder(runtime))
+            EXPECT_NE(name.rfind("~files.tmp", 0), 0u) << name;
+    }
+}
+
+} // namespace
+} // namespace tessarin
