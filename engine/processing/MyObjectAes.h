@@ -167,7 +167,7 @@ private:
     // Puts the complete temporary file under target, the output of the file
     // madeFrom. wipeReplaced: the file it replaces holds plain data that
     // must not survive in freed blocks.
-    void PlaceOutput(TempFile& temp, std::string& target, const std::string& madeFrom,
+    void Move(TempFile& temp, std::string& target, const std::string& madeFrom,
                      const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
     void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
     void SweepFolder(const std::string& folder);

@@ -112,7 +112,7 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         temp->TakeAttributesOf(m_listedStatus);
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
-        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
+        Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / (filter != 0 ? 2048.0 : 1024.0));
         if (!intermediate)
@@ -177,7 +177,7 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             return;
         }
         temp->TakeAttributesOf(m_listedStatus);
-        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, false, false);
+        Move(*temp, target, m_listedPath, m_listedStatus, false, false);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
         in.Close();
@@ -309,7 +309,7 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         if (!decrypted)
             in.Close();
         temp->TakeAttributesOf(m_listedStatus);
-        PlaceOutput(*temp, target, m_listedPath, m_listedStatus, false, false);
+        Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
         // The compressed input is gone either way: under its own name, or
         // as the temporary file it was held in.
@@ -401,7 +401,7 @@ void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFr
     }
 }
 
-void MyObjectAes::PlaceOutput(TempFile& temp, std::string& target, const std::string& madeFrom,
+void MyObjectAes::Move(TempFile& temp, std::string& target, const std::string& madeFrom,
                               const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced)
 {
     if (target == madeFrom) {

@@ -150,6 +150,38 @@ TEST_P(PipelineFault, FailingWritesSyncsAndRenamesLoseNothing)
     }
 }
 
+// The original cannot be deleted after its container is complete: the new
+// container goes again, so the user is left with the file as it was.
+TEST(OriginalDeletion, AFailureRemovesTheNewOutput)
+{
+    struct Case {
+        const char* label;
+        bool wiping;
+        int family;
+    };
+    for (const Case c : {Case{"deleting", false, MyObjectAes::FamilyNone}, Case{"wiping", true, MyObjectAes::FamilyNone},
+                         Case{"compressed", false, MyObjectAes::FamilyGzip}}) {
+        SCOPED_TRACE(c.label);
+        TempFolder folder;
+        WriteBytes(folder / "a.txt", Content());
+        PipelineOptions o = Make(true, c.family, c.wiping);
+        Pipeline p(o);
+        // The compressed content's temporary file is removed first.
+        FaultInjection::FailAt(FaultInjection::Operation::Remove, c.family == MyObjectAes::FamilyNone ? 1 : 2, EACCES);
+        const RunResult r = p.Run(folder / "a.txt");
+        FaultInjection::Reset();
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.errorLine, "ERROR(-4): Unable to delete '" + (folder / "a.txt") + "' (Read only file?)\r\n");
+        EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"a.txt"});
+        EXPECT_EQ(ReadBytes(folder / "a.txt"), Content());
+        const std::string t = p.Sink().Transcript();
+        EXPECT_NE(t.find("Rollback: " + std::string(c.wiping ? "Wiping " : "Deleting ") + (folder / "a.txt") +
+                         (c.family == MyObjectAes::FamilyNone ? ".aes" : ".gz.aes") + " [OK]"),
+                  std::string::npos)
+            << t;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, PipelineFault, ::testing::ValuesIn(Scenarios),
                          [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.label); });
 
