@@ -81,6 +81,28 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 
 } // namespace
 
+std::string ErrorHint(const std::vector<std::string>& errorLines)
+{
+    const std::string notAes = "ERROR(" + std::to_string(errc::NotAesFile) + "): ";
+    for (const std::string& line : errorLines) {
+        if (line.find(notAes) != std::string::npos)
+            return "The password and the key length, block size and mode used to encrypt must all match.";
+    }
+    return {};
+}
+
+void BatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+{
+    if (errorLines.empty()) {
+        ShowMessage(text, StatusTitle, BoxIcon::Information);
+        return;
+    }
+    std::string shown = text + errorLines.front() + "\r\n";
+    if (const std::string hint = ErrorHint(errorLines); !hint.empty())
+        shown += hint + "\r\n";
+    ShowMessage(shown, StatusTitle, BoxIcon::Exclamation);
+}
+
 BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
                      const std::string& confirmation, const AppSettings& settings, BatchUi& ui,
                      const RunChoices& choices)
@@ -184,7 +206,14 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     }
     log.Close();
     display->Dismiss();
-    ui.ShowMessage(summary.StatusText(), StatusTitle, BoxIcon::Information);
+    // The files the list refused, then those the engine failed on; a break
+    // is no failure of its file and has had its own box.
+    const std::string broken = "ERROR(" + std::to_string(errc::BreakByUser) + "): ";
+    for (const std::string& line : sink.GetErrorLines()) {
+        if (line.find(broken) == std::string::npos)
+            report.errorLines.push_back(line);
+    }
+    ui.ShowStatusReport(summary.StatusText(), report.errorLines);
     action.CloseLibrary();
     return report;
 }

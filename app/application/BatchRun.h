@@ -11,6 +11,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -30,7 +31,14 @@ struct BatchReport {
     bool stopped = false;
     int stopCode = 0;
     BatchSummary summary;
+    // The error line of every file that failed, in order.
+    std::vector<std::string> errorLines;
 };
+
+// What the user should check as well after these errors (a line of text, or
+// empty): a container that does not open under the password may just as
+// well have been made with another key length, block size or mode.
+std::string ErrorHint(const std::vector<std::string>& errorLines);
 
 inline constexpr char ErrorTitle[] = "ERROR MESSAGE";
 inline constexpr char StatusTitle[] = "STATUS REPORT";

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -29,6 +30,12 @@ public:
     // A message box owned by the main window; returns once the user has
     // seen it.
     virtual void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) = 0;
+
+    // The status report that ends a batch, with the error lines of its files
+    // (each naming its file), in the order they came. A box that shows the
+    // first of them and keeps the rest at hand; this one shows only the
+    // first, with the warning icon when there are any.
+    virtual void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines);
 
     // The busy cursor, from after the password check to the end of the
     // batch. The batch pairs every Begin with one End.

@@ -17,12 +17,29 @@ void MyProgressStream::DoShow(const std::string& text, int level)
 {
     Output(text, level, false);
     m_currentText = text;
+    if (level == LevelError)
+        NoteError(text, false);
 }
 
 void MyProgressStream::DoUpdate(const std::string& text, int level)
 {
     m_currentText += text;
     Output(text, level, true);
+    if (level == LevelError)
+        NoteError(text, true);
+}
+
+void MyProgressStream::NoteError(const std::string& text, bool append)
+{
+    // The line as the user reads it: an error appended to a step names the
+    // step and its file first. Line breaks inside it (a rollback's) leave
+    // only the last line.
+    std::string line = append ? m_currentText : text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (const auto lastBreak = line.find_last_of("\r\n"); lastBreak != std::string::npos)
+        line.erase(0, lastBreak + 1);
+    m_errorLines.push_back(line);
 }
 
 bool MyProgressStream::IsBreakRequested()

@@ -8,6 +8,7 @@
 #include "foundation/MyStream.h"
 
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -28,6 +29,9 @@ public:
 
     // The last shown text with everything appended since.
     const std::string& GetCurrentText() const { return m_currentText; }
+    // Every error the engine reported, each as the whole line it ended
+    // (the step and its file, then the error), without the line end.
+    const std::vector<std::string>& GetErrorLines() const { return m_errorLines; }
     // False once a log write failed, or when there is no open log.
     bool IsLogging() const { return m_log != nullptr && m_log->IsOpen(); }
 
@@ -37,7 +41,10 @@ public:
 private:
     void Output(const std::string& text, int level, bool append);
 
+    void NoteError(const std::string& text, bool append);
+
     std::string m_currentText;
+    std::vector<std::string> m_errorLines;
     ProgressDisplay* m_display;  // not owned
     MyFile* m_log;               // not owned; dropped after a failed write
     int m_threshold;

@@ -1,5 +1,7 @@
 #include "TerminalUi.h"
 
+#include "application/BatchRun.h"
+
 #include "TerminalDisplay.h"
 
 #include <limits>
@@ -21,6 +23,13 @@ void TerminalUi::ShowMessage(const std::string& text, const std::string&, BoxIco
             m_output.Lines(m_output.Out(), "", text);
         break;
     }
+}
+
+void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+{
+    ShowMessage(text, StatusTitle, BoxIcon::Information);
+    if (const std::string hint = ErrorHint(errorLines); !hint.empty())
+        m_output.Lines(m_output.Err(), "tessarin: hint: ", hint);
 }
 
 std::unique_ptr<ProgressDisplay> TerminalUi::OpenProgress(const ProgressRequest&)

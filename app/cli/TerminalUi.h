@@ -14,6 +14,8 @@ public:
     TerminalUi(TerminalOutput& output, CliOptions::Verbosity verbosity);
 
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
+    // The errors were printed as they came: the report adds only a hint.
+    void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     std::unique_ptr<ProgressDisplay> OpenProgress(const ProgressRequest& request) override;

@@ -119,10 +119,10 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
             in.Close();
         if (temp)
             temp->File().Close();
-        if (temp && temp->IsPending()) {
-            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        // Only temporary files go: nothing the user has seen, so nothing
+        // to tell.
+        if (temp && temp->IsPending())
             DiscardTemp(*temp);
-        }
         // The compressed intermediate is of no use without its container,
         // whatever stopped the encryption.
         if (intermediate && intermediate->IsPending())
@@ -183,10 +183,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         in.Close();
         if (temp)
             temp->File().Close();
-        if (temp && temp->IsPending()) {
-            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        // Only temporary files go: nothing the user has seen, so nothing
+        // to tell.
+        if (temp && temp->IsPending())
             DiscardTemp(*temp);
-        }
         throw;
     }
 }
@@ -261,12 +261,10 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
             temp->CommitAsNew(target);
         }
         return length;
-    } catch (const ErrorHandler& e) {
+    } catch (const ErrorHandler&) {
         in.Close();
         if (temp)
             temp->File().Close();
-        if (e.GetErrCode() == errc::BreakByUser)
-            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
         if (temp && temp->IsPending())
             temp->Discard();
         Progress(static_cast<double>(sourceSize) / 1024.0 / 2.0);
@@ -324,7 +322,6 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         if (temp)
             temp->File().Close();
         Progress(static_cast<double>(m_processedSize) / 1024.0 / 2.0);
-        ShowLine("Rollback: ", MyStream::LevelDetail);
         if (decrypted && decrypted->IsPending())
             DiscardIntermediate(*decrypted, source, true);
         if (temp && temp->IsPending())
@@ -466,10 +463,9 @@ void MyObjectAes::DeleteSource(const std::string& source, const std::string& res
 
 void MyObjectAes::DiscardTemp(TempFile& temp)
 {
+    // Overwritten first when it held plain text and wiping is on.
     temp.File().Close();
-    ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(temp.Path()) + " ", MyStream::LevelDetail);
-    const bool removed = temp.Discard();
-    UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
+    temp.Discard();
 }
 
 void MyObjectAes::DiscardIntermediate(TempFile& temp, const std::string& standsFor, bool rollingBack)

@@ -123,36 +123,30 @@ TEST(StoredName, UnsafeNamesAreRefusedAndNothingIsWritten)
 
 // A broken compressed content leaves the container as it was. The
 // compressed content waits in a temporary file whatever the container's
-// name, so nothing is replaced before the decompressed file is complete; the
-// rollback removes the partial output.
+// name, so nothing is replaced before the decompressed file is complete.
+// Only temporary files go in the rollback: nothing the user saw, so the
+// error follows the step that failed on its line.
 TEST(Decompression, AFailureLeavesTheContainerAsItWas)
 {
-    struct Case {
-        const char* label;
-        std::string containerName;
-        std::string deleted;  // the rollback's deletion, a pattern
-    };
-    for (const Case& c : {Case{"own_name", "d.gz", "~aes-[0-9a-f]{8}\\.tmp"},
-                          Case{"other_name", "d.gz.aes", "~aes-[0-9a-f]{8}\\.tmp"}}) {
-        SCOPED_TRACE(c.label);
+    for (const std::string containerName : {"d.gz", "d.gz.aes"}) {
+        SCOPED_TRACE(containerName);
         TempFolder folder;
         const std::string d = folder.Path() + "/";
         const std::vector<std::uint8_t> broken(5000, 0x1F);  // not a gzip stream
         PipelineOptions o;
         o.changeExtension = true;
-        WriteCraftedContainer(folder / c.containerName, broken, "d.gz", 0x00010006, o);
-        const auto before = ReadBytes(folder / c.containerName);
+        WriteCraftedContainer(folder / containerName, broken, "d.gz", 0x00010006, o);
+        const auto before = ReadBytes(folder / containerName);
         Pipeline p(o);
-        const RunResult r = p.Run(folder / c.containerName);
+        const RunResult r = p.Run(folder / containerName);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.errorLine.rfind("ERROR(-1): Unable to gzread on '" + d, 0), 0u) << r.errorLine;
-        EXPECT_EQ(ListFolder(folder.Path()), Names{c.containerName});
-        EXPECT_EQ(ReadBytes(folder / c.containerName), before);
+        EXPECT_EQ(ListFolder(folder.Path()), Names{containerName});
+        EXPECT_EQ(ReadBytes(folder / containerName), before);
         const std::string t = p.Sink().Transcript();
-        EXPECT_TRUE(std::regex_search(t, std::regex("Inflating " + Quoted(d) + "d\\.gz to d Rollback: ")))
-            << t;
-        EXPECT_TRUE(std::regex_search(t, std::regex("Rollback: Deleting " + Quoted(d) + c.deleted + " \\[OK\\]")))
-            << t;
+        EXPECT_TRUE(std::regex_search(t, std::regex("Inflating " + Quoted(d) + "d\\.gz to d ERROR\\(-1\\)"))) << t;
+        EXPECT_EQ(t.find("Rollback"), std::string::npos) << t;
+        EXPECT_EQ(t.find("~aes-"), std::string::npos) << t;
     }
 }
 
