@@ -29,6 +29,8 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     // without a reader from blocking the open for ever.
     case FileAccess::WriteNoFollow: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK; break;
     }
+    if (access == FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Create))
+        return InvalidHandle;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
@@ -312,6 +314,26 @@ void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::st
             remove({path, fd}, context);
         ::close(fd);
     }
+}
+
+std::string NonRegularKind(const std::string& path)
+{
+    // Asked after a failure: the reason of that failure stays what it was.
+    const int saved = errno;
+    struct stat st {};
+    const bool found = ::lstat(path.c_str(), &st) == 0;
+    errno = saved;
+    if (!found || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISLNK(st.st_mode))
+        return "a symbolic link";
+    if (S_ISDIR(st.st_mode))
+        return "a folder";
+    if (S_ISFIFO(st.st_mode))
+        return "a FIFO";
+    if (S_ISSOCK(st.st_mode))
+        return "a socket";
+    return "a device";
 }
 
 int LastError()

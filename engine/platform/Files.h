@@ -108,6 +108,10 @@ struct Leftover {
 };
 ENGINE_API void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
                                 void (*remove)(const Leftover& leftover, void* context), void* context);
+// What a path names when it is no regular file ("a symbolic link", "a
+// FIFO", "a folder", ...), as the path itself holds it; empty for a regular
+// file or nothing.
+ENGINE_API std::string NonRegularKind(const std::string& path);
 ENGINE_API int LastError();
 ENGINE_API std::string ErrorText(int error);
 

@@ -125,13 +125,18 @@ TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
             temp.m_file.Open(candidate, MyFile::OpenCreateNew);
         } catch (const ErrorHandler&) {
             // Only a name that is taken is worth another try; any other
-            // failure would repeat itself.
-            if (platform::LastError() == EEXIST && attempt < MaxAttempts)
+            // failure would repeat itself. The user knows the file to be
+            // made, not our temporary name for it.
+            const int error = platform::LastError();
+            if (error == EEXIST && attempt < MaxAttempts)
                 continue;
-            throw;
+            throw ErrorHandler(errc::OpenFailed,
+                               "Unable to open file '" + ShownName(target) + "' (" + platform::ErrorText(error) + ")");
         }
         temp.m_path = candidate;
         temp.m_pending = true;
+        // Failures of writing name the file it becomes.
+        temp.m_file.SetFileName(target.substr(folder.size()));
         temp.m_wipe = wipe;
         // Partial plain text must not be readable by others while it is
         // written; the final permissions are given at the end.
@@ -214,7 +219,8 @@ void TempFile::Commit(const std::string& target, bool replace)
         const int error = platform::LastError();
         if (!replace && error == EEXIST)
             throw NameTakenError(target);
-        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(m_path) + "' to '" + ShownName(target) + "'");
+        throw ErrorHandler(errc::CopyFailed,
+                           "Unable to rename to '" + ShownName(target) + "' (" + platform::ErrorText(error) + ")");
     }
     m_pending = false;
     m_file.Close();
@@ -244,7 +250,8 @@ void TempFile::Remove()
             m_lock.Release();
             throw ErrorHandler(removed ? error : errc::DeleteFailed,
                                removed ? "Writing on wiping!"
-                                       : "Unable to delete '" + ShownName(m_path) + "' (Read only file?)");
+                                       : "Unable to delete '" + ShownName(m_path) + "' (" +
+                                             platform::ErrorText(platform::LastError()) + ")");
         }
     }
     // The name goes first; the content is overwritten through the handle,
@@ -253,7 +260,8 @@ void TempFile::Remove()
     if (!removed) {
         m_file.Close();
         m_lock.Release();
-        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (Read only file?)");
+        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (" +
+                                                   platform::ErrorText(platform::LastError()) + ")");
     }
     try {
         if (m_wipe)

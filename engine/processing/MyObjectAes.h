@@ -166,9 +166,14 @@ private:
     void ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const;
     // Puts the complete temporary file under target, the output of the file
     // madeFrom. wipeReplaced: the file it replaces holds plain data that
-    // must not survive in freed blocks.
-    void Move(TempFile& temp, std::string& target, const std::string& madeFrom,
-                     const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
+    // must not survive in freed blocks; it is handed back still open, for
+    // WipeReplaced once the step has told its end.
+    struct Replaced {
+        MyFile file;
+        std::uint64_t links = 0;  // names it had, the replaced one included
+    };
+    std::optional<Replaced> Move(TempFile& temp, std::string& target, const std::string& madeFrom,
+                                 const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
     void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
     void SweepFolder(const std::string& folder);
     void ShowLine(const std::string& text, int level);

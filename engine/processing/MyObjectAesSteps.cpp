@@ -75,6 +75,13 @@ std::string NextMangled(const std::string& path)
 
 constexpr int MaxMangledTries = 100000;
 
+// A deletion the system refused, with its reason.
+ErrorHandler CannotDelete(const std::string& shown)
+{
+    return ErrorHandler(errc::DeleteFailed,
+                        "Unable to delete '" + shown + "' (" + platform::ErrorText(platform::LastError()) + ")");
+}
+
 } // namespace
 
 void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::uint32_t filter,
@@ -100,19 +107,21 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         }
         target += EncryptedName(in.GetFullFilename());
         ClaimOutputName(target, m_listedPath, m_nameMangling);
-        temp.emplace(TempFile::CreateBeside(target));
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
                  MyStream::LevelStep);
+        temp.emplace(TempFile::CreateBeside(target));
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
-        if (!intermediate)
+        if (!intermediate) {
             CheckUnchanged(in, before, source);
-        UpdateLine("[OK]\r\n", MyStream::LevelStep);
-        if (!intermediate)
             in.Close();
+        }
         temp->TakeAttributesOf(m_listedStatus);
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
-        Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
+        std::optional<Replaced> replaced = Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
+        UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        if (replaced)
+            WipeReplaced(replaced->file, target, replaced->links);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / (filter != 0 ? 2048.0 : 1024.0));
         if (!intermediate)
@@ -169,15 +178,16 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         m_processedSize = length;
         m_filter = filter;
         m_nfSize = codec.GetNfSizeFromHeader();
-        UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
         if (compressed && held) {
             // Still compressed: it is decompressed from here, never put
             // under a name of its own.
+            UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
             held->emplace(std::move(*temp));
             return;
         }
         temp->TakeAttributesOf(m_listedStatus);
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
+        UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
         in.Close();
@@ -347,7 +357,7 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdenti
         if (identity.valid && !(platform::IdentifyFile(path) == identity))
             throw refuse();
         if (!platform::RemoveFile(path))
-            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+            throw CannotDelete(shown);
         UpdateLine("[OK]\r\n", MyStream::LevelDetail);
         return;
     }
@@ -376,11 +386,11 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdenti
                      " other name(s)) ",
                  MyStream::LevelDetail);
         if (!platform::RemoveFile(path))
-            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+            throw CannotDelete(shown);
     } else {
         ShowLine("Wiping " + shown + " ", MyStream::LevelDetail);
         if (!platform::RemoveFile(path))
-            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)");
+            throw CannotDelete(shown);
         file.Wipe(WipeRounds);
     }
     file.Close();
@@ -398,39 +408,41 @@ void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFr
     }
 }
 
-void MyObjectAes::Move(TempFile& temp, std::string& target, const std::string& madeFrom,
-                              const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced)
+std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::string& target,
+                                                       const std::string& madeFrom,
+                                                       const platform::FileStatus& madeFromStatus, bool mangled,
+                                                       bool wipeReplaced)
 {
     if (target == madeFrom) {
         if (!(wipeReplaced && m_wiping)) {
             temp.CommitOver(target, madeFromStatus.identity);
-            return;
+            return std::nullopt;
         }
         // The replaced file is held open across the rename: its blocks stay
         // allocated until it is closed, so they are overwritten before
         // anything can reuse them, and a rename that fails leaves it
         // untouched.
-        platform::FileStatus status;
         {
             MyFile probe(target, MyFile::OpenRead);
-            platform::StatHandle(probe.GetHandle(), status);
             platform::MakeWritable(probe.GetHandle());
         }
-        MyFile replaced(target, MyFile::OpenWipe);
+        Replaced replaced{MyFile(target, MyFile::OpenWipe), 0};
         platform::FileStatus opened;
-        platform::StatHandle(replaced.GetHandle(), opened);
+        platform::StatHandle(replaced.file.GetHandle(), opened);
+        // Another file in its place is not the one to wipe: it counts as
+        // kept elsewhere.
+        replaced.links = opened.identity == madeFromStatus.identity ? opened.links : 2;
         temp.CommitOver(target, madeFromStatus.identity);
-        WipeReplaced(replaced, target, opened.identity == madeFromStatus.identity ? opened.links : 2);
-        return;
+        return replaced;
     }
     if (m_replaceExisting) {
         temp.CommitAs(target);
-        return;
+        return std::nullopt;
     }
     for (int tries = 0;; ++tries) {
         try {
             temp.CommitAsNew(target);
-            return;
+            return std::nullopt;
         } catch (const ErrorHandler&) {
             // Taken since it was claimed: a mangled name moves on.
             if (!mangled || platform::LastError() != EEXIST || tries == MaxMangledTries || !temp.IsPending())

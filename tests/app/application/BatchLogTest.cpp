@@ -119,7 +119,8 @@ TEST(BatchLog, LogInAMissingFolderIsTurnedOffOnceAndEveryFileIsProcessed)
     EXPECT_EQ(report.summary.files, 2u);
     EXPECT_EQ(test::ListFolder(h.DataFolder()), (Names{"a.aes", "b.aes"}));
     ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
-    EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + logName + "'. Logging on file is turned off!");
+    EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + logName +
+                                          "' (No such file or directory). Logging on file is turned off!");
     EXPECT_EQ(h.m_ui.m_boxes[0].title, "ERROR MESSAGE");
     EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
     EXPECT_EQ(h.m_ui.m_boxes[1].title, "STATUS REPORT");
@@ -174,11 +175,12 @@ TEST(BatchLog, ALinkOrAPipeAtTheLogNameIsRefused)
     struct Case {
         const char* what;
         std::function<void(BatchHarness&)> plant;
+        const char* kind;
     };
     const Case cases[] = {
         {"a link to a file of the user",
-         [](BatchHarness& h) { std::filesystem::create_symlink(h.Data("victim"), h.LogPath()); }},
-        {"a pipe nobody reads", [](BatchHarness& h) { ASSERT_EQ(::mkfifo(h.LogPath().c_str(), 0600), 0); }},
+         [](BatchHarness& h) { std::filesystem::create_symlink(h.Data("victim"), h.LogPath()); }, "a symbolic link"},
+        {"a pipe nobody reads", [](BatchHarness& h) { ASSERT_EQ(::mkfifo(h.LogPath().c_str(), 0600), 0); }, "a FIFO"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -191,8 +193,8 @@ TEST(BatchLog, ALinkOrAPipeAtTheLogNameIsRefused)
         EXPECT_EQ(report.summary.files, 1u);
         EXPECT_EQ(test::ReadBytes(h.Data("victim")), victim);
         ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
-        EXPECT_EQ(h.m_ui.m_boxes[0].text,
-                  "ERROR(-5): Unable to open file '" + h.LogPath() + "'. Logging on file is turned off!");
+        EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + h.LogPath() + "' (it is " + c.kind +
+                                              ", not a regular file). Logging on file is turned off!");
         EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
     }
 }
