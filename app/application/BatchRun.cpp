@@ -56,6 +56,7 @@ void DisposeList(BatchList& list, BatchUi& ui)
 struct SearchResult {
     std::uint32_t originalSize = 0;
     std::vector<ErrorHandler> refused;
+    std::vector<ErrorHandler> notes;
 };
 
 // First pass: every file under the names onto the list.
@@ -75,6 +76,7 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
         search.ResetAllCouters();
     }
     result.refused = writer.GetRefused();
+    result.notes = writer.GetNotes();
     list.Close();
     return result;
 }
@@ -174,6 +176,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     // the user looks for them: on the display and in the log.
     for (const ErrorHandler& refusal : found.refused)
         sink.Show(Coded(refusal) + "\r\n", MyStream::LevelError);
+    for (const ErrorHandler& note : found.notes)
+        sink.Show("Passing over: " + note.GetErrString() + "\r\n", MyStream::LevelDetail);
 
     MyFinder run(&action, options.recursive, options.sensitive);
     CHiResTimer stopwatch;

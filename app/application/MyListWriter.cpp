@@ -12,6 +12,11 @@ void MyListWriter::PassOver(const std::string& path)
         m_passedOver.push_back(identity);
 }
 
+void MyListWriter::Skip(const ErrorHandler& why, bool named)
+{
+    (named ? m_refused : m_notes).push_back(why);
+}
+
 void MyListWriter::Run(const CFileFind& found)
 {
     const std::string path = found.GetFilePath();

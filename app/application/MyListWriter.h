@@ -34,14 +34,21 @@ public:
     // False for a refused path, so that its length is not counted.
     bool ResultOk() const override { return m_ok; }
 
+    // What the search could not take: a name asked for is refused (an
+    // error), anything met on the way is noted.
+    void Skip(const ErrorHandler& why, bool named) override;
+
     // The refusals so far, each with the code and message to report.
     const std::vector<ErrorHandler>& GetRefused() const { return m_refused; }
+    // Entries passed over on the way (links, FIFOs, devices), for the log.
+    const std::vector<ErrorHandler>& GetNotes() const { return m_notes; }
 
 private:
     MyFileTable* m_list;
     std::uint32_t m_size = 0;
     bool m_ok = true;
     std::vector<ErrorHandler> m_refused;
+    std::vector<ErrorHandler> m_notes;
     std::vector<platform::FileIdentity> m_passedOver;
 };
 

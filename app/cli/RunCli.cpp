@@ -6,7 +6,6 @@
 #include "application/BatchRun.h"
 #include "application/VersionReport.h"
 #include "foundation/ErrorHandler.h"
-#include "foundation/ShownName.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
 
@@ -112,28 +111,18 @@ std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput&
     return std::nullopt;
 }
 
-bool HasWildcard(const std::string& name)
+// Paths as a drop names them: full paths. A path that names nothing, or
+// nothing that can be processed, is an error of that path alone, told by
+// the batch with its reason; the others are processed all the same.
+std::vector<std::string> FullPaths(const std::vector<std::string>& given)
 {
-    return name.find_first_of("*?") != std::string::npos;
-}
-
-// Paths as a drop names them: full paths. A path that names nothing is a
-// typing error, told before anything is touched; "folder/mask" needs its
-// folder only.
-std::optional<Failure> FullPaths(const std::vector<std::string>& given, std::vector<std::string>& paths)
-{
+    std::vector<std::string> paths;
     for (const std::string& path : given) {
         std::error_code error;
         std::filesystem::path full = std::filesystem::absolute(path, error);
-        if (error)
-            full = path;
-        const std::string name = full.filename().string();
-        const std::string probe = HasWildcard(name) ? full.parent_path().string() : full.string();
-        if (!platform::PathExists(probe))
-            return Failure{ExitUsage, "cannot find '" + ShownName(path) + "'", {}};
-        paths.push_back(full.string());
+        paths.push_back(error ? path : full.string());
     }
-    return std::nullopt;
+    return paths;
 }
 
 int ExitStatus(const BatchReport& report)
@@ -192,11 +181,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
         settings.LoadSettings();
     options.ApplyTo(settings);
 
-    std::vector<std::string> paths;
-    if (const auto failure = FullPaths(options.paths, paths)) {
-        Report(err, *failure);
-        return failure->status;
-    }
+    const std::vector<std::string> paths = FullPaths(options.paths);
 
     // The progress line only where a person watches it.
     const bool terminal = &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
@@ -212,15 +197,6 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     RunChoices choices;
     choices.replaceExisting = options.force;
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
-    if (report.outcome == BatchReport::Outcome::Completed && report.summary.files == 0 &&
-        report.summary.errors == 0 && settings.checkRecursive == 0) {
-        for (const std::string& path : paths) {
-            if (std::filesystem::is_directory(path)) {
-                Report(err, {0, {}, "folders are searched only with --recursive; 'folder/*' gives the files of a folder"});
-                break;
-            }
-        }
-    }
     return ExitStatus(report);
 }
 

@@ -9,7 +9,7 @@ namespace tessarin::platform {
 
 class ENGINE_API FaultInjection {
 public:
-    enum class Operation { Write, Rename, Sync, Remove, Create, Count_ };
+    enum class Operation { Write, Rename, Sync, Remove, Create, List, Count_ };
 
     // The call-th call of the operation from now on (1 = the next one) fails
     // with the error number; every later call succeeds again.

@@ -1,5 +1,7 @@
 #include "platform/FileFind.h"
 
+#include "platform/FaultInjection.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -106,13 +108,20 @@ bool CFileFind::FindFile(const std::string& path)
         return FindEntry(path);
 
     Close();
-    if (path.find('\0') != std::string::npos)
+    m_error = 0;
+    if (path.find('\0') != std::string::npos) {
+        m_error = EINVAL;
         return false;
+    }
     auto state = std::make_unique<State>();
     state->folder = FullPath(path.size() == 1 ? std::string(".") : path.substr(0, path.size() - 1));
-    DIR* dir = ::opendir(state->folder.c_str());
-    if (dir == nullptr)
+    DIR* dir = platform::FaultInjection::ShouldFail(platform::FaultInjection::Operation::List)
+                   ? nullptr
+                   : ::opendir(state->folder.c_str());
+    if (dir == nullptr) {
+        m_error = errno;
         return false;
+    }
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..")
@@ -128,10 +137,13 @@ bool CFileFind::FindFile(const std::string& path)
 bool CFileFind::FindEntry(const std::string& path)
 {
     Close();
+    m_error = 0;
     // A name cannot hold a zero byte: the system would read the path only
     // up to it and find another file.
-    if (path.empty() || path.find('\0') != std::string::npos)
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        m_error = path.empty() ? ENOENT : EINVAL;
         return false;
+    }
     auto state = std::make_unique<State>();
     const std::string full = FullPath(path);
     // A final separator asks for the folder a link points at, as everywhere
@@ -139,8 +151,10 @@ bool CFileFind::FindEntry(const std::string& path)
     const bool followLink = path.size() > 1 && path.back() == '/' && full != "/";
     state->single = followLink ? full + "/" : full;
     struct stat st {};
-    if (::lstat(state->single.c_str(), &st) != 0)
+    if (::lstat(state->single.c_str(), &st) != 0) {
+        m_error = errno;
         return false;
+    }
     const std::size_t slash = full.rfind('/');
     state->names.push_back(slash == std::string::npos ? full : full.substr(slash + 1));
     state->singlePath = full;

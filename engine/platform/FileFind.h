@@ -27,6 +27,9 @@ public:
     // current).
     bool FindNextFile();
     void Close();
+    // Why the last FindFile or FindEntry found nothing: the system's error
+    // number, or 0 when the folder was read and is merely empty.
+    int GetError() const { return m_error; }
 
     bool IsDots() const;
     bool IsDirectory() const;
@@ -41,6 +44,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> m_state;
+    int m_error = 0;
 };
 
 } // namespace tessarin

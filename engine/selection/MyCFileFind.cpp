@@ -1,5 +1,7 @@
 #include "selection/MyCFileFind.h"
 
+#include "foundation/ShownName.h"
+#include "platform/Files.h"
 #include "platform/TempFile.h"
 #include "selection/MyCString.h"
 
@@ -38,9 +40,22 @@ bool MyCFileFind::LookingFor(const std::string& path)
 bool MyCFileFind::FindNextFileA(const std::string& search)
 {
     CFileFind finder;
-    if (!finder.FindFile(search))
+    const bool listing = search == "*" || search.ends_with("/*");
+    if (!finder.FindFile(search)) {
+        // An empty folder is nothing to tell; a name or a folder that cannot
+        // be read is.
+        if (finder.GetError() != 0) {
+            const std::string what = listing ? search.substr(0, search.size() == 1 ? 1 : search.size() - 2) : search;
+            Skipped(ErrorHandler(errc::OpenFailed, std::string(listing ? "Unable to open folder '" : "Unable to open file '") +
+                                                       ShownName(what) + "' (" +
+                                                       platform::ErrorText(finder.GetError()) + ")"),
+                    m_depth == 0 || listing);
+        }
         return false;
+    }
 
+    // The entry of a search for one name is what the caller named.
+    const bool named = m_depth == 0 && !listing;
     bool found = false;
     for (bool more = true; more;) {
         more = finder.FindNextFile();
@@ -49,15 +64,25 @@ bool MyCFileFind::FindNextFileA(const std::string& search)
         if (finder.IsDirectory()) {
             // Depth first, at once; a subfolder's hits do not make this
             // level's result.
-            if (m_recursive)
+            if (m_recursive) {
+                ++m_depth;
                 FindNextFileA(AllOf(finder.GetFilePath()));
+                --m_depth;
+            } else if (named) {
+                Skipped(ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(finder.GetFilePath()) +
+                                                           "' (it is a folder: folders are searched only with "
+                                                           "recursion on)"),
+                        true);
+            }
             continue;
         }
         // Links are not followed (a link to a parent folder would never
         // end) and FIFOs, sockets and devices are no files to encrypt:
         // reading a FIFO would block the whole batch.
-        if (!finder.IsRegularFile())
+        if (!finder.IsRegularFile()) {
+            SkipEntry(finder, named);
             continue;
+        }
         // A temporary file of a run, ours or one that was killed, is never a
         // user's file: it is cleared away, not processed.
         if (TempFile::IsTemporaryName(finder.GetFileName()))
@@ -70,6 +95,20 @@ bool MyCFileFind::FindNextFileA(const std::string& search)
         }
     }
     return found;
+}
+
+void MyCFileFind::SkipEntry(const CFileFind& entry, bool named)
+{
+    // Only what the pattern would have taken is worth a word.
+    MyCString name(entry.GetFileName());
+    name.SetCaseSensitive(m_sensitive);
+    if (!named && !name.Search(m_pattern))
+        return;
+    const std::string kind = platform::NonRegularKind(entry.GetFilePath());
+    Skipped(ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(entry.GetFilePath()) + "' (it is " +
+                                               (kind.empty() ? std::string("gone") : kind) +
+                                               ", not a regular file)"),
+            named);
 }
 
 bool MyCFileFind::IsDirectory(const std::string& name, std::string& resolved) const

@@ -1,4 +1,5 @@
 #pragma once
+#include "foundation/ErrorHandler.h"
 #include "EngineApi.h"
 #include "platform/FileFind.h"
 
@@ -37,11 +38,16 @@ protected:
     bool FindNextFileA(const std::string& search);  // one level of the walk
     bool IsDirectory(const std::string& name, std::string& resolved) const;
     virtual void DoSomething(const CFileFind& found) = 0;
+    // What the walk meets and does not hand on (see MyObject::Skip).
+    virtual void Skipped(const ErrorHandler& why, bool named) { (void)why, (void)named; }
 
 private:
+    void SkipEntry(const CFileFind& entry, bool named);
+
     std::string m_pattern;
     bool m_recursive = true;
     bool m_sensitive = false;
+    int m_depth = 0;  // of the walk: 0 is what the caller named
 };
 
 } // namespace tessarin

@@ -18,6 +18,14 @@ bool MyFinder::ForEach(MyFileTable& list)
     return true;
 }
 
+void MyFinder::Skipped(const ErrorHandler& why, bool named)
+{
+    if (m_action)
+        m_action->Skip(why, named);
+    if (named)
+        ++m_totalErrors;
+}
+
 void MyFinder::DoSomething(const CFileFind& found)
 {
     if (m_action == nullptr)

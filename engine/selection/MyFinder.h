@@ -35,6 +35,8 @@ public:
 
 protected:
     void DoSomething(const CFileFind& found) override;
+    // Handed to the action; a name that was asked for counts as an error.
+    void Skipped(const ErrorHandler& why, bool named) override;
 
 private:
     std::uint32_t m_totalFiles = 0;

@@ -71,12 +71,14 @@ TEST(BatchLog, OriginalSizeLineOnlyWithFilesAndNoErrors)
         std::vector<std::string> dropped;
         std::string filesLine;  // a regular expression
         bool originalSize;
+        std::string pattern = "*";
     };
     const Case cases[] = {
         {"files and no error", 0, {"p"}, "1 file\\(s\\) processed \\([0-9]{4} bytes\\), 0 error\\(s\\)", true},
         {"an error", 1, {"p"}, "0 file\\(s\\) processed \\(0 bytes\\), 1 error\\(s\\)", false},
         {"files and an error", 1, {"c", "p"}, "1 file\\(s\\) processed \\(1500 bytes\\), 1 error\\(s\\)", false},
-        {"nothing found", 0, {"missing"}, "0 file\\(s\\) processed \\(0 bytes\\), 0 error\\(s\\)", false},
+        {"nothing found", 0, {"p"}, "0 file\\(s\\) processed \\(0 bytes\\), 0 error\\(s\\)", false, "*.none"},
+        {"a name that names nothing", 0, {"missing"}, "0 file\\(s\\) processed \\(0 bytes\\), 1 error\\(s\\)", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -86,6 +88,7 @@ TEST(BatchLog, OriginalSizeLineOnlyWithFilesAndNoErrors)
         h.m_settings.checkChangeExt = 0;
         h.Run({h.Data("c")});  // c becomes a container under its own name
         h.m_settings.encrypt = c.direction;
+        h.m_settings.editPattern = QString::fromStdString(c.pattern);
         h.m_ui = test::FakeBatchUi();
         Names dropped;
         for (const std::string& name : c.dropped)

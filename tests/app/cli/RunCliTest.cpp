@@ -33,7 +33,8 @@ TEST_F(Cli, ExitStatusTable)
         {"all files processed", {"--password-file", "@pw", "-e", "--no-log", "@t"}, 0, ""},
         {"some files failed", {"--password-file", "@pw", "-d", "--no-log", "@t"}, 1, "ERROR(-20): Not AES file or wrong passwd!"},
         {"a usage error", {"--password-file", "@pw", "-k", "100", "@t"}, 2, "tessarin: error: invalid value '100' for --key-bits\n"},
-        {"a path that names nothing", {"--password-file", "@pw", "@nothing"}, 2, "tessarin: error: cannot find '@nothing'\n"},
+        {"a path that names nothing", {"--password-file", "@pw", "-e", "--no-log", "@nothing", "@t"}, 1,
+         "ERROR(-5): Unable to open file '@nothing' (No such file or directory)\n"},
         {"an empty password", {"--password-file", "@empty", "@t"}, 2, "tessarin: error: the password is empty\n"},
         {"a password too long", {"--password-file", "@long", "@t"}, 2,
          "tessarin: error: the password is longer than 32 characters\ntessarin: hint: "},
@@ -207,9 +208,11 @@ TEST_F(Cli, FolderWithoutRecursionGivesAHint)
 {
     Make("h/a", 100, 1);
     const CliResult r = Batch({"-e", "--no-recursive", "--no-log", Data("h")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("0 file(s) processed"), std::string::npos);
-    EXPECT_EQ(r.err, "tessarin: hint: folders are searched only with --recursive; 'folder/*' gives the files of a folder\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("0 file(s) processed (0 bytes), 1 error(s)"), std::string::npos);
+    EXPECT_EQ(r.err, "ERROR(-5): Unable to open file '" + Data("h") +
+                         "' (it is a folder: folders are searched only with recursion on)\n"
+                         "tessarin: hint: folders are searched only with --recursive; 'folder/*' gives the files of a folder\n");
     EXPECT_EQ(Batch({"-e", "--no-recursive", "--no-log", Data("h") + "/*"}).status, 0);
     EXPECT_TRUE(test::Exists(Data("h/a.aes")));
 }
