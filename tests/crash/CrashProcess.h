@@ -1,0 +1,30 @@
+#pragma once
+// Runs the built tessarin as a separate process, undisturbed or killed with
+// SIGKILL after a given delay, and tells how it ended.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessarin::crash {
+
+struct RunResult {
+    bool exited = false;   // ended by exit(), status in code
+    int code = -1;         // exit status, or the signal that ended it
+    bool killSent = false; // the delay ran out while it was still running
+    bool hung = false;     // still running at the time limit; killed then
+    double seconds = 0;    // from the start to the end, as the parent saw it
+    std::string output;    // standard output and error, merged
+
+    bool KilledBySigkill() const;
+    std::string Describe() const;  // "exit 1", "signal 11", ...
+};
+
+// program: the executable; args exclude argv[0]. Standard input reads from
+// /dev/null; the output goes to outputFile and is read back into the result.
+// killAfter: seconds after the start at which SIGKILL is sent, if it is still
+// running. limit: seconds after which a run is deemed hung and killed.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::filesystem::path& outputFile, std::optional<double> killAfter, double limit);
+
+} // namespace tessarin::crash
