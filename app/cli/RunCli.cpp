@@ -55,7 +55,9 @@ int StoppedStatus()
     return signal > 0 ? 128 + signal : ExitStopped;
 }
 
-std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
+// A password that makes containers is asked twice, so that a typing slip
+// does not lock the files away; one that opens them is tried as typed.
+std::optional<Failure> Ask(TerminalOutput& output, std::string& password, bool confirm)
 {
     const auto ask = [&](const char* prompt, std::string& line) -> std::optional<Failure> {
         output.Err() << prompt;
@@ -75,6 +77,8 @@ std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
     std::string confirmation;
     if (auto failure = ask("Password: ", password))
         return failure;
+    if (!confirm)
+        return std::nullopt;
     if (auto failure = ask("Confirm password: ", confirmation))
         return failure;
     if (password != confirmation)
@@ -82,7 +86,8 @@ std::optional<Failure> AskTwice(TerminalOutput& output, std::string& password)
     return std::nullopt;
 }
 
-std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput& output, std::string& password)
+std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput& output, std::string& password,
+                                      bool confirm)
 {
     switch (options.passwordSource) {
     case CliOptions::PasswordSource::File: {
@@ -99,7 +104,7 @@ std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput&
         if (!platform::IsTerminal(platform::StandardStream::Input))
             return Failure{ExitUsage, "no password given",
                            "use --password-file FILE or --password-stdin, or run tessarin on a terminal"};
-        if (auto failure = AskTwice(output, password))
+        if (auto failure = Ask(output, password, confirm))
             return failure;
         break;
     }
@@ -188,7 +193,10 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     TerminalOutput output(out, err, terminal, terminal ? platform::TerminalColumns() : 80);
     const platform::InterruptGuard interrupts;
     std::string password;
-    if (const auto failure = ObtainPassword(options, output, password)) {
+    // Decrypting only opens containers; encrypting (or deciding per file)
+    // may make them.
+    const bool decrypting = settings.encrypt == 1;
+    if (const auto failure = ObtainPassword(options, output, password, !decrypting)) {
         Report(err, *failure);
         return failure->status;
     }

@@ -57,7 +57,9 @@ SecretRead ReadSecretLine(std::string& line)
         return SecretRead::Failed;
     struct termios quiet = saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHONL));
-    if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0)
+    // Switched at once, without flushing: what is typed (or pasted) right
+    // after the prompt is the answer, not something to throw away.
+    if (::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) != 0)
         return SecretRead::Failed;
 
     SecretRead result = SecretRead::Line;
@@ -83,7 +85,7 @@ SecretRead ReadSecretLine(std::string& line)
             break;
         line.push_back(c);
     }
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (result != SecretRead::Line)

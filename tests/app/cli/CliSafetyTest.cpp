@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <poll.h>
+#include <pty.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +100,59 @@ TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
         ASSERT_NE(runtime, nullptr);
         for (const std::string& name : test::ListFolder(runtime))
             EXPECT_NE(name.rfind("~files.tmp", 0), 0u) << name;
+    }
+}
+
+// On a terminal the password is asked twice when it may make containers,
+// once when it only opens them.
+TEST_F(Cli, ThePasswordIsConfirmedOnlyWhenEncrypting)
+{
+    Make("p/a", 3000, 5);
+    for (const bool decrypt : {false, true}) {
+        SCOPED_TRACE(decrypt ? "decrypting" : "encrypting");
+        int master = -1;
+        const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::string path = Data(decrypt ? "p/a.aes" : "p/a");
+            ::execl(TESSARIN_CLI, TESSARIN_CLI, "--defaults", "-q", "--no-log", "--aes-ext", decrypt ? "-d" : "-e",
+                    path.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::string seen;
+        int answered = 0;
+        char buffer[256];
+        for (;;) {
+            // A program that waits for ever fails the test instead.
+            pollfd ready{master, POLLIN, 0};
+            if (::poll(&ready, 1, 20000) <= 0) {
+                ::kill(child, SIGKILL);
+                ADD_FAILURE() << "no answer from tessarin: " << seen;
+                break;
+            }
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            seen.append(buffer, static_cast<std::size_t>(n));
+            // Each prompt is answered once it has been shown.
+            const auto prompts = [&] {
+                int count = 0;
+                for (std::size_t at = 0; (at = seen.find("assword: ", at)) != std::string::npos; ++at)
+                    ++count;
+                return count;
+            }();
+            while (answered < prompts) {
+                ASSERT_EQ(::write(master, "secret\n", 7), 7);
+                ++answered;
+            }
+        }
+        ::close(master);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+        EXPECT_EQ(seen.find("Confirm password: ") != std::string::npos, !decrypt) << seen;
+        EXPECT_EQ(answered, decrypt ? 1 : 2) << seen;
+        EXPECT_TRUE(test::Exists(Data(decrypt ? "p/a" : "p/a.aes")));
     }
 }
 
