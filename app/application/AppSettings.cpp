@@ -35,7 +35,7 @@ const std::array<AppSettings::StringValue, 3> AppSettings::StringValues{{
 
 QString AppSettings::DefaultLogFilename()
 {
-    return QFile::decodeName(QByteArray::fromStdString(platform::UserTempFolder() + "log.txt"));
+    return QFile::decodeName(QByteArray::fromStdString(platform::UserStateFolder() + "log.txt"));
 }
 
 void AppSettings::SetDefaults()

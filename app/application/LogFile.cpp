@@ -1,6 +1,7 @@
 #include "application/LogFile.h"
 
 #include "foundation/MyCLibInfo.h"
+#include "platform/TempDir.h"
 
 #include <iomanip>
 #include <locale>
@@ -12,12 +13,33 @@ namespace tessarin {
 
 void LogFile::Open(const std::string& name)
 {
+    // The program's own state folder is made on first use; any other
+    // folder is the user's to make.
+    if (name.rfind(platform::UserStateFolder(), 0) == 0)
+        platform::EnsureUserStateFolder();
     m_file.Open(name, MyFile::OpenWriteNoFollow);
+}
+
+std::string LogFile::ForLog(const std::string& text)
+{
+#ifdef _WIN32
+    return text;
+#else
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        lines += text[i];
+    }
+    return lines;
+#endif
 }
 
 void LogFile::Write(const std::string& text)
 {
-    m_file.Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    const std::string lines = ForLog(text);
+    m_file.Write(std::span(reinterpret_cast<const std::uint8_t*>(lines.data()), lines.size()));
 }
 
 std::string LogFile::Timestamp(std::time_t time)

@@ -1,5 +1,6 @@
 #pragma once
-// The log of one batch: a plain text file with CR LF line ends, replaced by
+// The log of one batch: a plain text file with the platform's line ends (LF
+// here, CR LF on Windows), replaced by
 // every batch that logs. The batch's own header and summary lines begin
 // with ";"; between them the program's sink writes every engine message as
 // it arrives. While the file is not open every write does nothing.
@@ -34,6 +35,10 @@ public:
     bool IsOpen() const { return m_file.IsOpen(); }
     // The file the sink writes the engine's messages to.
     MyFile& File() { return m_file; }
+
+    // Text as the log holds it: the engine's CR LF line ends become the
+    // platform's.
+    static std::string ForLog(const std::string& text);
 
     // The date and time in the long form of the user's locale (the C
     // locale's when the user's cannot be had).

@@ -1,5 +1,6 @@
 #include "application/MyProgressStream.h"
 
+#include "application/LogFile.h"
 #include "foundation/ErrorHandler.h"
 
 #include <cmath>
@@ -73,7 +74,8 @@ void MyProgressStream::Output(const std::string& text, int level, bool append)
     if (!m_log || !m_log->IsOpen())
         return;
     try {
-        m_log->Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        const std::string lines = LogFile::ForLog(text);
+        m_log->Write(std::span(reinterpret_cast<const std::uint8_t*>(lines.data()), lines.size()));
     } catch (const ErrorHandler& e) {
         // Once, then never again for this batch: the engine goes on and
         // its messages are still shown.

@@ -9,6 +9,8 @@
 #include "platform/Console.h"
 #include "platform/Files.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -205,6 +207,12 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     RunChoices choices;
     choices.replaceExisting = options.force;
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
+    // Where to read the whole story, for whoever asked to be told more.
+    if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
+        report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {
+        out << "Log: " << QFile::encodeName(settings.editLogFilename).toStdString() << '\n';
+        out.flush();
+    }
     return ExitStatus(report);
 }
 

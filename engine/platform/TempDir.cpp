@@ -37,6 +37,29 @@ std::string UserTempFolder()
     return WithSeparator(base) + "tessarin-" + std::to_string(::geteuid()) + "/";
 }
 
+std::string UserStateFolder()
+{
+    std::string base = Absolute("XDG_STATE_HOME");
+    if (base.empty()) {
+        const std::string home = Absolute("HOME");
+        base = (home.empty() ? std::string("/tmp") : WithSeparator(home)) + ".local/state";
+    }
+    return WithSeparator(base) + "tessarin/";
+}
+
+bool EnsureUserStateFolder()
+{
+    const std::string folder = UserStateFolder();
+    for (std::size_t at = 1; at < folder.size(); ++at) {
+        if (folder[at] != '/')
+            continue;
+        const std::string part = folder.substr(0, at);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
 bool EnsureUserTempFolder(std::string& error)
 {
     std::string folder = UserTempFolder();

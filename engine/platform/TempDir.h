@@ -13,6 +13,13 @@ namespace tessarin::platform {
 // Only names the folder: it may not exist yet.
 ENGINE_API std::string UserTempFolder();
 
+// The program's own folder for what it keeps between runs that is no
+// setting (the log): "$XDG_STATE_HOME/tessarin/", or "~/.local/state/tessarin/"
+// when that is unset. Always ends with a separator. Only names the folder.
+ENGINE_API std::string UserStateFolder();
+// Creates the state folder and those above it that are missing (mode 0700).
+ENGINE_API bool EnsureUserStateFolder();
+
 // Creates the folder when it is missing (mode 0700) and checks that it is a
 // real folder, owned by the user and closed to everyone else. False, with
 // the reason in error, when it is not fit for use.

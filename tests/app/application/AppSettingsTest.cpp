@@ -84,7 +84,7 @@ TEST_F(Settings, FirstStartGivesEveryDefault)
     settings.LoadSettings();
     for (const IntegerField& f : IntegerFields)
         EXPECT_EQ(settings.*f.field, f.byDefault) << f.name;
-    EXPECT_EQ(settings.editLogFilename, QString::fromStdString(m_env.RuntimeDir() + "/log.txt"));
+    EXPECT_EQ(settings.editLogFilename, QString::fromStdString(m_env.StateHome() + "/tessarin/log.txt"));
     EXPECT_EQ(settings.editPattern, "*");
     EXPECT_EQ(settings.editFilterExclusionList, "*.zip *.rar *.gz *.bz *.bz2 *.ace *.aes *.cab");
     // Loading never creates the store.
@@ -95,14 +95,17 @@ TEST_F(Settings, FirstStartGivesEveryDefault)
     EXPECT_EQ(rect, (SettingsRect{1, 2, 3, 4}));
 }
 
-TEST_F(Settings, DefaultLogFileFollowsTheUsersTemporaryFolder)
+// The log outlives the session, in the user's state folder: not the
+// runtime folder, which goes at logout.
+TEST_F(Settings, DefaultLogFileIsInTheUsersStateFolder)
 {
-    m_env.Set("XDG_RUNTIME_DIR", std::nullopt);
-    m_env.Set("TMPDIR", "/var/tmp");
+    m_env.Set("XDG_STATE_HOME", "/var/state");
     AppSettings settings;
     settings.LoadSettings();
-    EXPECT_EQ(settings.editLogFilename,
-              QStringLiteral("/var/tmp/tessarin-%1/log.txt").arg(static_cast<qulonglong>(::geteuid())));
+    EXPECT_EQ(settings.editLogFilename, QStringLiteral("/var/state/tessarin/log.txt"));
+    m_env.Set("XDG_STATE_HOME", std::nullopt);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.editLogFilename, QString::fromStdString(m_env.Home() + "/.local/state/tessarin/log.txt"));
 }
 
 TEST_F(Settings, SaveHoldsEighteenIntegerImagesThreeStringsAndTheRectangle)

@@ -149,18 +149,20 @@ void ModuleFolder::RenameEntry(const std::string& module, const std::string& fro
     WriteBytes(path, bytes);
 }
 
-std::vector<std::string> CrLfLines(const std::string& text)
+std::vector<std::string> LogLines(const std::string& text)
 {
+    // The log ends its lines as the platform does: LF alone here.
+    EXPECT_EQ(text.find('\r'), std::string::npos) << "a CR in the log";
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
+        const std::size_t end = text.find('\n', start);
         if (end == std::string::npos) {
             lines.push_back(text.substr(start));
             break;
         }
         lines.push_back(text.substr(start, end - start));
-        start = end + 2;
+        start = end + 1;
     }
     return lines;
 }

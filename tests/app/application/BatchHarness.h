@@ -97,6 +97,6 @@ private:
 
 // The log's lines, split at CR LF; a missing final CR LF leaves the last
 // piece as a line of its own.
-std::vector<std::string> CrLfLines(const std::string& text);
+std::vector<std::string> LogLines(const std::string& text);
 
 } // namespace tessarin::test

@@ -92,10 +92,10 @@ TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
 
     const std::string log = h.Log();
     const std::string refusedLong =
-        "ERROR(-27): Unable to list '" + h.Data(longName) + "': its path is longer than 1023 bytes\r\n";
+        "ERROR(-27): Unable to list '" + h.Data(longName) + "': its path is longer than 1023 bytes\n";
     // Shown with the line break escaped: the log keeps one line per message.
     const std::string refusedBreak =
-        "ERROR(-27): Unable to list '" + h.Data("deep/line\\nbreak") + "': its name holds a line break\r\n";
+        "ERROR(-27): Unable to list '" + h.Data("deep/line\\nbreak") + "': its name holds a line break\n";
     EXPECT_NE(log.find(refusedLong), std::string::npos) << log;
     EXPECT_NE(log.find(refusedBreak), std::string::npos) << log;
     // A path of exactly 1023 bytes fits: the engine gets it.

@@ -268,7 +268,7 @@ TEST(BatchProgress, BreakShowsItsBoxThenTheReportOfTheFilesBefore)
                                " bytes), 0 error(s)\r\nOriginal size = 1200000 bytes, Ratio = 33%\r\nTime = ";
     EXPECT_EQ(events[events.size() - 2].rfind(status, 0), 0u) << events[events.size() - 2];
     EXPECT_EQ(events.back(), "end wait");
-    EXPECT_NE(h.Log().find("ERROR(-28): Break by user!\r\n;\r\n; 1 file(s) processed"), std::string::npos) << h.Log();
+    EXPECT_NE(h.Log().find("ERROR(-28): Break by user!\n;\n; 1 file(s) processed"), std::string::npos) << h.Log();
 }
 
 TEST(BatchLibraries, AMissingLibraryEndsTheBatchAtLoading)
@@ -303,7 +303,7 @@ TEST(BatchLibraries, AMissingLibraryEndsTheBatchAtLoading)
         EXPECT_EQ(test::ReadBytes(h.Data("a")), bytes);
         EXPECT_TRUE(test::ListFolder(h.RuntimeDir()).empty());
         // The header alone: no message, no summary.
-        const auto lines = test::CrLfLines(h.Log());
+        const auto lines = test::LogLines(h.Log());
         ASSERT_EQ(lines.size(), 5u) << h.Log();
         EXPECT_EQ(lines.back(), ";");
     }

@@ -1,3 +1,4 @@
+#include "application/LogFile.h"
 #include "application/MyProgressStream.h"
 #include "FakeDisplay.h"
 #include "support/TestSupport.h"
@@ -73,7 +74,7 @@ TEST_P(SinkOutput, DisplaysUpToTheThresholdAndLogsEveryPieceOnceInOrder)
         MyProgressStream sink(display, &log, c.threshold);
         for (const Piece& p : c.pieces) {
             p.update ? sink.Update(p.text, p.level) : sink.Show(p.text, p.level);
-            expectedLog += p.text;
+            expectedLog += LogFile::ForLog(p.text);  // the platform's line ends
         }
         EXPECT_EQ(sink.GetCurrentText(), c.current);
         EXPECT_TRUE(sink.IsLogging());
@@ -155,7 +156,7 @@ TEST(MyProgressStream, CancelOnTheDisplayIsTheBreakAndTheLogGoesOn)
     sink.Update("ERROR(-28): Break by user!\r\n", 1);
     log.Close();
     const auto logged = test::ReadBytes(folder / "log.txt");
-    EXPECT_EQ(std::string(logged.begin(), logged.end()), "ERROR(-28): Break by user!\r\n");
+    EXPECT_EQ(std::string(logged.begin(), logged.end()), "ERROR(-28): Break by user!\n");
 }
 
 } // namespace

@@ -14,6 +14,7 @@ UserEnvironment::UserEnvironment()
     Set("HOME", Home());
     Set("XDG_CONFIG_HOME", ConfigHome());
     Set("XDG_RUNTIME_DIR", RuntimeDir());
+    Set("XDG_STATE_HOME", StateHome());
 }
 
 UserEnvironment::~UserEnvironment()

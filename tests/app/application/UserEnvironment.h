@@ -23,6 +23,7 @@ public:
     std::string Home() const { return m_root / "home"; }
     std::string ConfigHome() const { return m_root / "config"; }
     std::string RuntimeDir() const { return m_root / "runtime"; }
+    std::string StateHome() const { return m_root / "state"; }
     // Where the program's settings file lives in this environment.
     QString SettingsFile() const;
 

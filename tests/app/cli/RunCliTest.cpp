@@ -163,11 +163,11 @@ TEST_F(Cli, SavedSettingsAreTheDefaultsUnlessIgnoredAndAreNeverWritten)
     ASSERT_EQ(Batch({"-e", Data("s")}).status, 0);
     EXPECT_EQ(test::ListFolder(Data("s")), (Names{"a.txt", "b.dat"}));
     EXPECT_NE(test::ReadBytes(Data("s/a.txt")), plain);  // a container under its own name
-    EXPECT_FALSE(test::Exists(m_env.RuntimeDir() + "/log.txt"));
+    EXPECT_FALSE(test::Exists(m_env.StateHome() + "/tessarin/log.txt"));
 
     ASSERT_EQ(Batch({"-e", "--defaults", Data("d")}).status, 0);
     EXPECT_EQ(test::ListFolder(Data("d")), (Names{"a.txt.aes", "b.dat.aes"}));
-    EXPECT_TRUE(test::Exists(m_env.RuntimeDir() + "/log.txt"));  // the default log
+    EXPECT_TRUE(test::Exists(m_env.StateHome() + "/tessarin/log.txt"));  // the default log, its folder made
 
     ASSERT_EQ(Batch({"-d", Data("s")}).status, 0);
     EXPECT_EQ(test::ReadBytes(Data("s/a.txt")), plain);
@@ -185,11 +185,15 @@ TEST_F(Cli, LogOptionWritesTheLogThere)
 {
     Make("l/a", 100, 1);
     const std::string log = m_secrets / "batch.log";
-    ASSERT_EQ(Batch({"-e", "--log", log, Data("l")}).status, 0);
+    const CliResult r = Batch({"-e", "-v", "--log", log, Data("l")});
+    ASSERT_EQ(r.status, 0);
     const auto bytes = test::ReadBytes(log);
     const std::string text(bytes.begin(), bytes.end());
-    EXPECT_EQ(text.rfind("; -- LOG FILE --\r\n", 0), 0u);
-    EXPECT_NE(text.find("Encrypting " + Data("l/a") + " to a.aes [OK]\r\n"), std::string::npos);
+    EXPECT_EQ(text.rfind("; -- LOG FILE --\n", 0), 0u);
+    EXPECT_NE(text.find("Encrypting " + Data("l/a") + " to a.aes [OK]\n"), std::string::npos);
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    // Told where it is when asked to say more.
+    EXPECT_NE(r.out.find("Log: " + log + "\n"), std::string::npos) << r.out;
 }
 
 TEST_F(Cli, MissingLibraryEndsTheBatch)

@@ -121,7 +121,7 @@ private slots:
             QVERIFY(encrypted.size() > Content(i).size());
             QVERIFY(!encrypted.contains(Content(i).left(64)));
         }
-        QVERIFY(Read(log).startsWith("; -- LOG FILE --\r\n"));
+        QVERIFY(Read(log).startsWith("; -- LOG FILE --\n"));
     }
 
     // Encrypted by one drop, decrypted by the next with the direction radio.

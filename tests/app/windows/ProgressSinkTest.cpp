@@ -2,6 +2,7 @@
 // only logged, and how progress moves the caption.
 #include "ProgressPopup.h"
 #include "WindowTestSupport.h"
+#include "application/LogFile.h"
 #include "application/MyProgressStream.h"
 #include "foundation/MyFile.h"
 
@@ -72,7 +73,7 @@ private slots:
                 } else {
                     sink.Show(m.text, m.level);
                 }
-                logged += m.text;
+                logged += tessarin::LogFile::ForLog(m.text);  // the platform's line ends
             }
             log.Close();
         }
