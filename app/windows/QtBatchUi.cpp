@@ -1,5 +1,6 @@
 #include "QtBatchUi.h"
 
+#include "application/BatchRun.h"
 #include "platform/Console.h"
 
 #include "ProgressPopup.h"
@@ -9,6 +10,14 @@
 #include <QFile>
 
 namespace tessarin {
+namespace {
+
+QString Decoded(const std::string& text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+} // namespace
 
 QtBatchUi::QtBatchUi(ShellServices& shell, QWidget* mainWindow) : m_shell(shell), m_mainWindow(mainWindow) {}
 
@@ -28,8 +37,23 @@ void QtBatchUi::ShowMessage(const std::string& text, const std::string& title, B
     case BoxIcon::Exclamation: shown = ShellServices::Icon::Exclamation; break;
     case BoxIcon::Information: shown = ShellServices::Icon::Information; break;
     }
-    m_shell.ShowMessage(m_mainWindow, shown, QFile::decodeName(QByteArray::fromStdString(title)),
-                        QFile::decodeName(QByteArray::fromStdString(text)));
+    m_shell.ShowMessage(m_mainWindow, shown, Decoded(title), Decoded(text));
+}
+
+void QtBatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+{
+    // Told to quit, nobody is there to close a box: the log keeps the report.
+    if (platform::InterruptRequested()) return;
+    if (errorLines.empty()) {
+        ShowMessage(text, StatusTitle, BoxIcon::Information);
+        return;
+    }
+    std::string shown = text + errorLines.front() + "\r\n";
+    if (const std::string hint = ErrorHint(errorLines); !hint.empty()) shown += hint + "\r\n";
+    QString details;
+    for (const std::string& line : errorLines) details += Decoded(line) + QLatin1Char('\n');
+    m_shell.ShowDetailedMessage(m_mainWindow, ShellServices::Icon::Exclamation, Decoded(StatusTitle), Decoded(shown),
+                                details);
 }
 
 void QtBatchUi::BeginWaitCursor()

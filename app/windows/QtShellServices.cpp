@@ -1,5 +1,7 @@
 #include "QtShellServices.h"
 
+#include "BoxText.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,14 +12,22 @@ namespace tessarin {
 
 void QtShellServices::ShowMessage(QWidget* owner, Icon icon, const QString& title, const QString& text)
 {
+    ShowDetailedMessage(owner, icon, title, text, QString());
+}
+
+void QtShellServices::ShowDetailedMessage(QWidget* owner, Icon icon, const QString& title, const QString& text,
+                                          const QString& details)
+{
     QMessageBox::Icon shown = QMessageBox::Information;
     switch (icon) {
     case Icon::Stop: shown = QMessageBox::Critical; break;
     case Icon::Exclamation: shown = QMessageBox::Warning; break;
     case Icon::Information: shown = QMessageBox::Information; break;
     }
-    QMessageBox box(shown, title, text, QMessageBox::Ok, owner);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(shown, title, QString(), QMessageBox::Ok, owner);
+    // Details first: the text is fitted to the box as it will be laid out.
+    if (!details.isEmpty()) box.setDetailedText(WithPlainLineEnds(details));
+    SetFittingText(box, text);
     box.exec();
 }
 

@@ -7,6 +7,8 @@ namespace tessarin {
 class QtShellServices : public ShellServices {
 public:
     void ShowMessage(QWidget* owner, Icon icon, const QString& title, const QString& text) override;
+    void ShowDetailedMessage(QWidget* owner, Icon icon, const QString& title, const QString& text,
+                             const QString& details) override;
     QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& initial) override;
     void OpenLogFile(QWidget* owner, const QString& path) override;
 };

@@ -17,6 +17,12 @@ public:
     // A modal box with one OK button, owned by owner (may be null).
     virtual void ShowMessage(QWidget* owner, Icon icon, const QString& title, const QString& text) = 0;
 
+    // The same box with a "Show Details..." part that holds details, for
+    // more than its text can show: every error of a batch, say. Without
+    // details it is the plain box.
+    virtual void ShowDetailedMessage(QWidget* owner, Icon icon, const QString& title, const QString& text,
+                                     const QString& details) = 0;
+
     // A save-file chooser that starts at initial; empty when cancelled.
     virtual QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& initial) = 0;
 
