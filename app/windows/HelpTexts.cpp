@@ -17,7 +17,7 @@ constexpr std::array<std::pair<int, const char*>, 27> kTexts{{
     {1201, "Click here if you want to decrypt your files."},
     {1202, "Tessarin will try to decrypt your files.\nIf they were not crypted before or your\n"
            "password were wrong, it will crypt them."},
-    {1500, "Type your password (max 32 characters)."},
+    {1500, "Type your password (max 32 bytes: letters such as \u00FC count twice)."},
     {1501, "Re-type your password again."},
     // Settings dialog.
     {1000, "Fill \"Set log filename\" using SAVE AS Dialog box. This box will be greyed if file logging is turned off."},

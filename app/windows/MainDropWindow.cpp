@@ -5,6 +5,7 @@
 #include "DropBatch.h"
 #include "platform/Console.h"
 #include "HelpTexts.h"
+#include "PasswordLimit.h"
 #include "ProgramIcon.h"
 #include "SettingsDialog.h"
 #include "ShellServices.h"
@@ -34,7 +35,6 @@
 namespace tessarin {
 namespace {
 
-constexpr int kPasswordLength = 32;
 constexpr int kIconSide = 32;
 
 AppSettings LoadedSettings()
@@ -152,7 +152,7 @@ void MainDropWindow::BuildControls()
     m_confirmationEdit->setObjectName(QStringLiteral("1501"));
     for (QLineEdit* edit : {m_passwordEdit, m_confirmationEdit}) {
         edit->setEchoMode(QLineEdit::Password);
-        edit->setMaxLength(kPasswordLength);
+        new PasswordLimit(edit);  // 32 bytes, as the engine counts
     }
     auto* passwordLabel = new QLabel(QStringLiteral("Passwd (max 32):"), password);
     auto* confirmationLabel = new QLabel(QStringLiteral("Re-type passwd:"), password);

@@ -55,7 +55,7 @@ private slots:
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("password field") << "password" << "Type your password (max 32 characters).";
+        QTest::newRow("password field") << "password" << "Type your password (max 32 bytes: letters such as \u00FC count twice).";
         QTest::newRow("inside an editable combo") << "formatEdit" << HelpTexts::ForId(1103);
         QTest::newRow("group box") << "group" << QString();
         QTest::newRow("label in a group box") << "label" << QString();

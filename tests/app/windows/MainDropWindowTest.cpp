@@ -332,7 +332,7 @@ private slots:
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("password field") << "1500" << "Type your password (max 32 characters).";
+        QTest::newRow("password field") << "1500" << "Type your password (max 32 bytes: letters such as \u00FC count twice).";
         QTest::newRow("confirmation field") << "1501" << "Re-type your password again.";
         QTest::newRow("Auto Mode") << "1202"
                                    << "Tessarin will try to decrypt your files.\nIf they were not crypted before or "
