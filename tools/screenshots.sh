@@ -2,14 +2,20 @@
 # Takes a picture of each window of aes on a virtual screen (Xvfb, with the
 # small window manager openbox for captions) into docs/screenshots/: the
 # drop window, its zoomed form, the six pages of the settings dialog, the
-# About box, the progress popup and a help note. With SCALE=2 the pictures
-# show the windows at 200 % and go to docs/screenshots/scale200/.
+# About box, the progress popup, a help note and the status report of a
+# batch that failed. With SCALE=2 the pictures show the windows at 200 % and
+# go to docs/screenshots/scale200/.
 #
 # Installs what it needs from Debian's packages (through sudo when not
 # root), builds aes with the release preset when it is missing, and runs it
 # with a private home and configuration folder: no user's settings are read
 # or written. Each window is opened through TESSARIN_SCREENSHOT, which only
 # this script sets.
+#
+# The windows show the paths of a user named "user": aes runs in a mount
+# namespace of its own in which /home/user is the private home, so file
+# names and the log read as on a desktop. Where the machine allows no such
+# namespace, the private home's real path shows instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -38,8 +44,19 @@ out="docs/screenshots"
 mkdir -p "$out"
 
 work="$(mktemp -d)"
-mkdir -p "$work/home" "$work/config" "$work/runtime"
+mkdir -p "$work/home/Documents" "$work/home/.config" "$work/home/.local/state/tessarin" "$work/runtime"
 chmod 700 "$work/runtime"
+# The file of the failed batch: no container, so decrypting it fails.
+head -c 6000 /dev/urandom >"$work/home/Documents/Quarterly report 2024.odt"
+
+home="/home/user"
+ns="unshare --mount"
+[ "$(id -u)" -ne 0 ] && ns="unshare --mount --map-root-user"
+if ! $ns sh -c 'mount -t tmpfs tmpfs /home' 2>/dev/null; then
+  ns=""
+  home="$work/home"
+  echo "note: no mount namespace allowed here, the pictures show $home" >&2
+fi
 display=":$(( ($$ % 400) + 100 ))"
 Xvfb "$display" -screen 0 1280x900x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
@@ -53,7 +70,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-export DISPLAY="$display" HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+export DISPLAY="$display" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale" QT_QPA_PLATFORMTHEME=""
 for _ in 1 2 3 4 5 6 7 8 9 10; do
   xwininfo -root >/dev/null 2>&1 && break
@@ -69,14 +86,27 @@ window_id() {
   xwininfo -root -tree | awk -v t="\"$1" 'index($0, t) && index($0, "(\"aes\"") { print $1; exit }'
 }
 
+# aes on scene $1, with the home of the pictures; in the namespace the
+# process is aes itself (each step execs the next), so $! is its id.
+run_aes() {
+  if [ -n "$ns" ]; then
+    env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state" TESSARIN_SCREENSHOT="$1" \
+      $ns sh -c 'mount -t tmpfs tmpfs /home && mkdir /home/user && mount --bind "$0" /home/user && exec "$@"' \
+      "$work/home" "$aes"
+  else
+    env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state" TESSARIN_SCREENSHOT="$1" \
+      "$aes"
+  fi
+}
+
 # shot SCENE FILE TITLE: start aes on SCENE, wait for the window titled
 # TITLE (the whole screen, trimmed, when TITLE is empty) and take its
 # picture with its frame.
 shot() {
   # Every window opens as on a first start.
-  rm -rf "$work/config"
-  mkdir -p "$work/config"
-  TESSARIN_SCREENSHOT="$1" "$aes" >"$work/aes.log" 2>&1 &
+  rm -rf "$work/home/.config"
+  mkdir -p "$work/home/.config"
+  run_aes "$1" >"$work/aes.log" 2>&1 &
   app=$!
   id=""
   for _ in $(seq 1 40); do
@@ -94,7 +124,13 @@ shot() {
     timeout 30 /usr/bin/import -silent -window root "$work/root.png"
     /usr/bin/convert "$work/root.png" -trim +repage "$out/$2.png"
   fi
+  # A batch's box outlives a termination request: killed after a while.
   kill "$app" 2>/dev/null || true
+  for _ in $(seq 1 20); do
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
   echo "$out/$2.png"
@@ -105,6 +141,7 @@ shot zoomed main-window-zoomed "Tessarin"
 shot help context-help ""
 shot progress progress-popup "Progress Status"
 shot about about-box "About Tessarin"
+shot "status:$home/Documents/Quarterly report 2024.odt" status-report "STATUS REPORT"
 page=0
 for name in file-handling searching file-logging encryption compression window-properties; do
   shot "settings:$page" "settings-$name" "AES Main Configuration"

@@ -5,7 +5,9 @@
 #include "ProgressPopup.h"
 #include "SettingsDialog.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -15,7 +17,16 @@
 namespace tessarin {
 namespace {
 constexpr int kSettleMs = 300;
+
+// $XDG_STATE_HOME/tessarin/log.txt, ~/.local/state when that is not set.
+QString StateLogPath()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!state.startsWith(QLatin1Char('/'))) state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/tessarin/log.txt");
 }
+
+} // namespace
 
 ScreenshotScene::ScreenshotScene(MainDropWindow& window, ShellServices& shell)
     : QObject(&window), m_window(window), m_shell(shell)
@@ -41,6 +52,9 @@ void ScreenshotScene::Open(const QString& scene)
         QTimer::singleShot(kSettleMs, this, [page] {
             if (auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget())) {
                 dialog->Tabs()->setCurrentIndex(page);
+                // The log where a user's log goes: in the user's state
+                // folder, not in the script's temporary runtime folder.
+                if (auto* log = dialog->findChild<QLineEdit*>(QStringLiteral("1502"))) log->setText(StateLogPath());
             }
         });
         m_window.RunCommand(MainDropWindow::SettingsCommand);
@@ -68,6 +82,16 @@ void ScreenshotScene::Open(const QString& scene)
         m_popup->CenterOverOwner();
         m_popup->SetStatusText(std::string("Encrypting '/home/user/Documents/Quarterly report 2024.odt'... "));
         m_popup->OffsetPos(2150);
+    } else if (scene.startsWith(QLatin1String("status:"))) {
+        // The status report of a real batch that fails: the plain file
+        // named after "status:" dropped with the direction forced to
+        // decrypting.
+        const QString file = scene.mid(int(sizeof("status:")) - 1);
+        if (auto* decrypting = m_window.findChild<QAbstractButton*>(QStringLiteral("1201"))) decrypting->click();
+        for (const QString& id : {QStringLiteral("1500"), QStringLiteral("1501")}) {
+            if (auto* field = m_window.findChild<QLineEdit*>(id)) field->setText(QStringLiteral("secret"));
+        }
+        m_window.RunBatch({file});
     } else if (scene == QLatin1String("help")) {
         auto* field = m_window.findChild<QLineEdit*>(QStringLiteral("1500"));
         if (field) m_window.Help()->ShowHelp(field, field->mapToGlobal(QPoint(field->width() / 2, field->height() / 2)));

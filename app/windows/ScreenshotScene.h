@@ -3,7 +3,9 @@
 // take its picture (tools/screenshots.sh). Chosen by the environment
 // variable TESSARIN_SCREENSHOT, never by the command line, which the
 // program does not read: "main", "zoomed", "settings" or "settings:N" (the
-// page N shown), "about", "progress", "help".
+// page N shown), "about", "progress", "help", or "status:PATH" (the status
+// report of a real batch that fails on PATH, a plain file forced to
+// decryption).
 #include <QObject>
 
 #include <memory>
