@@ -1,6 +1,7 @@
 #include "application/LogFile.h"
 
 #include "foundation/MyCLibInfo.h"
+#include "platform/Module.h"
 #include "platform/TempDir.h"
 
 #include <iomanip>
@@ -71,7 +72,7 @@ void LogFile::WriteHeader(std::time_t now)
     const std::string build = engine.GetResource("PrivateBuild");
     const std::string copyright = engine.GetResource("LegalCopyright");
     engine.FreeResource();
-    Write("; Core: engine.dll v" + version + " (" + build + ")\r\n");
+    Write("; Core: " + platform::Module::ShownNameFor("engine.dll") + " v" + version + " (" + build + ")\r\n");
     Write("; " + copyright + "\r\n");
     Write(";\r\n");
 }

@@ -2,6 +2,9 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyCLibInfo.h"
+#include "platform/Module.h"
+
+#include <vector>
 
 namespace tessarin {
 
@@ -12,13 +15,46 @@ std::string VersionReport::Paragraph(const std::string& module)
     const std::string build = info.GetResource("PrivateBuild");
     const std::string description = info.GetResource("FileDescription");
     const std::string copyright = info.GetResource("LegalCopyright");
-    return "Loading '" + module + "'\r\nVersion " + version + " (" + build + ")\r\n'" + description + "'\r\n" +
-           copyright + "\r\n\r\n";
+    // Libraries of the system have no build of ours to name.
+    return "Loading '" + platform::Module::ShownNameFor(module) + "'\r\nVersion " + version +
+           (build.empty() ? std::string() : " (" + build + ")") + "\r\n'" + description + "'\r\n" + copyright +
+           "\r\n\r\n";
 }
 
 std::string VersionReport::ErrorParagraph(const ErrorHandler& error)
 {
     return "ERROR(" + std::to_string(error.GetErrCode()) + "): " + error.GetErrString() + "\r\n\r\n";
+}
+
+std::string VersionReport::Lines(const std::string& program, const std::string& version)
+{
+    std::string lines = program + " " + version + "\n";
+    std::vector<std::string> modules = {"engine.dll"};
+    try {
+        if (MyCLibInfo("engine.dll").GetResource("SpecialBuild") == "vandle.dll")
+            modules.push_back("vandle.dll");
+        else
+            modules.insert(modules.end(), {"aes16.dll", "aes24.dll", "aes32.dll"});
+    } catch (const ErrorHandler&) {
+        modules.insert(modules.end(), {"aes16.dll", "aes24.dll", "aes32.dll"});
+    }
+    modules.insert(modules.end(), {"zlib.dll", "bzip2.dll"});
+    for (const std::string& module : modules) {
+        const std::string shown = platform::Module::ShownNameFor(module);
+        try {
+            MyCLibInfo info(module);
+            std::string build;
+            try {
+                build = info.GetResource("PrivateBuild");
+            } catch (const ErrorHandler&) {
+                // Optional here: the version alone says enough.
+            }
+            lines += shown + " " + info.GetResource("FileVersion") + (build.empty() ? "" : " (" + build + ")") + "\n";
+        } catch (const ErrorHandler& e) {
+            lines += shown + ": ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\n";
+        }
+    }
+    return lines;
 }
 
 std::string VersionReport::Build()

@@ -23,6 +23,11 @@ public:
 
     // "ERROR(code): message", then an empty line.
     static std::string ErrorParagraph(const ErrorHandler& error);
+
+    // One line per component, ended by "\n": the program with its version,
+    // then each module the full report names, with its version (and build,
+    // when it has one), or what is wrong with it.
+    static std::string Lines(const std::string& program, const std::string& version);
 };
 
 } // namespace tessarin

@@ -176,7 +176,9 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
         return ExitDone;
     }
     if (options.action == CliOptions::Action::Version) {
-        out << WithoutCarriageReturns(VersionReport::Build());
+        // A line per component; the whole report for whoever asks for more.
+        out << (options.verbosity == CliOptions::Verbosity::Verbose ? WithoutCarriageReturns(VersionReport::Build())
+                                                                      : VersionReport::Lines("tessarin", TESSARIN_VERSION));
         out.flush();
         return ExitDone;
     }

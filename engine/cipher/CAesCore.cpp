@@ -1,6 +1,7 @@
 #include "cipher/CAesCore.h"
 
 #include "foundation/ErrorHandler.h"
+#include "platform/Module.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,7 +14,7 @@ platform::ModuleHandle CAesCore::LoadLibraryA(unsigned number, AesCallBack* reco
     const std::string name = "aes" + std::to_string(number) + ".dll";
     platform::ModuleHandle module = platform::Module::Load(name);
     if (!module)
-        throw ErrorHandler(errc::LibraryNotFound, name + " not found!");
+        throw ErrorHandler(errc::LibraryNotFound, platform::Module::ShownNameFor(name) + " not found!");
     record->blockLength = number;
 
     const auto resolve = [&](const char* symbol) { return platform::Module::Symbol(module, symbol); };

@@ -1,4 +1,6 @@
 #include "foundation/MyCLibInfo.h"
+
+#include "platform/Module.h"
 #include "foundation/ErrorHandler.h"
 #include "platform/VersionBlock.h"
 
@@ -28,19 +30,21 @@ MyCLibInfo::MyCLibInfo(const std::string& moduleName)
 void MyCLibInfo::LoadResource(const std::string& moduleName)
 {
     FreeResource();
+    // Messages name the file as it is called on this system.
+    const std::string shown = platform::Module::ShownNameFor(moduleName);
     const std::uint32_t size = platform::VersionInfoSize(moduleName);
     if (size == 0)
-        throw ErrorHandler(errc::LibraryNotFound, "Unable to load '" + moduleName + "' or no version resource.");
+        throw ErrorHandler(errc::LibraryNotFound, "Unable to load '" + shown + "' or no version resource.");
     if (!platform::ReadVersionInfo(moduleName, m_block) || m_block.empty()) {
         m_block.clear();
-        throw ErrorHandler(errc::ResourceInfo, "Unable to load resource information of '" + moduleName + "'.");
+        throw ErrorHandler(errc::ResourceInfo, "Unable to load resource information of '" + shown + "'.");
     }
     std::span<const std::uint8_t> value;
     if (!platform::QueryVersionValue(m_block, "\\", value))
-        throw ErrorHandler(errc::VersionLength, "Unable to get version length from '" + moduleName + "'.");
+        throw ErrorHandler(errc::VersionLength, "Unable to get version length from '" + shown + "'.");
     m_valueLength = static_cast<std::uint32_t>(value.size());
     if (!platform::QueryVersionValue(m_block, "\\VarFileInfo\\Translation", value) || value.size() < 4)
-        throw ErrorHandler(errc::VersionTranslation, "Unable to get version translation from '" + moduleName + "'.");
+        throw ErrorHandler(errc::VersionTranslation, "Unable to get version translation from '" + shown + "'.");
     m_valueLength = static_cast<std::uint32_t>(value.size());
     m_translation = static_cast<std::uint32_t>(value[0]) | static_cast<std::uint32_t>(value[1]) << 8 |
                     static_cast<std::uint32_t>(value[2]) << 16 | static_cast<std::uint32_t>(value[3]) << 24;

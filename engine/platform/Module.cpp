@@ -64,6 +64,13 @@ std::string Module::FileNameFor(const std::string& logicalName)
     return "lib" + base + ".so";
 }
 
+std::string Module::ShownNameFor(const std::string& name)
+{
+    if (name.find('/') != std::string::npos || name.size() <= 4 || name.compare(name.size() - 4, 4, ".dll") != 0)
+        return name;
+    return FileNameFor(name);
+}
+
 ModuleHandle Module::Load(const std::string& logicalName)
 {
     const std::string file = FileNameFor(logicalName);

@@ -19,6 +19,9 @@ public:
     // The file behind a logical name: "aes16.dll" -> "libaes16.so",
     // "zlib.dll" -> "libz.so.1", "bzip2.dll" -> "libbz2.so.1.0".
     static std::string FileNameFor(const std::string& logicalName);
+    // A module's name as the user reads it on this system: the file a
+    // logical name stands for; a path is shown as it is.
+    static std::string ShownNameFor(const std::string& name);
 
     // Null when the module cannot be found or loaded.
     static ModuleHandle Load(const std::string& logicalName);

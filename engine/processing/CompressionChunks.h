@@ -64,7 +64,8 @@ inline platform::ModuleHandle LoadChecked(const char* logicalName, std::initiali
 {
     platform::ModuleHandle module = platform::Module::Load(logicalName);
     if (!module)
-        throw ErrorHandler(errc::LibraryNotFound, std::string("Unable to load '") + logicalName + "'");
+        throw ErrorHandler(errc::LibraryNotFound,
+                           "Unable to load '" + platform::Module::ShownNameFor(logicalName) + "'");
     for (const char* entry : entries) {
         if (!platform::Module::Symbol(module, entry))
             throw ErrorHandler(errc::LibraryFunctions, "Unable to load DLL functions!");

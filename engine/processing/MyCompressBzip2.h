@@ -18,7 +18,7 @@ public:
     static constexpr std::size_t ChunkSize = 147456;
     static constexpr const char* LibraryName = "bzip2.dll";
 
-    // -30 "Unable to load 'bzip2.dll'" when missing, -29 when an entry point
+    // -30 "Unable to load 'libbz2.so.1.0'" when missing, -29 when an entry point
     // is. The handle keeps the library loaded until CloseLibrary.
     static platform::ModuleHandle LoadLibraryA();
     static void CloseLibrary(platform::ModuleHandle& module) { module.reset(); }

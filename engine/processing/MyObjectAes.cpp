@@ -4,6 +4,7 @@
 #include "foundation/MyFile.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
+#include "platform/Module.h"
 #include "platform/TempFile.h"
 #include "selection/MyCString.h"
 #include "selection/MyFileFound.h"
@@ -89,8 +90,9 @@ void MyObjectAes::KeyCodec(MyAesFiles& codec) const
     // Without the cipher module of the block size in use there is nothing to
     // key; a module of another block size would cipher the wrong lengths.
     if (!m_cipherLibrary || m_callBack.blockLength != static_cast<unsigned>(m_blockSize))
-        throw ErrorHandler(errc::LibraryNotFound, "aes" + std::to_string(static_cast<int>(m_blockSize)) +
-                                                      ".dll not found!");
+        throw ErrorHandler(errc::LibraryNotFound,
+                           platform::Module::ShownNameFor("aes" + std::to_string(static_cast<int>(m_blockSize)) + ".dll") +
+                               " not found!");
     // Cipher feedback deciphers with the forward direction of the block
     // cipher, so its header check needs the encryption schedule.
     if (m_mode == OperMode::CFB)

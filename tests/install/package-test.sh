@@ -110,13 +110,13 @@ loaded_from_root() {
 # them: it names what it found.
 "${user_env[@]}" LD_DEBUG=files "$tessarin" --version >"$scratch/version.out" 2>"$scratch/version.ld" ||
   { cat "$scratch/version.out"; problem "tessarin --version failed"; }
-for logical in engine aes16 aes24 aes32; do
-  grep -A1 -x "Loading '$logical.dll'" "$scratch/version.out" | grep -q "^Version $version " ||
-    problem "--version does not report $logical.dll at version $version"
+for file in libengine.so libaes16.so libaes24.so libaes32.so; do
+  grep -q "^$file $version " "$scratch/version.out" ||
+    problem "--version does not report $file at version $version"
 done
-for logical in zlib bzip2; do
-  grep -A1 -x "Loading '$logical.dll'" "$scratch/version.out" | grep -q '^Version [0-9]' ||
-    problem "--version does not report $logical.dll"
+for file in libz.so.1 libbz2.so.1.0; do
+  grep -q "^$file [0-9]" "$scratch/version.out" ||
+    problem "--version does not report $file"
 done
 loaded_from_root "$scratch/version.ld" "--version" libengine.so
 
@@ -158,8 +158,8 @@ round_trip libaes32.so -k 192 -b 256 -m cfb -z bzip2 -l best
 # root stands in for it.
 rm "$private/libaes32.so"
 "${user_env[@]}" "$tessarin" --version >"$scratch/missing-version.out" 2>&1
-grep -qx "ERROR(-30): Unable to load 'aes32.dll' or no version resource." "$scratch/missing-version.out" ||
-  problem "--version finds aes32.dll without libaes32.so in the root"
+grep -qx "libaes32.so: ERROR(-30): Unable to load 'libaes32.so' or no version resource." "$scratch/missing-version.out" ||
+  problem "--version finds libaes32.so when it is not in the root"
 data=$scratch/data-libaes32.so
 "${user_env[@]}" "$tessarin" -e --defaults --password-file "$scratch/password" --no-log -b 256 "$data/sample.bin" \
   >"$scratch/missing.out" 2>&1

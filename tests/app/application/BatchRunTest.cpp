@@ -279,10 +279,10 @@ TEST(BatchLibraries, AMissingLibraryEndsTheBatchAtLoading)
         std::string message;
     };
     const Case cases[] = {
-        {"aes32.dll", 2, "aes32.dll not found!"},
-        {"aes16.dll", 0, "aes16.dll not found!"},
-        {"zlib.dll", 2, "Unable to load 'zlib.dll'"},
-        {"bzip2.dll", 0, "Unable to load 'bzip2.dll'"},
+        {"aes32.dll", 2, "libaes32.so not found!"},
+        {"aes16.dll", 0, "libaes16.so not found!"},
+        {"zlib.dll", 2, "Unable to load 'libz.so.1'"},
+        {"bzip2.dll", 0, "Unable to load 'libbz2.so.1.0'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.module);

@@ -86,33 +86,33 @@ INSTANTIATE_TEST_SUITE_P(
     All, Report,
     ::testing::Values(
         ReportCase{"AllPresent", [](const ModuleFolder&) {},
-                   {"Loading 'engine.dll'", "Loading 'aes16.dll'", "Loading 'aes24.dll'", "Loading 'aes32.dll'",
-                    "Loading 'zlib.dll'", "Loading 'bzip2.dll'"}},
+                   {"Loading 'libengine.so'", "Loading 'libaes16.so'", "Loading 'libaes24.so'", "Loading 'libaes32.so'",
+                    "Loading 'libz.so.1'", "Loading 'libbz2.so.1.0'"}},
         ReportCase{"Aes24Missing", [](const ModuleFolder& f) { std::filesystem::remove(f.Path("aes24.dll")); },
-                   {"Loading 'engine.dll'", "Loading 'aes16.dll'", "ERROR(-30): Unable to load 'aes24.dll'" + Missing,
-                    "Loading 'aes32.dll'", "Loading 'zlib.dll'", "Loading 'bzip2.dll'"}},
+                   {"Loading 'libengine.so'", "Loading 'libaes16.so'", "ERROR(-30): Unable to load 'libaes24.so'" + Missing,
+                    "Loading 'libaes32.so'", "Loading 'libz.so.1'", "Loading 'libbz2.so.1.0'"}},
         ReportCase{"Aes16WithoutDescription",
                    [](const ModuleFolder& f) { RenameEntry(f.Path("aes16.dll"), "FileDescription", "FileDescriptioX"); },
-                   {"Loading 'engine.dll'", "ERROR(-34): Unable to find 'FileDescription' resource.",
-                    "Loading 'aes24.dll'", "Loading 'aes32.dll'", "Loading 'zlib.dll'", "Loading 'bzip2.dll'"}},
+                   {"Loading 'libengine.so'", "ERROR(-34): Unable to find 'FileDescription' resource.",
+                    "Loading 'libaes24.so'", "Loading 'libaes32.so'", "Loading 'libz.so.1'", "Loading 'libbz2.so.1.0'"}},
         ReportCase{"Aes32MissingEndsTheReport",
                    [](const ModuleFolder& f) { std::filesystem::remove(f.Path("aes32.dll")); },
-                   {"Loading 'engine.dll'", "Loading 'aes16.dll'", "Loading 'aes24.dll'",
-                    "ERROR(-30): Unable to load 'aes32.dll'" + Missing}},
+                   {"Loading 'libengine.so'", "Loading 'libaes16.so'", "Loading 'libaes24.so'",
+                    "ERROR(-30): Unable to load 'libaes32.so'" + Missing}},
         ReportCase{"ZlibMissingEndsTheReport", [](const ModuleFolder& f) { std::filesystem::remove(f.Path("zlib.dll")); },
-                   {"Loading 'engine.dll'", "Loading 'aes16.dll'", "Loading 'aes24.dll'", "Loading 'aes32.dll'",
-                    "ERROR(-30): Unable to load 'zlib.dll'" + Missing}},
+                   {"Loading 'libengine.so'", "Loading 'libaes16.so'", "Loading 'libaes24.so'", "Loading 'libaes32.so'",
+                    "ERROR(-30): Unable to load 'libz.so.1'" + Missing}},
         ReportCase{"EngineWithoutSpecialBuild",
                    [](const ModuleFolder& f) { RenameEntry(f.Path("engine.dll"), "SpecialBuild", "SpecialBuilX"); },
-                   {"Loading 'engine.dll'", "ERROR(-34): Unable to find 'SpecialBuild' resource."}},
+                   {"Loading 'libengine.so'", "ERROR(-34): Unable to find 'SpecialBuild' resource."}},
         ReportCase{"EngineMissing", [](const ModuleFolder& f) { std::filesystem::remove(f.Path("engine.dll")); },
-                   {"ERROR(-30): Unable to load 'engine.dll'" + Missing}}),
+                   {"ERROR(-30): Unable to load 'libengine.so'" + Missing}}),
     [](const auto& p) { return std::string(p.param.what); });
 
 TEST(VersionReport, ParagraphOfTheEngine)
 {
     const std::string paragraph = VersionReport::Paragraph("engine.dll");
-    const std::string head = "Loading 'engine.dll'\r\nVersion " TESSARIN_VERSION " (";
+    const std::string head = "Loading 'libengine.so'\r\nVersion " TESSARIN_VERSION " (";
     EXPECT_EQ(paragraph.compare(0, head.size(), head), 0) << paragraph;
     EXPECT_NE(paragraph.find(")\r\n'Tessarin engine: encryption, compression and file selection'\r\n"), std::string::npos)
         << paragraph;

@@ -204,7 +204,7 @@ TEST_F(Cli, MissingLibraryEndsTheBatch)
     const auto before = Snapshot();
     const CliResult r = Batch({"-e", "--no-log", Data("m")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "tessarin: error: Unable to load 'zlib.dll'. Unable to crypt/decrypt data(s)!\n");
+    EXPECT_EQ(r.err, "tessarin: error: Unable to load 'libz.so.1'. Unable to crypt/decrypt data(s)!\n");
     EXPECT_EQ(Snapshot(), before);
 }
 
@@ -261,13 +261,30 @@ TEST_F(Cli, CtrlCStopsTheBatchAndRollsBackTheCurrentFile)
 
 TEST_F(Cli, VersionAndHelp)
 {
-    const CliResult version = Run({"--version"});
+    // The full report for whoever asks for more.
+    const CliResult version = Run({"-v", "--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("Loading 'engine.dll'\nVersion " TESSARIN_VERSION " (", 0), 0u) << version.out;
+    EXPECT_EQ(version.out.rfind("Loading 'libengine.so'\nVersion " TESSARIN_VERSION " (", 0), 0u) << version.out;
     for (const char* module : {"aes16.dll", "aes24.dll", "aes32.dll", "zlib.dll", "bzip2.dll"})
-        EXPECT_NE(version.out.find(std::string("Loading '") + module + "'\n"), std::string::npos) << module;
+        EXPECT_NE(version.out.find("Loading '" + platform::Module::ShownNameFor(module) + "'\n"), std::string::npos)
+            << module;
     EXPECT_EQ(version.out.find('\r'), std::string::npos);
+    EXPECT_EQ(version.out.find("()"), std::string::npos) << "an empty build shown";
     EXPECT_EQ(version.err, "");
+
+    // Otherwise one line per component, each with its version.
+    const CliResult lines = Run({"--version"});
+    EXPECT_EQ(lines.status, 0);
+    std::vector<std::string> heads;
+    std::istringstream text(lines.out);
+    for (std::string line; std::getline(text, line);)
+        heads.push_back(line.substr(0, line.find(' ')));
+    EXPECT_EQ(heads, (std::vector<std::string>{"tessarin", "libengine.so", "libaes16.so", "libaes24.so", "libaes32.so",
+                                               "libz.so.1", "libbz2.so.1.0"}))
+        << lines.out;
+    EXPECT_EQ(lines.out.rfind("tessarin " TESSARIN_VERSION "\nlibengine.so " TESSARIN_VERSION " (", 0), 0u)
+        << lines.out;
+    EXPECT_EQ(lines.out.find("()"), std::string::npos) << lines.out;
 
     // The program carries its own version block, readable without running it.
     const MyCLibInfo program(platform::Module::ProgramFolder() + "/tessarin");

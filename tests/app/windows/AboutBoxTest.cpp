@@ -64,15 +64,15 @@ private slots:
     {
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QStringList>("heads");
-        const QStringList all{"Loading 'engine.dll'", "Loading 'aes16.dll'", "Loading 'aes24.dll'",
-                              "Loading 'aes32.dll'",  "Loading 'zlib.dll'",  "Loading 'bzip2.dll'"};
+        const QStringList all{"Loading 'libengine.so'", "Loading 'libaes16.so'", "Loading 'libaes24.so'",
+                              "Loading 'libaes32.so'",  "Loading 'libz.so.1'",  "Loading 'libbz2.so.1.0'"};
         QTest::newRow("every module present") << "" << all;
         QTest::newRow("aes24.dll missing")
             << "aes24.dll"
-            << QStringList{all[0], all[1], "ERROR(-30): Unable to load 'aes24.dll'" + Missing, all[3], all[4], all[5]};
+            << QStringList{all[0], all[1], "ERROR(-30): Unable to load 'libaes24.so'" + Missing, all[3], all[4], all[5]};
         QTest::newRow("aes32.dll missing ends the report")
             << "aes32.dll"
-            << QStringList{all[0], all[1], all[2], "ERROR(-30): Unable to load 'aes32.dll'" + Missing};
+            << QStringList{all[0], all[1], all[2], "ERROR(-30): Unable to load 'libaes32.so'" + Missing};
     }
     void LibraryReport()
     {

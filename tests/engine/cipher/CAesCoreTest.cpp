@@ -153,8 +153,8 @@ TEST(CAesCore, LoaderFailures)
         int code;
         std::string message;
     } cases[] = {
-        {empty.Path(), 24, errc::LibraryNotFound, "aes24.dll not found!"},
-        {empty.Path(), 16, errc::LibraryNotFound, "aes16.dll not found!"},
+        {empty.Path(), 24, errc::LibraryNotFound, "libaes24.so not found!"},
+        {empty.Path(), 16, errc::LibraryNotFound, "libaes16.so not found!"},
         {TESSARIN_BROKEN_MODULES, 24, errc::LibraryFunctions, "Unable to load DLL functions!"},
     };
     for (const auto& c : cases) {

@@ -210,7 +210,9 @@ TEST(MyCLibInfo, ModulesWithoutBlockFailWith30)
             ADD_FAILURE() << "loaded";
         } catch (const ErrorHandler& e) {
             EXPECT_EQ(e.GetErrCode(), -30);
-            EXPECT_EQ(e.GetErrString(), "Unable to load '" + c.module + "' or no version resource.");
+            // Named as the file is called here.
+            EXPECT_EQ(e.GetErrString(),
+                      "Unable to load '" + platform::Module::ShownNameFor(c.module) + "' or no version resource.");
         }
     }
 }

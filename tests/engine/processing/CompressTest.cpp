@@ -163,7 +163,7 @@ TEST_P(CompressTest, LoadingReportsAMissingLibraryOrEntryPoint)
         std::string message;
     };
     const Case cases[] = {
-        {empty.Path(), errc::LibraryNotFound, std::string("Unable to load '") + f.logicalName + "'"},
+        {empty.Path(), errc::LibraryNotFound, "Unable to load '" + platform::Module::ShownNameFor(f.logicalName) + "'"},
         {f.brokenFolder, errc::LibraryFunctions, "Unable to load DLL functions!"},
     };
     for (const Case& c : cases) {
