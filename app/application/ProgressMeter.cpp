@@ -30,6 +30,9 @@ int ProgressMeter::Percent(int position, int lower, int upper)
 
 bool ProgressMeter::SetPos(int position)
 {
+    // Never past the end: what is done cannot exceed what there is.
+    if (m_upper > m_lower && position > m_upper)
+        position = m_upper;
     m_position = position;
     const int percent = Percent(position, m_lower, m_upper);
     if (percent == m_lastPercent)

@@ -92,7 +92,14 @@ MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* 
     auto* quitWatch = new QTimer(this);
     quitWatch->setInterval(100);
     connect(quitWatch, &QTimer::timeout, this, [this] {
-        if (platform::InterruptRequested() && !m_batchRunning && m_pendingDrop.isEmpty()) reject();
+        if (!platform::InterruptRequested()) return;
+        // A box waiting for an answer (the status report, the About box,
+        // the settings) is answered as by Escape: nobody is there to do it.
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()); box && box != this) {
+            box->reject();
+            return;
+        }
+        if (!m_batchRunning && m_pendingDrop.isEmpty()) reject();
     });
     quitWatch->start();
 }

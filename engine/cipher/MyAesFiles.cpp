@@ -92,11 +92,12 @@ float MyAesFiles::CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std:
 {
     // An empty file on either side has no ratio; it then counts as 1:1 so
     // that the progress stays finite.
+    // Each byte enciphered stands for its share of the file before the
+    // filter, whether the filter shrank it or (incompressible) grew it: the
+    // step then reports exactly half of the original file's units.
     float f = 1.0f;
-    if (length != 0 && nfSize != 0) {
-        const float r = static_cast<float>(nfSize) / static_cast<float>(length);
-        f = r > 1.0f ? r : 1.0f / r;
-    }
+    if (length != 0 && nfSize != 0)
+        f = static_cast<float>(nfSize) / static_cast<float>(length);
     return filter == 0 ? f / 1024.0f : f / 2048.0f;
 }
 

@@ -22,8 +22,8 @@ const MeterCase MeterCases[] = {
     {"an empty range stays at 0 and keeps the title", 0, 0, {1, 5, 100}, {0, 0, 0}, {}},
     {"the first whole percent changes the caption", 0, 200, {1, 1, 1, 197}, {0, 1, 1, 100},
      {"Progress Status [1%]", "Progress Status [100%]"}},
-    {"past the end the percentage goes on", 0, 10, {15, 10}, {150, 250},
-     {"Progress Status [150%]", "Progress Status [250%]"}},
+    // Work that reports more than the range holds still ends at the end.
+    {"past the end the position stops at the end", 0, 10, {15, 10}, {100, 100}, {"Progress Status [100%]"}},
     {"truncated, not rounded", 0, 3, {1, 1}, {33, 66}, {"Progress Status [33%]", "Progress Status [66%]"}},
     // 2 TiB in KiB: a 32-bit product would overflow long before the end.
     {"large ranges", 0, std::numeric_limits<int>::max(), {std::numeric_limits<int>::max() / 2, std::numeric_limits<int>::max() / 2}, {49, 99},
@@ -61,8 +61,14 @@ TEST(ProgressMeter, PositionSaturatesInsteadOfWrapping)
     meter.SetRange(0, 100, 1);
     meter.OffsetPos(std::numeric_limits<int>::max());
     meter.OffsetPos(std::numeric_limits<int>::max());
-    EXPECT_EQ(meter.GetPos(), std::numeric_limits<int>::max());
-    EXPECT_GT(meter.GetPercent(), 100);
+    EXPECT_EQ(meter.GetPos(), 100);
+    EXPECT_EQ(meter.GetPercent(), 100);
+    // Without a range there is no end to stop at: the sum saturates.
+    ProgressMeter open;
+    open.SetRange(0, 0, 1);
+    open.OffsetPos(std::numeric_limits<int>::max());
+    open.OffsetPos(std::numeric_limits<int>::max());
+    EXPECT_EQ(open.GetPos(), std::numeric_limits<int>::max());
 }
 
 } // namespace

@@ -5,9 +5,11 @@
 #include "platform/Console.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <csignal>
@@ -90,6 +92,28 @@ private slots:
         tessarin::platform::RequestInterrupt(SIGTERM);
         QTRY_VERIFY(!window.isVisible());
         QCOMPARE(window.result(), int(QDialog::Rejected));
+        tessarin::platform::ClearInterrupt();
+    }
+
+    // A box left open (here the About box) is closed first, then the window.
+    void ATerminationRequestClosesAnOpenBoxAndThenTheWindow()
+    {
+        MainDropWindow window(m_batch, m_shell);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        bool boxClosed = false;
+        QTimer::singleShot(50, [&] {
+            QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+            tessarin::platform::RequestInterrupt(SIGHUP);
+        });
+        QDialog box(&window);
+        box.setModal(true);
+        QTimer::singleShot(0, &box, [&] { box.open(); });
+        QTRY_VERIFY(box.isVisible());
+        QTRY_VERIFY(!box.isVisible());
+        boxClosed = box.result() == QDialog::Rejected;
+        QVERIFY(boxClosed);
+        QTRY_VERIFY(!window.isVisible());
         tessarin::platform::ClearInterrupt();
     }
 

@@ -308,7 +308,7 @@ TEST(MyAesFiles, ProgressCoefficientsStayFinite)
     } cases[] = {
         {1000, 0, 1000, 1.0f / 1024},
         {500, 0x10009, 1000, 2.0f / 2048},  // compressed to half: each stored byte stands for two
-        {1000, 0x10009, 500, 2.0f / 2048},
+        {1000, 0x10009, 500, 0.5f / 2048},  // grew to twice: each stored byte stands for half a byte
         {0, 0, 0, 1.0f / 1024},             // empty source
         {20, 0x10009, 0, 1.0f / 2048},      // empty file, compressed
     };
