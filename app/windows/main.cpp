@@ -4,6 +4,7 @@
 // copies may run at once, each with its own window.
 #include "GuiBatch.h"
 #include "MainDropWindow.h"
+#include "PlatformChoice.h"
 #include "QtShellServices.h"
 #include "ScreenshotScene.h"
 #include "platform/Console.h"
@@ -12,11 +13,18 @@
 #include <QSessionManager>
 
 #include <csignal>
+#include <cstdlib>
 
 int main(int, char* argv[])
 {
-    int programNameOnly = 1;
-    QApplication app(programNameOnly, argv);
+    // X11 first, also on a Wayland session (through XWayland), Wayland
+    // only where there is no X server: under a Wayland compositor a window
+    // can neither place itself nor stay on top, start minimized or learn
+    // where it is, and the drop window needs all of these. Qt alone would
+    // take its wayland plugin whenever that package is installed. The
+    // user's own QT_QPA_PLATFORM is left to decide.
+    tessarin::QtArguments arguments(argv[0], [](const char* name) -> const char* { return std::getenv(name); });
+    QApplication app(arguments.Count(), arguments.Values());
     QApplication::setApplicationName(QStringLiteral("Tessarin"));
     QApplication::setOrganizationName(QStringLiteral("Quenby Software"));
     QApplication::setDesktopFileName(QStringLiteral("tessarin"));
