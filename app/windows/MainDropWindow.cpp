@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
@@ -78,6 +79,20 @@ MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* 
     m_fullSize = m_content->size();
     HelpTexts::Apply(this);
     m_help = new ContextHelp(this);
+
+    m_settle = new QTimer(this);
+    m_settle->setInterval(25);
+    connect(m_settle, &QTimer::timeout, this, &MainDropWindow::HoldFrame);
+    // A move the window system makes for the user (a drag that started
+    // over any control, by the window manager's own move) ends without a
+    // mouse event reaching the window: the snap follows once the window
+    // has stood still for a moment.
+    m_snapAfterMove = new QTimer(this);
+    m_snapAfterMove->setSingleShot(true);
+    m_snapAfterMove->setInterval(150);
+    connect(m_snapAfterMove, &QTimer::timeout, this, [this] {
+        if (!m_frameTarget) SnapToEdges();
+    });
 
     // The stored zoom state is reached by toggling from its opposite.
     m_settings.zoomedIn = m_settings.zoomedIn != 0 ? 0 : 1;
@@ -198,24 +213,62 @@ void MainDropWindow::ApplyWindowFlags()
     if (flags == windowFlags()) return;
     // New flags re-create the native window: keep its place and visibility.
     const bool shown = isVisible();
-    const QPoint at = frameGeometry().topLeft();
+    const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
     setWindowFlags(flags);
     move(at);
-    if (shown) {
-        show();
-        // The frame of the new window is known only once it is shown.
-        if (frameGeometry().topLeft() != at) move(at);
-    }
+    m_frameTarget = at;
+    if (shown) show();  // the frame is held at its place once shown
 }
 
 void MainDropWindow::ToggleZoom()
 {
     m_settings.zoomedIn = m_settings.zoomedIn == 0 ? 1 : 0;
     // The size first: the window keeps its place when it is shown anew.
-    const QPoint at = frameGeometry().topLeft();
+    // A frame still settling from the last toggle counts where it is meant
+    // to be, so quick toggles do not creep.
+    const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
     setFixedSize(m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize);
     move(at);
     ApplyWindowFlags();
+    KeepFrameAt(at);
+}
+
+void MainDropWindow::KeepFrameAt(const QPoint& at)
+{
+    m_frameTarget = at;
+    if (frameGeometry().topLeft() != at) move(at);
+    if (!isVisible()) return;  // showEvent starts the watch
+    // Only an X11 window manager frames a window after it is shown; other
+    // platforms place it at once.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        m_frameTarget.reset();
+        return;
+    }
+    m_settling.start();
+    m_settledChecks = 0;
+    m_settle->start();
+}
+
+void MainDropWindow::HoldFrame()
+{
+    if (!m_frameTarget) {
+        m_settle->stop();
+        return;
+    }
+    // The window manager reparents a new window into its frame and reports
+    // the frame's extents a little later; until then Qt places the client
+    // area where the frame belongs. Checked until the frame has stayed in
+    // place for a while, at most for a second.
+    if (frameGeometry().topLeft() != *m_frameTarget) {
+        m_settledChecks = 0;
+        move(*m_frameTarget);
+    } else {
+        ++m_settledChecks;
+    }
+    if (m_settledChecks >= 8 || m_settling.elapsed() > 1000) {
+        m_settle->stop();
+        m_frameTarget.reset();
+    }
 }
 
 void MainDropWindow::PlaceAtStoredRect()
@@ -229,7 +282,7 @@ void MainDropWindow::PlaceAtStoredRect()
         frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
         frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
     }
-    move(frame.topLeft());
+    KeepFrameAt(frame.topLeft());
 
     SettingsRect stored{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
     AppSettings::LoadWindowRect(stored);
@@ -238,7 +291,7 @@ void MainDropWindow::PlaceAtStoredRect()
     const QRect placed(QPoint(stored.left, stored.top), frame.size());
     bool visible = false;
     for (const QScreen* screen : QGuiApplication::screens()) visible = visible || screen->geometry().intersects(placed);
-    if (visible) move(placed.topLeft());
+    if (visible) KeepFrameAt(placed.topLeft());
 }
 
 void MainDropWindow::SaveSettings()
@@ -424,6 +477,19 @@ void MainDropWindow::mouseReleaseEvent(QMouseEvent* event)
         m_manualMove = false;
     }
     QDialog::mouseReleaseEvent(event);
+}
+
+void MainDropWindow::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    // While a new frame settles, HoldFrame keeps it in place; no snap.
+    if (!m_frameTarget) m_snapAfterMove->start();
+}
+
+void MainDropWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_frameTarget) KeepFrameAt(*m_frameTarget);
 }
 
 void MainDropWindow::mouseDoubleClickEvent(QMouseEvent* event)

@@ -12,11 +12,15 @@
 #include <QSize>
 #include <QStringList>
 
+#include <QElapsedTimer>
+
 #include <memory>
+#include <optional>
 
 class QButtonGroup;
 class QLineEdit;
 class QMenu;
+class QTimer;
 
 namespace tessarin {
 
@@ -73,11 +77,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();
     void ApplyWindowFlags();
     void PlaceAtStoredRect();
+    // Puts the window's frame at at and keeps it there while the window
+    // manager settles a new native window (its frame is known only some
+    // time after it is shown).
+    void KeepFrameAt(const QPoint& at);
+    void HoldFrame();
     void OpenSettings();
     void OpenAbout();
     void SaveSettings();
@@ -98,6 +109,11 @@ private:
     bool m_pressed = false;          // left button down in the window
     bool m_manualMove = false;       // moving by hand: the window system could not
     QPoint m_pressOffset;            // mouse position within the frame at the press
+    std::optional<QPoint> m_frameTarget;  // where the frame must be, while it settles
+    QTimer* m_settle = nullptr;      // checks the frame while it settles
+    QElapsedTimer m_settling;        // since the frame was last put in place
+    int m_settledChecks = 0;         // checks in a row that found the frame in place
+    QTimer* m_snapAfterMove = nullptr;  // snaps once the window stops moving
 };
 
 } // namespace tessarin
