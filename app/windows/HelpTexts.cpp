@@ -40,9 +40,11 @@ constexpr std::array<std::pair<int, const char*>, 27> kTexts{{
     {1402, "Flag this checkbox and pattern maching will be case sensitive."},
     {1403, "Flag this checkbox if you need to log Tessarin activity onto file system."},
     {1404, "Flag this checkbox and extention \".aes\" will be used for each file processed. This will be removed during de-crypting."},
-    {1405, "Flag this checkbox and Tessarin window will always startup  minimized (iconified)."},
+    {1405, "Flag this checkbox and Tessarin window will always startup  minimized (iconified). Where Tessarin runs as a "
+           "native Wayland program (QT_QPA_PLATFORM=wayland), the desktop decides."},
     {1406, "Flag this checkbox if you want to secure delete temporary file applying 3-pass wiping algorithm."},
-    {1407, "Flag this checkbox and Tessarin window will always stay on top."},
+    {1407, "Flag this checkbox and Tessarin window will always stay on top. Where Tessarin runs as a native Wayland "
+           "program (QT_QPA_PLATFORM=wayland), the desktop decides."},
     {1408, "Flag this checkbox and Tessarin doesn't remove original file after crypting or decrypting"},
     {1409, "Flag this checkbox and Tessarin will compress your data using gzip or bzip2 algorithm before encrypting it"},
     {1411, "Flag this checkbox and Exclusion List pattern maching will be case sensitive.  This box will be greyed if 'apply "

@@ -38,6 +38,13 @@ namespace {
 
 constexpr int kIconSide = 32;
 
+// A Wayland client cannot place its window nor learn where it is: the
+// compositor decides, and Qt reports a made-up position there.
+bool PlacesItself()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 AppSettings LoadedSettings()
 {
     AppSettings settings;
@@ -213,6 +220,11 @@ void MainDropWindow::ApplyWindowFlags()
     if (flags == windowFlags()) return;
     // New flags re-create the native window: keep its place and visibility.
     const bool shown = isVisible();
+    if (!PlacesItself()) {
+        setWindowFlags(flags);
+        if (shown) show();
+        return;
+    }
     const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
     setWindowFlags(flags);
     move(at);
@@ -224,10 +236,16 @@ void MainDropWindow::ToggleZoom()
 {
     m_settings.zoomedIn = m_settings.zoomedIn == 0 ? 1 : 0;
     // The size first: the window keeps its place when it is shown anew.
+    const QSize size = m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize;
+    if (!PlacesItself()) {  // the desktop places the window
+        setFixedSize(size);
+        ApplyWindowFlags();
+        return;
+    }
     // A frame still settling from the last toggle counts where it is meant
     // to be, so quick toggles do not creep.
     const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
-    setFixedSize(m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize);
+    setFixedSize(size);
     move(at);
     ApplyWindowFlags();
     KeepFrameAt(at);
@@ -273,6 +291,7 @@ void MainDropWindow::HoldFrame()
 
 void MainDropWindow::PlaceAtStoredRect()
 {
+    if (!PlacesItself()) return;  // the desktop places the window
     // Where the window would open without a stored place: centred on the mouse.
     const QPoint mouse = QCursor::pos();
     QRect frame = frameGeometry();
@@ -296,12 +315,21 @@ void MainDropWindow::PlaceAtStoredRect()
 
 void MainDropWindow::SaveSettings()
 {
-    const QRect frame = frameGeometry();
-    m_settings.SaveSettings({frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()});
+    // Where the window is cannot be known on Wayland: the place an X11 run
+    // stored stays as it was (the empty rectangle when there is none).
+    SettingsRect rect{};
+    if (PlacesItself()) {
+        const QRect frame = frameGeometry();
+        rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+    } else {
+        AppSettings::LoadWindowRect(rect);
+    }
+    m_settings.SaveSettings(rect);
 }
 
 void MainDropWindow::SnapToEdges()
 {
+    if (!PlacesItself()) return;
     const QScreen* shown = screen();
     if (!shown) return;
     const QRect area = shown->geometry();
