@@ -94,6 +94,29 @@ QString Show(const QRect& r)
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
+// The window manager's stacking order, bottom first, as it announces it.
+QList<WId> Stacking()
+{
+    const QString text = Run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    QList<WId> order;
+    const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
+    for (auto it = id.globalMatch(text); it.hasNext();) order.append(it.next().captured(0).toULongLong(nullptr, 16));
+    return order;
+}
+
+QString Property(WId window, const QString& name)
+{
+    return Run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name});
+}
+
+void Store(std::int32_t AppSettings::*field, std::int32_t value)
+{
+    AppSettings stored;
+    stored.LoadSettings();
+    stored.*field = value;
+    stored.SaveSettings({100, 120, 100 + 300, 120 + 200});
+}
+
 } // namespace
 
 class DropWindowUnderWm : public QObject {
@@ -187,6 +210,68 @@ private slots:
         Xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
         QTest::qWait(400);
         QCOMPARE(SettledFrame(window).topLeft(), expected);
+    }
+
+    // Another program's window raised over the drop window (the user clicks
+    // it): with "Always Stay on Top" the window manager keeps the drop window
+    // above it; without, the other window comes first.
+    void StayOnTopHoldsWhenAnotherWindowIsRaised_data()
+    {
+        QTest::addColumn<int>("onTop");
+        QTest::newRow("always on top") << 1;
+        QTest::newRow("not on top") << 0;
+    }
+    void StayOnTopHoldsWhenAnotherWindowIsRaised()
+    {
+        QFETCH(int, onTop);
+        Store(&AppSettings::checkWinOnTop, onTop);
+        MainDropWindow window(m_batch, m_shell);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect frame = SettledFrame(window);
+        QVERIFY(frame.isValid());
+        QCOMPARE(Property(window.winId(), QStringLiteral("_NET_WM_STATE")).contains(QStringLiteral("_NET_WM_STATE_ABOVE")),
+                 onTop != 0);
+
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("another program"));
+        other.setGeometry(QRect(frame.topLeft() + QPoint(20, 20), QSize(400, 300)));
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        const QString otherId = QString::number(other.winId());
+        Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherId});
+        Xdotool({QStringLiteral("windowraise"), otherId});
+        // Clicked, as a user brings a window forward.
+        const QPoint inside = other.mapToGlobal(QPoint(200, 150));
+        Xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(inside.x()),
+                 QString::number(inside.y()), QStringLiteral("click"), QStringLiteral("1")});
+        QTRY_VERIFY_WITH_TIMEOUT(Property(other.winId(), QStringLiteral("_NET_WM_STATE")).contains(QStringLiteral("FOCUSED")) ||
+                                     Run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed() == otherId,
+                                 3000);
+        QTest::qWait(200);
+        const QList<WId> order = Stacking();
+        const qsizetype dropAt = order.indexOf(window.winId());
+        const qsizetype otherAt = order.indexOf(other.winId());
+        QVERIFY2(dropAt >= 0 && otherAt >= 0, "a window is missing from the stacking order");
+        QCOMPARE(dropAt > otherAt, onTop != 0);
+    }
+
+    // "Start up Minimized": the window manager gets the window iconic, with
+    // its title and icon, and it comes back at its stored place.
+    void StartsMinimized()
+    {
+        Store(&AppSettings::checkMinimized, 1);
+        MainDropWindow window(m_batch, m_shell);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(Property(window.winId(), QStringLiteral("WM_STATE")).contains(QStringLiteral("Iconic")), 3000);
+        QVERIFY(Property(window.winId(), QStringLiteral("_NET_WM_STATE")).contains(QStringLiteral("_NET_WM_STATE_HIDDEN")));
+        QVERIFY(!Property(window.winId(), QStringLiteral("_NET_WM_ICON")).contains(QStringLiteral("not found")));
+        QVERIFY(Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window.winId())})
+                    .contains(QStringLiteral("IsUnMapped")));
+
+        Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window.winId())});
+        QTRY_VERIFY_WITH_TIMEOUT(Property(window.winId(), QStringLiteral("WM_STATE")).contains(QStringLiteral("Normal")), 3000);
+        QCOMPARE(SettledFrame(window).topLeft(), QPoint(100, 120));
     }
 
 private:
