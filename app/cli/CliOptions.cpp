@@ -98,7 +98,10 @@ private:
     {
         CliOptions& o = m_result.options;
         if (o.passwordSource != CliOptions::PasswordSource::Terminal && o.passwordSource != source)
-            Fail("--password-file, --password-fd and --password-stdin exclude each other");
+            Fail(source == CliOptions::PasswordSource::Descriptor ||
+                         o.passwordSource == CliOptions::PasswordSource::Descriptor
+                     ? "--password-fd excludes --password-file and --password-stdin"
+                     : "--password-file and --password-stdin exclude each other");
         o.passwordSource = source;
         o.passwordFile = std::string(file);
     }
@@ -329,9 +332,9 @@ void Parser::CheckCombinations()
                         " reads containers: it takes no --encrypt or --auto");
     if (o.json && o.work != CliOptions::Work::Info)
         return Fail("--json goes with --info");
-    const bool dash = std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
-    if (dash && o.paths.size() > 1)
-        return Fail("'-' (standard input and output) must be the only PATH", "give './-' for a file named '-'");
+    // Only "-" alone means the standard streams; among other paths it is a
+    // file of that name, as it always was.
+    const bool dash = o.PipeMode();
     if (o.storedNameGiven && !dash)
         return Fail("--name goes with '-', the container made from standard input");
     if (dash && o.passwordSource == CliOptions::PasswordSource::Stdin)
