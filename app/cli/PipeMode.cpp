@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -49,11 +51,49 @@ PipeSpool::PipeSpool(bool wipe) : m_wipe(wipe)
         throw ErrorHandler(errc::OpenFailed, "Unable to create a spool folder in '" + platform::UserTempFolder() +
                                                  "' (" + platform::ErrorText(errno) + ")");
     m_folder = pattern + "/";
+    // Held until the folder is gone; the system drops it when the process
+    // ends in any way, which tells a later run that the folder was left.
+    m_lock = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_lock >= 0)
+        ::flock(m_lock, LOCK_EX | LOCK_NB);
 }
 
 PipeSpool::~PipeSpool()
 {
     Clear();
+}
+
+unsigned PipeSpool::SweepAbandoned(bool wipe)
+{
+    const std::string base = platform::UserTempFolder();
+    unsigned removed = 0;
+    for (const std::string& name : FilesIn(base)) {
+        if (name.rfind(Prefix, 0) != 0)
+            continue;
+        const std::string folder = base + name;
+        struct stat status {};
+        if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
+            continue;
+        // A run locks its folder just after making it: one made a moment
+        // ago may not be locked yet.
+        if (status.st_mtime > std::time(nullptr) - 5)
+            continue;
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            PipeSpool left(wipe, folder + "/", fd);
+            left.Clear();
+            ++removed;
+        } else {
+            ::close(fd);
+        }
+    }
+    return removed;
+}
+
+PipeSpool::PipeSpool(bool wipe, std::string folder, int lock) : m_folder(std::move(folder)), m_lock(lock), m_wipe(wipe)
+{
 }
 
 bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped)
@@ -151,6 +191,9 @@ void PipeSpool::Clear() noexcept
     }
     ::rmdir(m_folder.c_str());
     m_folder.clear();
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
 }
 
 bool CopyOut(const std::string& path, std::ostream& out, std::string& problem, bool& stopped)

@@ -210,6 +210,7 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
     const IgnoreBrokenPipe brokenPipe;
     std::optional<PipeSpool> spool;
     try {
+        PipeSpool::SweepAbandoned(settings.checkWiping != 0);
         spool.emplace(settings.checkWiping != 0);
     } catch (const ErrorHandler& e) {
         Report(output.Err(), {ExitFailed, e.GetErrString(), {}});

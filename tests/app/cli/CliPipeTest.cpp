@@ -357,5 +357,62 @@ TEST_F(CliPipe, NoContainerOnATerminal)
     EXPECT_TRUE(Spools().empty());
 }
 
+// A run that is killed cannot clean up: the next pipe run removes its
+// spool, once the lock that the killed run held is free.
+TEST_F(CliPipe, TheNextRunRemovesTheSpoolOfAKilledOne)
+{
+    const Octets input = test::SeededBytes(1u << 20, 4);
+    std::string left;
+    const Piped killed = Run(
+        Encrypting("none"), input, {},
+        [&](pid_t child) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (std::chrono::steady_clock::now() < until) {
+                const auto spools = Spools();
+                if (spools.size() == 1 && !test::ListFolder(spools.front()).empty()) {
+                    left = spools.front();
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            ::kill(child, SIGKILL);
+        },
+        false);
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    ASSERT_FALSE(left.empty());
+    ASSERT_EQ(Spools(), std::vector<std::string>{left});
+    // Made a while ago, as a left folder is.
+    const timespec old[2] = {{std::time(nullptr) - 60, 0}, {std::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, left.c_str(), old, 0), 0);
+
+    const Octets stream = TextStream(1000, 1);
+    const Piped next = Run(Encrypting("none"), stream);
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(Spools().empty());
+}
+
+// Pipe mode refuses what cannot work before it reads anything.
+TEST_F(CliPipe, UsageErrorsOfPipeMode)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--defaults", "-a", "-"}, "tessarin: error: '-' needs a direction\n"},
+        {{"--defaults", "-e", "-"}, "tessarin: error: no password given\n"},
+        {{"--defaults", "-d", "--password-fd", "9", "-"},
+         "tessarin: error: cannot read the password from descriptor 9: Bad file descriptor\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        const test::CliResult r = Cli::Run(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, c.error.size()), c.error);
+        EXPECT_TRUE(Spools().empty());
+    }
+}
+
 } // namespace
 } // namespace tessarin
