@@ -232,7 +232,7 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
     }
     const std::vector<std::string> spooled{spool->SpoolPath()};
     if (options.work == CliOptions::Work::Info) {
-        const int errors = ListContainers(spooled, "-", settings, password, options.json, output);
+        const int errors = ListContainers(spooled, "-", SpoolSettings(settings), password, options.json, output);
         return errors == 0 ? ExitDone : ExitFailed;
     }
 

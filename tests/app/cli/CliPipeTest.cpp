@@ -391,6 +391,36 @@ TEST_F(CliPipe, TheNextRunRemovesTheSpoolOfAKilledOne)
     EXPECT_TRUE(Spools().empty());
 }
 
+// -t and --info read a container from standard input too, whatever the
+// pattern says (the spooled input has a name of its own).
+TEST_F(CliPipe, CheckAndInfoReadStandardInput)
+{
+    const Octets stream = TextStream(200000, 8);
+    const Piped sealed = Run(Encrypting("bzip2", "notes.txt"), stream);
+    ASSERT_EQ(sealed.status, 0) << sealed.err;
+    const std::vector<std::string> common{"--defaults", "--no-log", "-p", "*.doc", "--password-fd", "3"};
+    const auto with = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), common.begin(), common.end());
+        args.push_back("-");
+        return args;
+    };
+    const Piped info = Run(with({"--info"}), sealed.out, "secret\n");
+    EXPECT_EQ(info.status, 0) << info.err;
+    const std::string line(info.out.begin(), info.out.end());
+    EXPECT_EQ(line.rfind("-: name 'notes.txt.bz', " + std::to_string(stream.size()) + " bytes (bzip2 level 5, ", 0), 0u)
+        << line;
+    const Piped good = Run(with({"-t"}), sealed.out, "secret\n");
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_NE(good.err.find("[OK]"), std::string::npos) << good.err;
+    EXPECT_TRUE(good.out.empty());
+    Octets damaged = sealed.out;
+    damaged[damaged.size() / 2] ^= 0x40;
+    const Piped bad = Run(with({"-t"}), damaged, "secret\n");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("ERROR(-23): CRC32 mismatch!"), std::string::npos) << bad.err;
+    EXPECT_TRUE(Spools().empty());
+}
+
 // Pipe mode refuses what cannot work before it reads anything.
 TEST_F(CliPipe, UsageErrorsOfPipeMode)
 {
