@@ -186,9 +186,8 @@ MyFile ContainerCheck::OpenQuietly(const std::string& path) const
     return file;
 }
 
-int ContainerCheck::ReadHeaderOf(MyAesFiles& codec, MyFile& file, const std::string& path)
+int ContainerCheck::ReadHeaderOf(MyAesFiles& codec, MyFile& file)
 {
-    (void)path;
     KeyCodec(codec);
     const int kind = codec.CheckHeader(file, m_mode);
     if (kind == MyAesFiles::HeaderNone)
@@ -204,7 +203,7 @@ ContainerInfo ContainerCheck::ReadHeader(const std::string& path)
     MyAesFiles codec(m_sink, &m_callBack);
     MyFile file = OpenQuietly(path);
     ContainerInfo info;
-    info.legacy = ReadHeaderOf(codec, file, path) == MyAesFiles::HeaderLegacy;
+    info.legacy = ReadHeaderOf(codec, file) == MyAesFiles::HeaderLegacy;
     info.name = codec.GetNameFromHeader();
     info.length = codec.GetLengthFromHeader();
     info.crc = codec.GetCrcFromHeader();
@@ -218,7 +217,7 @@ std::uint64_t ContainerCheck::Test(const std::string& path)
 {
     MyAesFiles codec(m_sink, &m_callBack);
     MyFile in = OpenQuietly(path);
-    ReadHeaderOf(codec, in, path);
+    ReadHeaderOf(codec, in);
     ContainerInfo info;
     info.name = codec.GetNameFromHeader();
     info.filter = codec.GetFilterFromHeader();

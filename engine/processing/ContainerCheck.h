@@ -69,7 +69,7 @@ public:
 
 private:
     MyFile OpenQuietly(const std::string& path) const;
-    int ReadHeaderOf(MyAesFiles& codec, MyFile& file, const std::string& path);
+    int ReadHeaderOf(MyAesFiles& codec, MyFile& file);
     void KeyCodec(MyAesFiles& codec) const;
 
     std::shared_ptr<void> m_cipherLibrary;

@@ -431,6 +431,8 @@ TEST_F(CliPipe, UsageErrorsOfPipeMode)
     const Case cases[] = {
         {{"--defaults", "-a", "-"}, "tessarin: error: '-' needs a direction\n"},
         {{"--defaults", "-e", "-"}, "tessarin: error: no password given\n"},
+        {{"--defaults", "-e", "--password-file", PasswordFile(), "--name", "~aes-0a1b2c3d.tmp", "-"},
+         "tessarin: error: invalid name '~aes-0a1b2c3d.tmp' for --name\n"},
         {{"--defaults", "-d", "--password-fd", "9", "-"},
          "tessarin: error: cannot read the password from descriptor 9: Bad file descriptor\n"},
     };
