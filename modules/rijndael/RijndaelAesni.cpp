@@ -130,20 +130,25 @@ AESNI_TARGET inline State roundKey(const RijndaelContext& cx, std::uint32_t r)
 }
 
 // N independent blocks through the whole cipher, round by round, so that
-// the N AES instructions of a round overlap in the pipeline.
+// the N AES instructions of a round overlap in the pipeline. The loops over
+// the blocks are unrolled by force: rolled, the states live on the stack and
+// every round pays a store and a reload.
 template <bool Inverse, std::size_t N>
 AESNI_TARGET inline void cipher(const RijndaelContext& cx, State (&s)[N])
 {
     const std::uint32_t rounds = cx.rounds;
     State k = roundKey(cx, 0);
+    #pragma GCC unroll 16
     for (std::size_t i = 0; i < N; ++i)
         s[i] = xorState(s[i], k);
     for (std::uint32_t r = 1; r < rounds; ++r) {
         k = roundKey(cx, r);
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < N; ++i)
             s[i] = round<Inverse, false>(s[i], k);
     }
     k = roundKey(cx, rounds);
+    #pragma GCC unroll 16
     for (std::size_t i = 0; i < N; ++i)
         s[i] = round<Inverse, true>(s[i], k);
 }
@@ -176,9 +181,11 @@ AESNI_TARGET void ecb(const RijndaelContext& cx, const std::uint8_t* in, std::ui
 {
     for (; blocks >= kLanes; blocks -= kLanes, in += kLanes * kBlockBytes, out += kLanes * kBlockBytes) {
         State s[kLanes];
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kLanes; ++i)
             s[i] = load(in + i * kBlockBytes);
         cipher<Inverse>(cx, s);
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kLanes; ++i)
             store(out + i * kBlockBytes, s[i]);
     }
@@ -236,10 +243,12 @@ AESNI_TARGET void cbcDecrypt(const RijndaelContext& cx, const std::uint8_t* in, 
     for (; blocks >= kLanes; blocks -= kLanes, in += kLanes * kBlockBytes, out += kLanes * kBlockBytes) {
         State c[kLanes];
         State s[kLanes];
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kLanes; ++i)
             s[i] = c[i] = load(in + i * kBlockBytes);
         cipher<true>(cx, s);
         store(out, xorState(s[0], previous));
+        #pragma GCC unroll 16
         for (std::size_t i = 1; i < kLanes; ++i)
             store(out + i * kBlockBytes, xorState(s[i], c[i - 1]));
         previous = c[kLanes - 1];
@@ -261,12 +270,15 @@ AESNI_TARGET void cfbDecrypt(const RijndaelContext& cx, const std::uint8_t* in, 
     for (; blocks >= kLanes; blocks -= kLanes, in += kLanes * kBlockBytes, out += kLanes * kBlockBytes) {
         State c[kLanes];
         State s[kLanes];
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kLanes; ++i)
             c[i] = load(in + i * kBlockBytes);
         s[0] = previous;
+        #pragma GCC unroll 16
         for (std::size_t i = 1; i < kLanes; ++i)
             s[i] = c[i - 1];
         cipher<false>(cx, s);
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kLanes; ++i)
             store(out + i * kBlockBytes, xorState(s[i], c[i]));
         previous = c[kLanes - 1];

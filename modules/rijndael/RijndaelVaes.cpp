@@ -10,8 +10,8 @@
 // same idea as the two-register shuffles of the AES-NI provider, but one
 // instruction for the whole register.
 //
-// Round keys use the same byte layout as the AES-NI provider, so the serial
-// modes, where wide registers bring nothing, are delegated to it.
+// Round keys use the same byte layout as the AES-NI provider, so key setup
+// and the serial modes of 128-bit blocks are delegated to it.
 #include "RijndaelHardware.h"
 #include "RijndaelProvider.h"
 
@@ -125,11 +125,13 @@ template <bool Inverse, std::size_t N>
 VAES_TARGET inline void cipher(const Keys& keys, __m512i (&s)[N])
 {
     const __m512i perm = _mm512_load_si512(Inverse ? kDecPermutation.index : kEncPermutation.index);
+    #pragma GCC unroll 16
     for (std::size_t i = 0; i < N; ++i)
         s[i] = _mm512_xor_si512(s[i], keys.round[0]);
     for (std::uint32_t r = 1; r <= keys.rounds; ++r) {
         const __m512i k = keys.round[r];
         const bool last = r == keys.rounds;
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < N; ++i) {
             __m512i x = s[i];
             if constexpr (Nb != 4)
@@ -152,9 +154,11 @@ VAES_TARGET void ecb(const RijndaelContext& cx, const std::uint8_t* in, std::uin
     for (; blocks >= kGroupBlocks; blocks -= kGroupBlocks, in += kGroupBlocks * kBlockBytes,
                                    out += kGroupBlocks * kBlockBytes) {
         __m512i s[kRegisters];
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kRegisters; ++i)
             s[i] = loadBlocks(in + i * kRegisterBytes, kBlocksPerRegister);
         cipher<Inverse>(keys, s);
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kRegisters; ++i)
             storeBlocks(out + i * kRegisterBytes, s[i], kBlocksPerRegister);
     }
@@ -206,16 +210,19 @@ VAES_TARGET void chainDecrypt(const RijndaelContext& cx, const std::uint8_t* in,
                                    out += kGroupBlocks * kBlockBytes) {
         __m512i c[kRegisters];
         __m512i previous[kRegisters];
+        #pragma GCC unroll 16
         for (std::size_t i = 0; i < kRegisters; ++i) {
             c[i] = loadBlocks(in + i * kRegisterBytes, kBlocksPerRegister);
             previous[i] = loadBlocks(in + i * kRegisterBytes - kBlockBytes, kBlocksPerRegister);
         }
         if constexpr (Cfb) {
             cipher<false>(keys, previous);
+            #pragma GCC unroll 16
             for (std::size_t i = 0; i < kRegisters; ++i)
                 storeBlocks(out + i * kRegisterBytes, _mm512_xor_si512(previous[i], c[i]), kBlocksPerRegister);
         } else {
             cipher<true>(keys, c);
+            #pragma GCC unroll 16
             for (std::size_t i = 0; i < kRegisters; ++i)
                 storeBlocks(out + i * kRegisterBytes, _mm512_xor_si512(c[i], previous[i]), kBlocksPerRegister);
         }
@@ -260,16 +267,80 @@ void setDecryptKey(RijndaelContext& cx, const std::uint8_t* key, unsigned keyWor
     aesniProvider().setDecryptKey(cx, key, keyWords);
 }
 
-void cbcEncrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
-                std::uint8_t* chain)
+// The encrypting chains are serial: one block's cipher at a time, so a wide
+// register brings nothing to 128-bit blocks, and those go to the AES-NI
+// code. A 192- or 256-bit block fits one 256-bit register, where one VPERMB
+// replaces the AES-NI provider's two shuffles and an OR on the path from one
+// round to the next, and all round keys stay in registers.
+struct SerialKeys {
+    __m256i round[15];
+    std::uint32_t rounds;
+};
+
+constexpr __mmask32 kBlockMask32 = static_cast<__mmask32>((std::uint64_t{1} << kBlockBytes) - 1);
+
+VAES_TARGET inline __m256i loadBlock256(const std::uint8_t* p)
 {
-    aesniProvider().cbcEncrypt(cx, in, out, blocks, chain);
+    return _mm256_maskz_loadu_epi8(kBlockMask32, p);
 }
 
-void cfbEncrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
-                std::uint8_t* chain)
+VAES_TARGET inline void storeBlock256(std::uint8_t* p, __m256i v)
 {
-    aesniProvider().cfbEncrypt(cx, in, out, blocks, chain);
+    _mm256_mask_storeu_epi8(p, kBlockMask32, v);
+}
+
+VAES_TARGET inline void loadSerialKeys(const RijndaelContext& cx, SerialKeys& keys)
+{
+    const auto* schedule = reinterpret_cast<const std::uint8_t*>(cx.schedule);
+    keys.rounds = cx.rounds;
+    for (std::uint32_t r = 0; r <= cx.rounds; ++r)
+        keys.round[r] = loadBlock256(schedule + r * kBlockBytes);
+}
+
+// The first block of the packed permutation is the permutation of one block
+// in a 256-bit register; for 192 bits, the bytes it fills beyond the block
+// are never stored.
+VAES_TARGET inline __m256i encryptBlock256(const SerialKeys& keys, __m256i s)
+{
+    const __m256i perm = _mm256_load_si256(reinterpret_cast<const __m256i*>(kEncPermutation.index));
+    s = _mm256_xor_si256(s, keys.round[0]);
+    for (std::uint32_t r = 1; r < keys.rounds; ++r)
+        s = _mm256_aesenc_epi128(_mm256_maskz_permutexvar_epi8(~__mmask32{0}, perm, s), keys.round[r]);
+    return _mm256_aesenclast_epi128(_mm256_maskz_permutexvar_epi8(~__mmask32{0}, perm, s), keys.round[keys.rounds]);
+}
+
+VAES_TARGET void cbcEncrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                            std::uint8_t* chain)
+{
+    if constexpr (Nb == 4) {
+        aesniProvider().cbcEncrypt(cx, in, out, blocks, chain);
+    } else {
+        SerialKeys keys;
+        loadSerialKeys(cx, keys);
+        __m256i r = loadBlock256(chain);
+        for (; blocks != 0; --blocks, in += kBlockBytes, out += kBlockBytes) {
+            r = encryptBlock256(keys, _mm256_xor_si256(r, loadBlock256(in)));
+            storeBlock256(out, r);
+        }
+        storeBlock256(chain, r);
+    }
+}
+
+VAES_TARGET void cfbEncrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                            std::uint8_t* chain)
+{
+    if constexpr (Nb == 4) {
+        aesniProvider().cfbEncrypt(cx, in, out, blocks, chain);
+    } else {
+        SerialKeys keys;
+        loadSerialKeys(cx, keys);
+        __m256i r = loadBlock256(chain);
+        for (; blocks != 0; --blocks, in += kBlockBytes, out += kBlockBytes) {
+            r = _mm256_xor_si256(encryptBlock256(keys, r), loadBlock256(in));
+            storeBlock256(out, r);
+        }
+        storeBlock256(chain, r);
+    }
 }
 
 bool available()
