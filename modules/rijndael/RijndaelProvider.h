@@ -63,9 +63,10 @@ const Provider& vaesProvider();
 inline constexpr std::size_t kProviderCount = 3;
 const Provider* const* allProviders();
 
-// The fastest available provider, unless the environment variable
-// TESSARIN_RIJNDAEL_PROVIDER names one this CPU can run ("portable",
-// "aesni", "vaes"): that keeps the slower paths testable on fast machines.
+// The provider named by "requested" ("portable", "aesni", "vaes") when this
+// CPU can run it, otherwise the fastest available one. The module passes the
+// environment variable TESSARIN_RIJNDAEL_PROVIDER, which keeps the slower
+// paths testable on fast machines.
 const Provider& chooseProvider(const char* requested);
 
 // The provider this process uses, picked on first use from the CPU features.

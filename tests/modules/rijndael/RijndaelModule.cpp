@@ -80,6 +80,21 @@ std::string requestedProvider()
     return name != nullptr ? name : "";
 }
 
+bool cpuCanRun(const std::string& provider)
+{
+    __builtin_cpu_init();
+    const bool aesni = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1");
+    if (provider == "portable")
+        return true;
+    if (provider == "aesni")
+        return aesni;
+    if (provider == "vaes")
+        return aesni && __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f")
+               && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl")
+               && __builtin_cpu_supports("avx512vbmi");
+    return false;
+}
+
 Context::Context(unsigned blockLength)
 {
     std::memset(&m_context, 0xa5, sizeof m_context);

@@ -29,6 +29,11 @@ struct ModuleApi {
 // The provider named by TESSARIN_RIJNDAEL_PROVIDER, or empty when unset.
 std::string requestedProvider();
 
+// Whether this CPU has the instructions the named provider needs, checked
+// here independently of the module so that a module ignoring the request
+// fails instead of skipping.
+bool cpuCanRun(const std::string& provider);
+
 // libaes<blockLength>.so from the executable's folder, loaded once per
 // process. Null with *error set when the library or any export is missing.
 const ModuleApi* loadModule(unsigned blockLength, std::string* error);
