@@ -85,7 +85,7 @@ constexpr LaneMasks makeMasks(bool inverse)
 alignas(16) constexpr LaneMasks kEncMasks = makeMasks(false);
 alignas(16) constexpr LaneMasks kDecMasks = makeMasks(true);
 
-AESNI_TARGET inline __m128i gather(const State& s, const LaneMasks& m, int lane)
+[[maybe_unused]] AESNI_TARGET inline __m128i gather(const State& s, const LaneMasks& m, int lane)
 {
     const auto* fromLo = reinterpret_cast<const __m128i*>(m.m[lane][0]);
     const auto* fromHi = reinterpret_cast<const __m128i*>(m.m[lane][1]);
@@ -94,7 +94,7 @@ AESNI_TARGET inline __m128i gather(const State& s, const LaneMasks& m, int lane)
 }
 
 template <bool Inverse>
-AESNI_TARGET inline State arrangeWideRows(const State& s)
+[[maybe_unused]] AESNI_TARGET inline State arrangeWideRows(const State& s)
 {
     const LaneMasks& m = Inverse ? kDecMasks : kEncMasks;
     return State{gather(s, m, 0), gather(s, m, 1)};

@@ -15,6 +15,7 @@
 #include "RijndaelHardware.h"
 #include "RijndaelProvider.h"
 
+#include <cpuid.h>
 #include <immintrin.h>
 
 #include <algorithm>
@@ -92,7 +93,7 @@ VAES_TARGET inline void storeBlocks(std::uint8_t* p, __m512i v, std::size_t bloc
 
 // VPERMB in its zero-masked form with every byte selected: the plain
 // intrinsic starts from an "undefined" register that g++ 12 warns about.
-VAES_TARGET inline __m512i permute(__m512i index, __m512i v)
+[[maybe_unused]] VAES_TARGET inline __m512i permute(__m512i index, __m512i v)
 {
     return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, index, v);
 }
@@ -279,17 +280,17 @@ struct SerialKeys {
 
 constexpr __mmask32 kBlockMask32 = static_cast<__mmask32>((std::uint64_t{1} << kBlockBytes) - 1);
 
-VAES_TARGET inline __m256i loadBlock256(const std::uint8_t* p)
+[[maybe_unused]] VAES_TARGET inline __m256i loadBlock256(const std::uint8_t* p)
 {
     return _mm256_maskz_loadu_epi8(kBlockMask32, p);
 }
 
-VAES_TARGET inline void storeBlock256(std::uint8_t* p, __m256i v)
+[[maybe_unused]] VAES_TARGET inline void storeBlock256(std::uint8_t* p, __m256i v)
 {
     _mm256_mask_storeu_epi8(p, kBlockMask32, v);
 }
 
-VAES_TARGET inline void loadSerialKeys(const RijndaelContext& cx, SerialKeys& keys)
+[[maybe_unused]] VAES_TARGET inline void loadSerialKeys(const RijndaelContext& cx, SerialKeys& keys)
 {
     const auto* schedule = reinterpret_cast<const std::uint8_t*>(cx.schedule);
     keys.rounds = cx.rounds;
@@ -300,7 +301,7 @@ VAES_TARGET inline void loadSerialKeys(const RijndaelContext& cx, SerialKeys& ke
 // The first block of the packed permutation is the permutation of one block
 // in a 256-bit register; for 192 bits, the bytes it fills beyond the block
 // are never stored.
-VAES_TARGET inline __m256i encryptBlock256(const SerialKeys& keys, __m256i s)
+[[maybe_unused]] VAES_TARGET inline __m256i encryptBlock256(const SerialKeys& keys, __m256i s)
 {
     const __m256i perm = _mm256_load_si256(reinterpret_cast<const __m256i*>(kEncPermutation.index));
     s = _mm256_xor_si256(s, keys.round[0]);
@@ -343,12 +344,26 @@ VAES_TARGET void cfbEncrypt(const RijndaelContext& cx, const std::uint8_t* in, s
     }
 }
 
+// Read from CPUID rather than __builtin_cpu_supports, which not every
+// compiler of this code knows "vaes" in. The instructions alone are not
+// enough: the kernel must also save the AVX-512 registers (XCR0: SSE, AVX,
+// opmask, the upper halves of ZMM0-15 and ZMM16-31).
 bool available()
 {
-    __builtin_cpu_init();
-    return aesniProvider().available() && __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f")
-           && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl")
-           && __builtin_cpu_supports("avx512vbmi");
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!aesniProvider().available() || !__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & bit_OSXSAVE) == 0)
+        return false;
+    std::uint32_t xcr0 = 0, xcr0High = 0;
+    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+    constexpr std::uint32_t kAvx512State = 0xe6;
+    if ((xcr0 & kAvx512State) != kAvx512State)
+        return false;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
+        return false;
+    constexpr unsigned kAvx512f = 1u << 16, kAvx512bw = 1u << 30, kAvx512vl = 1u << 31;
+    constexpr unsigned kAvx512vbmi = 1u << 1, kVaes = 1u << 9;
+    return (ebx & kAvx512f) != 0 && (ebx & kAvx512bw) != 0 && (ebx & kAvx512vl) != 0 && (ecx & kAvx512vbmi) != 0
+           && (ecx & kVaes) != 0;
 }
 
 constexpr Provider kVaes{
