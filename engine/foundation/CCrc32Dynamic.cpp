@@ -2,7 +2,10 @@
 
 #include "foundation/ErrorHandler.h"
 
+#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
+#define CRC_HAVE_CLMUL 1
+#endif
 
 #include <array>
 #include <atomic>
@@ -49,6 +52,10 @@ std::uint32_t SliceBy8(std::uint32_t r, const std::uint8_t* p, std::size_t n)
     return r;
 }
 
+// Shorter runs are not worth setting up four accumulators for.
+constexpr std::size_t kClmulMinimum = 64;
+
+#ifdef CRC_HAVE_CLMUL
 // Carry-less multiply folding: the CRC of a message is the message as a
 // polynomial over GF(2) modulo the generator, and a 128-bit chunk can be
 // carried forward by D bits by multiplying it with x^D mod P. Four
@@ -63,8 +70,6 @@ std::uint32_t SliceBy8(std::uint32_t r, const std::uint8_t* p, std::size_t n)
 // each bit-reflected and shifted left by one as PCLMULQDQ's reflected
 // product needs.
 #define CRC_CLMUL_TARGET __attribute__((target("pclmul,sse4.1")))
-
-constexpr std::size_t kClmulMinimum = 64;
 
 CRC_CLMUL_TARGET inline __m128i Fold(__m128i acc, __m128i k, __m128i next)
 {
@@ -122,6 +127,18 @@ bool CpuHasClmul()
     __builtin_cpu_init();
     return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
 }
+#else
+// Another architecture: tables only.
+std::uint32_t Clmul(std::uint32_t r, const std::uint8_t* p, std::size_t n)
+{
+    return SliceBy8(r, p, n);
+}
+
+bool CpuHasClmul()
+{
+    return false;
+}
+#endif
 
 std::atomic<bool> g_clmulAllowed{true};
 

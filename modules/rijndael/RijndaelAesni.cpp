@@ -9,6 +9,8 @@
 #include "RijndaelHardware.h"
 #include "RijndaelProvider.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+
 #include <immintrin.h>
 
 #include <cstddef>
@@ -310,3 +312,33 @@ const Provider& aesniProvider()
 }
 
 } // namespace tessarin::rijndael
+
+#else // not x86
+
+namespace tessarin::rijndael {
+namespace {
+
+bool never()
+{
+    return false;
+}
+
+} // namespace
+
+// Another architecture: the provider keeps its name so that a request for it
+// falls back like on an x86 CPU without the instructions; its entries are the
+// portable ones, never chosen.
+const Provider& aesniProvider()
+{
+    static const Provider unavailable = [] {
+        Provider p = portableProvider();
+        p.name = "aesni";
+        p.available = never;
+        return p;
+    }();
+    return unavailable;
+}
+
+} // namespace tessarin::rijndael
+
+#endif
