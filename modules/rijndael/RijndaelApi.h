@@ -6,7 +6,7 @@
  * links against a module: it opens one with dlopen and looks the functions
  * up by name, so the typedefs below are what it casts dlsym results to.
  *
- * Every function takes the context last. The caller allocates it (see
+ * Every cipher function takes the context last. The caller allocates it (see
  * RijndaelContext.h), sets rounds to 0 and blockLength to the module's block
  * length before the first key call. A context holds one schedule at a time:
  * aes_enc_key prepares it for aes_enc_blk, aes_ecb_enc, aes_cbc_enc,
@@ -14,8 +14,9 @@
  * aes_ecb_dec and aes_cbc_dec.
  *
  * Buffers may have any alignment. "in" and "out" must not overlap. Block
- * counts are whole blocks of the module's block length. Every function
- * returns RIJNDAEL_OK (0) on success.
+ * counts are whole blocks of the module's block length. Every cipher
+ * function returns RIJNDAEL_OK (0) on success; aes_bulk_abi and
+ * aes_provider only describe the module.
  */
 #include <stddef.h>
 
