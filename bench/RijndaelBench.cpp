@@ -10,7 +10,7 @@
 // separate loads with separate choices, and the exported functions measured
 // are the ones the engine calls.
 //
-//   build/bench/bench/rijndael_bench --benchmark_filter='aes16/aesni/cbc_enc/key32'
+//   build/bench/bin/rijndael_bench --benchmark_filter='aes16/aesni/cbc_enc/key32'
 #include "RijndaelApi.h"
 #include "RijndaelContext.h"
 #include "foundation/CCrc32Dynamic.h"
