@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -50,7 +51,11 @@ Loaded open(unsigned blockLength)
                 && lookUp(handle, "aes_ecb_enc", api.ecbEncrypt, &loaded.error)
                 && lookUp(handle, "aes_ecb_dec", api.ecbDecrypt, &loaded.error)
                 && lookUp(handle, "aes_cbc_enc", api.cbcEncrypt, &loaded.error)
-                && lookUp(handle, "aes_cfb_enc", api.cfbEncrypt, &loaded.error);
+                && lookUp(handle, "aes_cfb_enc", api.cfbEncrypt, &loaded.error)
+                && lookUp(handle, "aes_cbc_dec", api.cbcDecrypt, &loaded.error)
+                && lookUp(handle, "aes_cfb_dec", api.cfbDecrypt, &loaded.error)
+                && lookUp(handle, "aes_bulk_abi", api.bulkAbi, &loaded.error)
+                && lookUp(handle, "aes_provider", api.provider, &loaded.error);
     return loaded;
 }
 
@@ -67,6 +72,27 @@ const ModuleApi* loadModule(unsigned blockLength, std::string* error)
         return nullptr;
     }
     return &it->second.api;
+}
+
+std::string requestedProvider()
+{
+    const char* name = std::getenv("TESSARIN_RIJNDAEL_PROVIDER");
+    return name != nullptr ? name : "";
+}
+
+bool cpuCanRun(const std::string& provider)
+{
+    __builtin_cpu_init();
+    const bool aesni = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1");
+    if (provider == "portable")
+        return true;
+    if (provider == "aesni")
+        return aesni;
+    if (provider == "vaes")
+        return aesni && __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f")
+               && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl")
+               && __builtin_cpu_supports("avx512vbmi");
+    return false;
 }
 
 Context::Context(unsigned blockLength)
