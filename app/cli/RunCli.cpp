@@ -9,8 +9,6 @@
 #include "platform/Console.h"
 #include "platform/Files.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -212,7 +210,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
         report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {
-        out << "Log: " << QFile::encodeName(settings.editLogFilename).toStdString() << '\n';
+        out << "Log: " << SettingsTextBytes(settings.editLogFilename) << '\n';
         out.flush();
     }
     return ExitStatus(report);
