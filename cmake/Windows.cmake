@@ -1,6 +1,6 @@
 # What the Windows build needs beyond the sources: the run-time DLLs beside
 enable_language(RC)
-# the programs, and bzip2 reached through "bzip2.dll".
+# the programs, and bzip2 as "bzip2.dll".
 
 # zlib comes from Debian's mingw-w64 package as zlib1.dll; the POSIX thread
 # library of the compiler's run time as libwinpthread-1.dll. Both go into
@@ -17,19 +17,14 @@ foreach(dll zlib1.dll libwinpthread-1.dll)
   file(COPY ${TESSARIN_RUNTIME_${dll}} DESTINATION ${CMAKE_BINARY_DIR}/bin)
 endforeach()
 
-# bzip2: Debian ships no build of libbz2 for Windows. The engine imports its
-# functions from "bzip2.dll" with delayed loading: the DLL is looked for at
-# the first call only, and the compression adapter checks that it can be
-# loaded (with all its functions) before any batch uses it, so a missing
-# bzip2.dll is reported as such instead of stopping the program at start.
+# bzip2: Debian ships no libbz2 for Windows. bzip2.dll is built from the
+# library's sources in third_party/bzip2, and the engine imports it with
+# delayed loading: the DLL is looked for at the first call only, and the
+# compression adapter checks that it can be loaded (with all its
+# functions) before a batch uses it, so a missing bzip2.dll is reported as
+# such instead of stopping the program at start.
+set(_bz_source ${CMAKE_SOURCE_DIR}/third_party/bzip2)
 set(_bz_dir ${CMAKE_BINARY_DIR}/bzip2-import)
-file(MAKE_DIRECTORY ${_bz_dir}/include)
-if(NOT EXISTS /usr/include/bzlib.h)
-  message(FATAL_ERROR "bzlib.h not found (package libbz2-dev)")
-endif()
-# The header is the same for every system; only its calling convention
-# switches on _WIN32 (BZ_EXPORT: plain declarations, not pointers).
-file(COPY /usr/include/bzlib.h DESTINATION ${_bz_dir}/include)
 set(_bz_functions
   BZ2_bzCompressInit BZ2_bzCompress BZ2_bzCompressEnd BZ2_bzDecompressInit
   BZ2_bzDecompress BZ2_bzDecompressEnd BZ2_bzReadOpen BZ2_bzReadClose
@@ -39,15 +34,22 @@ set(_bz_functions
   BZ2_bzclose BZ2_bzerror)
 list(JOIN _bz_functions "\n" _bz_exports)
 file(CONFIGURE OUTPUT ${_bz_dir}/bzip2.def CONTENT "LIBRARY bzip2.dll\nEXPORTS\n${_bz_exports}\n")
+file(CONFIGURE OUTPUT ${_bz_dir}/bz_version.h CONTENT "#define BZ_VERSION \"1.1.0\"\n")
+
+add_library(bzip2 SHARED
+  ${_bz_source}/blocksort.c ${_bz_source}/bzlib.c ${_bz_source}/compress.c ${_bz_source}/crctable.c
+  ${_bz_source}/decompress.c ${_bz_source}/huffman.c ${_bz_source}/randtable.c ${_bz_dir}/bzip2.def)
+set_target_properties(bzip2 PROPERTIES PREFIX "" C_VISIBILITY_PRESET default)
+target_include_directories(bzip2 PRIVATE ${_bz_source} ${_bz_dir})
+
 add_custom_command(OUTPUT ${_bz_dir}/libbzip2-delay.a
   COMMAND ${TESSARIN_MINGW_TRIPLET}-dlltool -d ${_bz_dir}/bzip2.def -D bzip2.dll -y ${_bz_dir}/libbzip2-delay.a
   DEPENDS ${_bz_dir}/bzip2.def
   COMMENT "Delay-import library for bzip2.dll")
 add_custom_target(tessarin_bzip2_delaylib DEPENDS ${_bz_dir}/libbzip2-delay.a)
 add_library(tessarin_bzip2_import INTERFACE)
-add_dependencies(tessarin_bzip2_import tessarin_bzip2_delaylib)
-target_include_directories(tessarin_bzip2_import SYSTEM INTERFACE ${_bz_dir}/include)
-target_compile_definitions(tessarin_bzip2_import INTERFACE BZ_EXPORT)
+add_dependencies(tessarin_bzip2_import tessarin_bzip2_delaylib bzip2)
+target_include_directories(tessarin_bzip2_import SYSTEM INTERFACE ${_bz_source})
 target_link_libraries(tessarin_bzip2_import INTERFACE ${_bz_dir}/libbzip2-delay.a delayimp)
 
 # The Wine prefix of this build: created by the first test (a fixture) and
