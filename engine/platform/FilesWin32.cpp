@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <random>
 #include <vector>
 
@@ -264,6 +266,71 @@ bool RemoveFile(const std::string& path)
     return false;
 }
 
+namespace {
+
+// The rename of a handle with POSIX semantics: the name is taken over even
+// while the file it held is open elsewhere (our wipe handle on the file
+// being replaced), which the classic rename refuses.
+bool RenameOpenTarget(const std::wstring& source, const std::wstring& target)
+{
+    struct RenameInfoEx {
+        DWORD flags;
+        HANDLE root;
+        DWORD length;
+        WCHAR name[1];
+    };
+    constexpr auto RenameInfoExClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);  // FileRenameInfoEx
+    constexpr DWORD ReplaceIfExists = 0x1, PosixSemantics = 0x2;
+    HANDLE handle = ::CreateFileW(source.c_str(), DELETE | SYNCHRONIZE, ShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const std::size_t bytes = target.size() * sizeof(WCHAR);
+    std::vector<std::uint8_t> buffer(offsetof(RenameInfoEx, name) + bytes + sizeof(WCHAR), 0);
+    auto* info = reinterpret_cast<RenameInfoEx*>(buffer.data());
+    info->flags = ReplaceIfExists | PosixSemantics;
+    info->root = nullptr;
+    info->length = static_cast<DWORD>(bytes);
+    std::memcpy(info->name, target.c_str(), bytes);
+    const bool renamed =
+        ::SetFileInformationByHandle(handle, RenameInfoExClass, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD error = ::GetLastError();
+    if (renamed)
+        ::FlushFileBuffers(handle);
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return renamed;
+}
+
+// Where neither rename can replace an open file (older systems, Wine), the
+// file at the name is first moved aside within its folder, the new one put
+// in its place, and the old one removed (its open handles stay valid). For
+// the moment between the two moves the name is free; if the run dies then,
+// the old file is still whole under "~aes-XXXXXXXX.old", which no sweep
+// removes, never lost.
+bool ReplaceInSteps(const std::wstring& source, const std::wstring& target)
+{
+    const auto slash = target.find_last_of(L"/\\");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    std::uint8_t stem[4] = {};
+    FillRandom(stem);
+    wchar_t name[32] = {};
+    swprintf(name, 32, L"~aes-%02x%02x%02x%02x.old", stem[0], stem[1], stem[2], stem[3]);
+    const std::wstring aside = folder + name;
+    if (!::MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
+        return false;
+    if (!::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+        ::SetLastError(error);
+        return false;
+    }
+    ::DeleteFileW(aside.c_str());
+    return true;
+}
+
+} // namespace
+
 bool RenameFile(const std::string& from, const std::string& to)
 {
     if (FaultInjection::ShouldFail(FaultInjection::Operation::Rename))
@@ -271,9 +338,16 @@ bool RenameFile(const std::string& from, const std::string& to)
     const std::wstring source = Wide(from), target = Wide(to);
     if (source.empty() || target.empty())
         return false;
-    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? true
-               : Fail(0);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = ::GetLastError();
+    // A target that is open (with delete sharing) cannot be replaced by the
+    // classic rename; the POSIX one can, in one step as well.
+    if (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        (RenameOpenTarget(source, target) || ReplaceInSteps(source, target)))
+        return true;
+    errno = win32::ErrnoFor(error);
+    return false;
 }
 
 bool RenameFileNoReplace(const std::string& from, const std::string& to)
