@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -112,6 +114,42 @@ INSTANTIATE_TEST_SUITE_P(Tessarin, NonAsciiTree,
                                            RoundTripCase{"Gzip", {"-z", "gzip", "-k", "128"}},
                                            RoundTripCase{"Bzip2Wiped", {"-z", "bzip2", "--wipe", "-m", "ecb"}}),
                          [](const ::testing::TestParamInfo<RoundTripCase>& param) { return param.param.what; });
+
+// tessarin.exe itself, started as a user starts it: the arguments arrive
+// in UTF-16, whatever the ANSI code page makes of them.
+DWORD StartTessarin(const std::wstring& arguments)
+{
+    const std::filesystem::path program = Fs(platform::Module::ProgramFolder()) / "tessarin.exe";
+    std::wstring line = L"\"" + program.wstring() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.wstring().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 0xFFFFFFFFu;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD status = 0xFFFFFFFFu;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
+TEST(WindowsProgram, TakesNonAsciiPathsFromItsCommandLine)
+{
+    TempFolder data, secrets;
+    const std::string name = "\xc3\x9c" "ber \xe6\x97\xa5\xe6\x9c\xac.txt";  // Über 日本.txt
+    const auto content = test::SeededBytes(5000, 9);
+    test::WriteBytes(data / name, content);
+    test::WriteBytes(secrets / "pw", {'s', 'e', 's', 'a', 'm', 'e', '\n'});
+    const std::wstring common = L"--defaults --no-log -q --password-file \"" + Fs(secrets / "pw").wstring() + L"\" ";
+
+    ASSERT_EQ(StartTessarin(L"-e " + common + L"\"" + Fs(data / name).wstring() + L"\""), 0u);
+    EXPECT_EQ(test::ListFolder(data.Path()), std::vector<std::string>{name + ".aes"});
+    ASSERT_EQ(StartTessarin(L"-d " + common + L"\"" + Fs(data / (name + ".aes")).wstring() + L"\""), 0u);
+    EXPECT_EQ(test::ListFolder(data.Path()), std::vector<std::string>{name});
+    EXPECT_EQ(test::ReadBytes(data / name), content);
+}
 
 TEST(WindowsVersions, ReportReadsEveryModulesVersionResource)
 {
