@@ -7,10 +7,11 @@
 // with integers and rectangles as REG_BINARY and strings as REG_SZ. Names of
 // keys and values are matched without regard to case, and a value of
 // another type than the one asked for is treated as missing.
-#if defined(_WIN32)
-#include <string>
-#include <string_view>
-#else
+// Qt's string wherever Qt is the framework: on Linux, and on Windows when
+// the window program is built with Qt for Windows (TESSARIN_SETTINGS_QT_TEXT);
+// otherwise, as tessarin.exe is built, UTF-8 bytes without Qt.
+#if !defined(_WIN32) || defined(TESSARIN_SETTINGS_QT_TEXT)
+#define TESSARIN_SETTINGS_TEXT_IS_QSTRING 1
 #include <QString>
 #endif
 
@@ -24,12 +25,11 @@ class QSettings;
 
 namespace tessarin {
 
-// The text of a setting: Qt's string where Qt is the framework, UTF-8 bytes
-// where the registry keeps the settings without it.
-#if defined(_WIN32)
-using SettingsText = std::string;
-#else
+// The text of a setting.
+#if defined(TESSARIN_SETTINGS_TEXT_IS_QSTRING)
 using SettingsText = QString;
+#else
+using SettingsText = std::string;
 #endif
 // A setting's text as the bytes of a file name, and back.
 std::string SettingsTextBytes(const SettingsText& text);
@@ -67,7 +67,7 @@ public:
     static QString StoreFile(const QString& organisation, const QString& application);
 #else
     // The registry path of a store under HKEY_CURRENT_USER.
-    static std::string StoreKey(const std::string& organisation, const std::string& application);
+    static std::string StoreKey(const SettingsText& organisation, const SettingsText& application);
 #endif
 
     bool OpenKey(const SettingsText& path);    // true when the key exists and the store is readable
@@ -96,8 +96,8 @@ private:
     bool ReadBinary(const std::string& name, std::size_t size, unsigned char* out) const;
     bool WriteValue(const std::string& name, unsigned long type, const void* data, std::size_t size);
 
-    std::string m_organisation;
-    std::string m_application;
+    SettingsText m_organisation;
+    SettingsText m_application;
     void* m_key = nullptr;  // the open registry key (an HKEY), null when none
     bool m_closedOk = true;
 #else

@@ -64,6 +64,18 @@ std::int32_t Le32(const unsigned char* bytes)
 
 } // namespace
 
+// A name's bytes are UTF-8 on Windows, as everywhere inside the program.
+#if defined(TESSARIN_SETTINGS_TEXT_IS_QSTRING)
+std::string SettingsTextBytes(const SettingsText& text)
+{
+    return text.toStdString();
+}
+
+SettingsText SettingsTextFromBytes(const std::string& bytes)
+{
+    return QString::fromStdString(bytes);
+}
+#else
 std::string SettingsTextBytes(const SettingsText& text)
 {
     return text;
@@ -73,10 +85,11 @@ SettingsText SettingsTextFromBytes(const std::string& bytes)
 {
     return bytes;
 }
+#endif
 
-std::string CSettingsKey::StoreKey(const std::string& organisation, const std::string& application)
+std::string CSettingsKey::StoreKey(const SettingsText& organisation, const SettingsText& application)
 {
-    return "Software\\" + organisation + "\\" + application;
+    return "Software\\" + SettingsTextBytes(organisation) + "\\" + SettingsTextBytes(application);
 }
 
 CSettingsKey::CSettingsKey() : CSettingsKey(SettingsOrganisation, SettingsApplication) {}
@@ -94,7 +107,7 @@ CSettingsKey::~CSettingsKey()
 bool CSettingsKey::OpenKey(const SettingsText& path)
 {
     CloseKey();
-    const std::wstring name = Wide(StoreKey(m_organisation, m_application) + "\\" + path);
+    const std::wstring name = Wide(StoreKey(m_organisation, m_application) + "\\" + SettingsTextBytes(path));
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return false;
@@ -106,7 +119,7 @@ bool CSettingsKey::CreateKey(const SettingsText& path)
 {
     if (OpenKey(path))
         return true;
-    const std::wstring name = Wide(StoreKey(m_organisation, m_application) + "\\" + path);
+    const std::wstring name = Wide(StoreKey(m_organisation, m_application) + "\\" + SettingsTextBytes(path));
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -148,7 +161,7 @@ bool CSettingsKey::ReadBinary(const std::string& name, std::size_t size, unsigne
 bool CSettingsKey::ReadInt(const SettingsText& name, std::int32_t& value) const
 {
     std::array<unsigned char, IntSize> bytes{};
-    if (!ReadBinary(name, IntSize, bytes.data()))
+    if (!ReadBinary(SettingsTextBytes(name), IntSize, bytes.data()))
         return false;
     value = Le32(bytes.data());
     return true;
@@ -157,7 +170,7 @@ bool CSettingsKey::ReadInt(const SettingsText& name, std::int32_t& value) const
 bool CSettingsKey::ReadRect(const SettingsText& name, SettingsRect& rect) const
 {
     std::array<unsigned char, RectSize> bytes{};
-    if (!ReadBinary(name, RectSize, bytes.data()))
+    if (!ReadBinary(SettingsTextBytes(name), RectSize, bytes.data()))
         return false;
     rect = {Le32(bytes.data()), Le32(bytes.data() + 4), Le32(bytes.data() + 8), Le32(bytes.data() + 12)};
     return true;
@@ -167,7 +180,7 @@ bool CSettingsKey::ReadString(const SettingsText& name, SettingsText& value) con
 {
     if (!m_key)
         return false;
-    const std::wstring wide = Wide(name);
+    const std::wstring wide = Wide(SettingsTextBytes(name));
     DWORD type = 0;
     DWORD length = 0;
     if (::RegQueryValueExW(Key(m_key), wide.c_str(), nullptr, &type, nullptr, &length) != ERROR_SUCCESS ||
@@ -188,7 +201,7 @@ bool CSettingsKey::ReadString(const SettingsText& name, SettingsText& value) con
             break;
         }
     }
-    value = Narrow(text.data(), count);
+    value = SettingsTextFromBytes(Narrow(text.data(), count));
     return true;
 }
 
@@ -205,7 +218,7 @@ bool CSettingsKey::WriteInt(const SettingsText& name, std::int32_t value)
 {
     std::array<unsigned char, IntSize> bytes{};
     PutLe32(bytes.data(), value);
-    return WriteValue(name, REG_BINARY, bytes.data(), bytes.size());
+    return WriteValue(SettingsTextBytes(name), REG_BINARY, bytes.data(), bytes.size());
 }
 
 bool CSettingsKey::WriteRect(const SettingsText& name, const SettingsRect& rect)
@@ -215,14 +228,14 @@ bool CSettingsKey::WriteRect(const SettingsText& name, const SettingsRect& rect)
     PutLe32(bytes.data() + 4, rect.top);
     PutLe32(bytes.data() + 8, rect.right);
     PutLe32(bytes.data() + 12, rect.bottom);
-    return WriteValue(name, REG_BINARY, bytes.data(), bytes.size());
+    return WriteValue(SettingsTextBytes(name), REG_BINARY, bytes.data(), bytes.size());
 }
 
 bool CSettingsKey::WriteString(const SettingsText& name, const SettingsText& value)
 {
     // The characters and one terminating NUL.
-    const std::wstring text = Wide(value);
-    return WriteValue(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    const std::wstring text = Wide(SettingsTextBytes(value));
+    return WriteValue(SettingsTextBytes(name), REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
 } // namespace tessarin
