@@ -325,7 +325,13 @@ bool ReplaceInSteps(const std::wstring& source, const std::wstring& target)
         ::SetLastError(error);
         return false;
     }
-    ::DeleteFileW(aside.c_str());
+    if (!::DeleteFileW(aside.c_str())) {
+        // A read-only file goes as on Linux, where only the folder decides.
+        const DWORD attributes = ::GetFileAttributesW(aside.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            ::SetFileAttributesW(aside.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+            ::DeleteFileW(aside.c_str());
+    }
     return true;
 }
 
