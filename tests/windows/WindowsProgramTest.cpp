@@ -2,6 +2,7 @@
 // the version report from the modules' VERSIONINFO resources, and the
 // system's own module names in what the user reads.
 #include "RunCli.h"
+#include "application/AppSettings.h"
 #include "cipher/CAesCore.h"
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyCLibInfo.h"
@@ -149,6 +150,29 @@ TEST(WindowsProgram, TakesNonAsciiPathsFromItsCommandLine)
     ASSERT_EQ(StartTessarin(L"-d " + common + L"\"" + Fs(data / (name + ".aes")).wstring() + L"\""), 0u);
     EXPECT_EQ(test::ListFolder(data.Path()), std::vector<std::string>{name});
     EXPECT_EQ(test::ReadBytes(data / name), content);
+}
+
+TEST(WindowsProgram, TakesItsDefaultsFromTheRegistry)
+{
+    const wchar_t* key = L"Software\\Quenby Software\\Tessarin\\v1.1";
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    AppSettings saved;
+    saved.checkChangeExt = 0;  // encrypted files keep their names
+    saved.checkLogging = 0;
+    saved.editPattern = "*.doc";
+    ASSERT_TRUE(saved.SaveSettings({}));
+
+    TempFolder data, secrets;
+    const auto content = test::SeededBytes(3000, 4);
+    test::WriteBytes(data / "a.doc", content);
+    test::WriteBytes(data / "b.txt", content);
+    test::WriteBytes(secrets / "pw", {'s', 'e', 's', 'a', 'm', 'e', '\n'});
+    const Outcome encrypted = RunTessarin({"-e", "-q", "--password-file", secrets / "pw", data.Path()});
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    ASSERT_EQ(encrypted.status, ExitDone) << encrypted.out << encrypted.err;
+    EXPECT_EQ(test::ListFolder(data.Path()), (std::vector<std::string>{"a.doc", "b.txt"}));
+    EXPECT_NE(test::ReadBytes(data / "a.doc"), content);  // encrypted under its own name
+    EXPECT_EQ(test::ReadBytes(data / "b.txt"), content);  // not matched by the stored pattern
 }
 
 TEST(WindowsVersions, ReportReadsEveryModulesVersionResource)
