@@ -1,7 +1,5 @@
 #include "CliOptions.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -13,7 +11,7 @@ namespace tessarin {
 namespace {
 
 using Int = std::int32_t AppSettings::*;
-using Text = QString AppSettings::*;
+using Text = SettingsText AppSettings::*;
 
 // A named choice of an option's value and the index the settings keep.
 struct Choice {
@@ -54,9 +52,9 @@ std::string Names(const std::array<Choice, N>& choices)
     return names;
 }
 
-QString Decoded(std::string_view bytes)
+SettingsText Decoded(std::string_view bytes)
 {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return SettingsTextFromBytes(std::string(bytes));
 }
 
 class Parser {

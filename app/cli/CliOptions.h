@@ -43,8 +43,8 @@ struct CliOptions {
         std::int32_t value;
     };
     struct StringSetting {
-        QString AppSettings::*field;
-        QString value;
+        SettingsText AppSettings::*field;
+        SettingsText value;
     };
     std::vector<IntegerSetting> integers;
     std::vector<StringSetting> strings;

@@ -15,8 +15,6 @@
 #include <unistd.h>
 #include <csignal>
 
-#include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -94,12 +92,25 @@ std::optional<Failure> Ask(TerminalOutput& output, std::string& password, bool c
     return std::nullopt;
 }
 
+// Names are UTF-8 bytes; a path takes them as such on every system (a
+// narrow path would go through the ANSI code page on Windows).
+std::filesystem::path FsPath(const std::string& bytes)
+{
+    return std::filesystem::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
+std::string Bytes(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput& output, std::string& password,
                                       bool confirm)
 {
     switch (options.passwordSource) {
     case CliOptions::PasswordSource::File: {
-        std::ifstream file(options.passwordFile, std::ios::binary);
+        std::ifstream file(FsPath(options.passwordFile), std::ios::binary);
         if (!file)
             return Failure{ExitUsage,
                            "cannot read the password file '" + options.passwordFile + "': " + std::strerror(errno),
@@ -157,8 +168,8 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& given)
     std::vector<std::string> paths;
     for (const std::string& path : given) {
         std::error_code error;
-        std::filesystem::path full = std::filesystem::absolute(path, error);
-        paths.push_back(error ? path : full.string());
+        std::filesystem::path full = std::filesystem::absolute(FsPath(path), error);
+        paths.push_back(error ? path : Bytes(full));
     }
     return paths;
 }
@@ -370,7 +381,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
         report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {
-        out << "Log: " << QFile::encodeName(settings.editLogFilename).toStdString() << '\n';
+        out << "Log: " << SettingsTextBytes(settings.editLogFilename) << '\n';
         out.flush();
     }
     return ExitStatus(report);

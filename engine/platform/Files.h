@@ -10,7 +10,12 @@
 
 namespace tessarin::platform {
 
+#if defined(_WIN32)
+// A Win32 HANDLE held as a number; INVALID_HANDLE_VALUE is -1.
+using NativeHandle = std::intptr_t;
+#else
 using NativeHandle = int;
+#endif
 inline constexpr NativeHandle InvalidHandle = -1;
 
 // Read and WriteKeep act only on a regular file that the name itself holds:

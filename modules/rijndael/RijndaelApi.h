@@ -20,7 +20,9 @@
  */
 #include <stddef.h>
 
-#if defined(RIJNDAEL_BUILDING)
+#if defined(RIJNDAEL_BUILDING) && defined(_WIN32)
+#define RIJNDAEL_EXPORT __declspec(dllexport)
+#elif defined(RIJNDAEL_BUILDING)
 #define RIJNDAEL_EXPORT __attribute__((visibility("default")))
 #else
 #define RIJNDAEL_EXPORT

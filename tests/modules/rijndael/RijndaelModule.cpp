@@ -1,7 +1,11 @@
 #include "RijndaelModule.h"
 #include "RijndaelVectors.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,7 +20,11 @@ namespace {
 template <typename Fn>
 bool lookUp(void* handle, const char* name, Fn& fn, std::string* error)
 {
+#if defined(_WIN32)
+    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
     void* symbol = dlsym(handle, name);
+#endif
     if (symbol == nullptr) {
         *error = label("missing export ", name);
         return false;
@@ -34,6 +42,17 @@ struct Loaded {
 Loaded open(unsigned blockLength)
 {
     Loaded loaded;
+#if defined(_WIN32)
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const auto path = std::filesystem::path(self).parent_path() / label("aes", blockLength, ".dll");
+    // Handles stay open for the life of the process, as in the engine.
+    void* handle = LoadLibraryW(path.c_str());
+    if (handle == nullptr) {
+        loaded.error = label("LoadLibraryW ", path.string(), ": error ", GetLastError());
+        return loaded;
+    }
+#else
     const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     const auto path = folder / label("libaes", blockLength, ".so");
     // Handles stay open for the life of the process, as in the engine.
@@ -43,6 +62,7 @@ Loaded open(unsigned blockLength)
         loaded.error = label("dlopen ", path.string(), ": ", why != nullptr ? why : "unknown error");
         return loaded;
     }
+#endif
     ModuleApi& api = loaded.api;
     loaded.ok = lookUp(handle, "aes_enc_key", api.encKey, &loaded.error)
                 && lookUp(handle, "aes_dec_key", api.decKey, &loaded.error)
