@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -37,9 +38,38 @@ void StoreLe32(std::uint8_t* p, std::uint32_t v)
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
+// Set only by tests, before codecs are made; read on the codec's thread.
+std::atomic<const MyAesFiles::FixedFiller*> g_fixedFiller{nullptr};
+
 } // namespace
 
-MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink) {}
+MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink)
+{
+    if (const FixedFiller* fixed = g_fixedFiller.load())
+        m_fillerNext = fixed->seed;
+}
+
+void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
+{
+    g_fixedFiller.store(filler);
+}
+
+void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
+{
+    if (g_fixedFiller.load() == nullptr) {
+        platform::FillRandom(bytes);
+        return;
+    }
+    for (auto& b : bytes)
+        b = m_fillerNext++;
+}
+
+std::uint32_t MyAesFiles::Now() const
+{
+    if (const FixedFiller* fixed = g_fixedFiller.load())
+        return fixed->time;
+    return static_cast<std::uint32_t>(std::time(nullptr));
+}
 
 void MyAesFiles::MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
 {
@@ -117,7 +147,7 @@ std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uin
     const std::size_t stored = CalcHeader(content.size(), m_blockSize);
     std::vector<std::uint8_t> plain(stored), cipher(stored);
     std::copy(content.begin(), content.end(), plain.begin());
-    platform::FillRandom(std::span(plain).subspan(content.size()));
+    FillFiller(std::span(plain).subspan(content.size()));
     m_core.Encrypt(plain, cipher, mode);
     destination.Write(cipher);
     return stored;
@@ -125,11 +155,11 @@ std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uin
 
 void MyAesFiles::Fill_Hunk1(MyFile& source)
 {
-    platform::FillRandom(m_hunk1);
+    FillFiller(m_hunk1);
     std::memcpy(m_hunk1.data(), MagicCurrent, sizeof MagicCurrent);
     StoreLe32(m_hunk1.data() + OffLength, static_cast<std::uint32_t>(source.GetSize()));
     StoreLe32(m_hunk1.data() + OffCrc, source.CalcCrc());
-    StoreLe32(m_hunk1.data() + OffTime, static_cast<std::uint32_t>(std::time(nullptr)));
+    StoreLe32(m_hunk1.data() + OffTime, Now());
     const std::string& name = source.GetFileName();
     const std::size_t n = std::min(name.size(), NameFieldSize - 1);
     std::memcpy(m_hunk1.data() + OffName, name.data(), n);
@@ -138,7 +168,7 @@ void MyAesFiles::Fill_Hunk1(MyFile& source)
 
 void MyAesFiles::Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize)
 {
-    platform::FillRandom(m_hunk2);
+    FillFiller(m_hunk2);
     StoreLe32(m_hunk2.data() + OffFilter, filter);
     StoreLe32(m_hunk2.data() + OffNfSize, filter != 0 ? nfSize : GetLengthFromHeader());
 }
@@ -215,7 +245,7 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
         std::size_t padded = n;
         if (n % bs != 0) {
             padded = (n / bs + 1) * bs;
-            platform::FillRandom(std::span(input).subspan(n, padded - n));
+            FillFiller(std::span(input).subspan(n, padded - n));
         }
         m_core.Encrypt(std::span(input).first(padded), output, mode);
         destination.Write(std::span(output).first(padded));
