@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <thread>
@@ -48,7 +49,7 @@ std::uint64_t Encode(const std::string& from, const std::string& to, const Setti
     return codec.Encode(source, destination, s.mode, filter, nf);
 }
 
-[[maybe_unused]] std::uint32_t Decode(const std::string& from, const std::string& to, const Settings& s, MyStream* sink = nullptr)
+std::uint32_t Decode(const std::string& from, const std::string& to, const Settings& s, MyStream* sink = nullptr)
 {
     MyAesFiles codec(sink, &test::LoadedCipher(s.block));
     Key(codec, s);
@@ -113,6 +114,158 @@ TEST(OverlappedCodec, ContainersAreByteIdenticalToTheSerialCodecs)
         EXPECT_EQ(written, box.size());
         EXPECT_EQ(box.size(), g.size) << g.length;
         EXPECT_EQ(Fnv1a64(box), g.digest) << g.length;
+    }
+}
+
+// A file long enough for the threads: six whole chunks and a ragged end.
+constexpr std::size_t Chunks = 6;
+constexpr std::size_t Long = Chunks * C + 1001;
+const Settings Cbc{32, 16, OperMode::CBC};
+constexpr std::uint64_t Header = 1088;  // both hunks, block 16
+
+// Reports on the sink: one for the header, then one per chunk. A break
+// asked from the n-th report on stops at chunk max(1, n - 1): the chunks
+// before it are written whole, nothing of it or after it.
+TEST(OverlappedCodec, BreakAtEveryChunkWritesExactlyTheChunksBefore)
+{
+    TempFolder folder;
+    FixedFiller fixed;  // the same filler and time in every container
+    const auto plain = test::SeededBytes(Long, 31);
+    test::WriteBytes(folder / "plain.bin", plain);
+    Encode(folder / "plain.bin", folder / "whole", Cbc);
+    const auto whole = test::ReadBytes(folder / "whole");
+    const std::thread::id caller = std::this_thread::get_id();
+
+    for (int breakAt = 1; breakAt <= int(Chunks) + 2; ++breakAt) {
+        SCOPED_TRACE("break from report " + std::to_string(breakAt));
+        const std::size_t stopsAt = std::max(1, breakAt - 1);  // the chunk, counted from 1
+        const std::size_t before = std::min(stopsAt - 1, Chunks + 1);
+
+        test::RecordingSink sink(breakAt);
+        bool otherThread = false;
+        sink.OnReport([&](int) { otherThread |= std::this_thread::get_id() != caller; });
+        auto e = test::CatchError([&] { Encode(folder / "plain.bin", folder / "box", Cbc, &sink); });
+        EXPECT_EQ(e.GetErrCode(), errc::BreakByUser);
+        EXPECT_EQ(e.GetErrString(), "Break by user!");
+        EXPECT_EQ(sink.Reports(), int(stopsAt) + 1);  // no report after the break
+        EXPECT_FALSE(otherThread);
+        const auto box = test::ReadBytes(folder / "box");
+        ASSERT_EQ(box.size(), Header + before * C);
+        // What was written is the start of the whole container.
+        EXPECT_TRUE(std::equal(box.begin(), box.end(), whole.begin()));
+
+        test::RecordingSink decodeSink(breakAt);
+        e = test::CatchError([&] { Decode(folder / "whole", folder / "out", Cbc, &decodeSink); });
+        EXPECT_EQ(e.GetErrCode(), errc::BreakByUser);
+        const auto out = test::ReadBytes(folder / "out");
+        ASSERT_EQ(out.size(), before * C);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), plain.begin()));
+    }
+}
+
+// Every write of the container fails in turn: the header hunks' two writes,
+// then one per chunk. The failure is the file's own message, the container
+// ends where the failing write would have begun, and no later chunk is
+// written after it.
+TEST(OverlappedCodec, AWriteFailureAtEveryChunkSurfacesAsTheFilesOwn)
+{
+    TempFolder folder;
+    const auto plain = test::SeededBytes(Long, 32);
+    test::WriteBytes(folder / "plain.bin", plain);
+    Encode(folder / "plain.bin", folder / "whole", Cbc);
+    const int writes = 2 + int(Chunks) + 1;
+
+    for (int call = 1; call <= writes; ++call) {
+        SCOPED_TRACE("failing write " + std::to_string(call));
+        FaultInjection::FailAt(FaultInjection::Operation::Write, call, ENOSPC);
+        auto e = test::CatchError([&] { Encode(folder / "plain.bin", folder / "box", Cbc); });
+        const int later = FaultInjection::CallsSince(FaultInjection::Operation::Write);
+        FaultInjection::Reset();
+        EXPECT_EQ(e.GetErrCode(), errc::WriteFailed);
+        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "box") + "' (No space left on device)");
+        EXPECT_EQ(later, call);
+        const std::uint64_t expected = call == 1 ? 0 : call == 2 ? 1056 : Header + std::uint64_t(call - 3) * C;
+        EXPECT_EQ(test::ReadBytes(folder / "box").size(), expected);
+    }
+    for (int call = 1; call <= int(Chunks) + 1; ++call) {
+        SCOPED_TRACE("failing plain write " + std::to_string(call));
+        FaultInjection::FailAt(FaultInjection::Operation::Write, call, EIO);
+        auto e = test::CatchError([&] { Decode(folder / "whole", folder / "out", Cbc); });
+        const int later = FaultInjection::CallsSince(FaultInjection::Operation::Write);
+        FaultInjection::Reset();
+        EXPECT_EQ(e.GetErrCode(), errc::WriteFailed);
+        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "out") + "' (Input/output error)");
+        EXPECT_EQ(later, call);
+        EXPECT_EQ(test::ReadBytes(folder / "out").size(), std::uint64_t(call - 1) * C);
+    }
+}
+
+// The source stops being readable while the reading thread runs ahead (its
+// descriptor is made to name a folder from the n-th report on). The read
+// failure reaches the caller with the file's own message, in its place:
+// every chunk before it was written.
+TEST(OverlappedCodec, AReadFailureAtEveryChunkSurfacesAsTheFilesOwn)
+{
+    TempFolder folder;
+    test::WriteBytes(folder / "plain.bin", test::SeededBytes(Long, 33));
+    Encode(folder / "plain.bin", folder / "whole", Cbc);
+
+    struct Case {
+        const char* what;
+        std::string input;
+        bool encode;
+    };
+    const Case cases[] = {{"encode", folder / "plain.bin", true}, {"decode", folder / "whole", false}};
+    for (const Case& c : cases) {
+        // The reader runs at most a ring of four chunks ahead, so from any
+        // of these reports on, some read of the seven chunks is still to come.
+        for (int at = 1; at <= 3; ++at) {
+            SCOPED_TRACE(std::string(c.what) + " unreadable from report " + std::to_string(at));
+            test::RecordingSink sink;
+            MyAesFiles codec(&sink, &test::LoadedCipher(Cbc.block));
+            Key(codec, Cbc);
+            MyFile source(c.input, MyFile::OpenRead);
+            MyFile destination(folder / "out", MyFile::OpenWrite);
+            const int dir = ::open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+            ASSERT_GE(dir, 0);
+            sink.OnReport([&](int reports) {
+                if (reports == at)
+                    ::dup2(dir, source.GetHandle());
+            });
+            auto e = test::CatchError([&] {
+                if (c.encode)
+                    codec.Encode(source, destination, Cbc.mode, 0, 0);
+                else
+                    codec.Decode(source, destination, Cbc.mode);
+            });
+            ::close(dir);
+            EXPECT_EQ(e.GetErrCode(), errc::ReadFailed);
+            EXPECT_EQ(e.GetErrString(), "Unable to read from file '" + c.input + "' (Is a directory)");
+            // Every chunk reported (all but the header's report) was
+            // written whole, and nothing else.
+            const std::uint64_t head = c.encode ? Header : 0;
+            EXPECT_EQ(test::ReadBytes(folder / "out").size(), head + std::uint64_t(sink.Reports() - 1) * C);
+        }
+    }
+}
+
+// Lengths around the chunk and block boundaries where the threads start to
+// be used, and the ragged last chunk, in every mode.
+TEST(OverlappedCodec, LengthsAroundTheBoundariesRoundTrip)
+{
+    TempFolder folder;
+    for (const Settings& s : {Settings{16, 24, OperMode::ECB}, Settings{32, 32, OperMode::CFB}, Cbc}) {
+        for (std::size_t length : {3 * C - 1, 3 * C, 3 * C + 1, 4 * C - 5, 7 * C + 23}) {
+            SCOPED_TRACE(std::to_string(length) + " bytes, block " + std::to_string(s.block));
+            const auto plain = test::SeededBytes(length, static_cast<std::uint32_t>(length));
+            test::WriteBytes(folder / "plain.bin", plain);
+            const std::uint64_t stored = Encode(folder / "plain.bin", folder / "box", s);
+            const auto bs = static_cast<std::uint64_t>(s.block);
+            EXPECT_EQ(stored, MyAesFiles::CalcHeader(1048, s.block) + MyAesFiles::CalcHeader(24, s.block) +
+                                  (length + bs - 1) / bs * bs);
+            EXPECT_EQ(Decode(folder / "box", folder / "out", s), length);
+            EXPECT_EQ(test::ReadBytes(folder / "out"), plain);
+        }
     }
 }
 
