@@ -5,6 +5,7 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
+#include "foundation/OverlappedIo.h"
 #include "platform/Module.h"
 
 #include <cstdint>
@@ -57,6 +58,35 @@ inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes,
         if (e.GetErrCode() != errc::WriteFailed)
             throw;
         throw ErrorHandler(errc::WriteFailed, failure);
+    }
+}
+
+// Threads pay off only from a few chunks on; smaller files are streamed on
+// the caller's thread.
+inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
+{
+    return bytes >= 3 * static_cast<std::uint64_t>(chunkSize);
+}
+
+// Leaving a chunk loop that writes through a WriteBehind, by any exception.
+// The serial loop wrote each chunk before reading the next, so a failed
+// write, always of an earlier chunk, is the failure it would have met first
+// and wins over a read failure or a break met since. writeFailure, when
+// given, is the adapter's own message for a failed write of its output.
+[[noreturn]] inline void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer,
+                                             const std::string* writeFailure = nullptr)
+{
+    reader.Stop();
+    writer.Drain();
+    std::exception_ptr failure = writer.Failure();
+    if (!failure)
+        throw;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ErrorHandler& e) {
+        if (!writeFailure || e.GetErrCode() != errc::WriteFailed)
+            throw;
+        throw ErrorHandler(errc::WriteFailed, *writeFailure);
     }
 }
 
