@@ -45,7 +45,7 @@ constexpr std::uint64_t OverlapMinChunks = 3;
 
 bool WorthOverlapping(std::uint64_t bytes)
 {
-    return bytes >= OverlapMinChunks * MyAesFiles::ChunkSize;
+    return OverlapAllowed() && bytes >= OverlapMinChunks * MyAesFiles::ChunkSize;
 }
 
 // Leaving the chunk loop by any exception. The serial loop wrote chunk i

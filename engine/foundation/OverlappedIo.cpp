@@ -1,9 +1,24 @@
 #include "foundation/OverlappedIo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace tessarin {
+
+namespace {
+std::atomic<bool> g_overlapAllowed{true};
+} // namespace
+
+void SetOverlapAllowed(bool allowed)
+{
+    g_overlapAllowed.store(allowed);
+}
+
+bool OverlapAllowed()
+{
+    return g_overlapAllowed.load(std::memory_order_relaxed);
+}
 
 // ---------------------------------------------------------------- ReadAhead
 

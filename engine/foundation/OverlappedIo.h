@@ -30,6 +30,12 @@
 
 namespace tessarin {
 
+// Process-wide: when off, every user of these classes (the codec, the
+// compressors) streams on the caller's thread alone. On by default; the
+// benchmarks turn it off to measure what the threads gain.
+ENGINE_API void SetOverlapAllowed(bool allowed);
+ENGINE_API bool OverlapAllowed();
+
 // Runs on the reading or writing thread for each chunk, in file order (a
 // CRC over the bytes, for instance). Must not call the sink.
 using ChunkVisitor = std::function<void(std::span<const std::uint8_t>)>;

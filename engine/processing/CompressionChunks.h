@@ -65,7 +65,7 @@ inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes,
 // the caller's thread.
 inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
 {
-    return bytes >= 3 * static_cast<std::uint64_t>(chunkSize);
+    return OverlapAllowed() && bytes >= 3 * static_cast<std::uint64_t>(chunkSize);
 }
 
 // Leaving a chunk loop that writes through a WriteBehind, by any exception.

@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
+#include "foundation/OverlappedIo.h"
 #include "processing/CompressionChunks.h"
 
 #include <algorithm>
@@ -247,7 +248,7 @@ std::uint64_t MyCompressGzip::Compress(MyFile& source, MyFile& target, MyStream*
     // worker per core, but no more than it has members.
     const std::uint64_t members = (source.GetSize() + MemberSize - 1) / MemberSize;
     const unsigned workers =
-        members <= 1 ? 0u : static_cast<unsigned>(std::min<std::uint64_t>(CompressionWorkers(), members));
+        members <= 1 || !OverlapAllowed() ? 0u : static_cast<unsigned>(std::min<std::uint64_t>(CompressionWorkers(), members));
     MemberPool pool(compression::ClampLevel(level), workers, target.GetFullFilename());
     const float k = CalcReductKoeff();
     std::uint64_t total = 0;
