@@ -4,6 +4,7 @@
 // break, and the sink called on the caller's thread only.
 #include "cipher/MyAesFiles.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/OverlappedIo.h"
 #include "platform/FaultInjection.h"
 #include "support/TestSupport.h"
 
@@ -106,7 +107,10 @@ TEST(OverlappedCodec, ContainersAreByteIdenticalToTheSerialCodecs)
 {
     TempFolder folder;
     FixedFiller fixed;
+    for (const bool threads : {true, false})
     for (const Golden& g : Goldens) {
+        SCOPED_TRACE(threads ? "with threads" : "on one thread");
+        SetOverlapAllowed(threads);
         const std::string plain = folder / "plain.bin";
         test::WriteBytes(plain, test::SeededBytes(g.length, static_cast<std::uint32_t>(g.length) + 3));
         const std::uint64_t written = Encode(plain, folder / "box", g.settings, nullptr, g.filter, g.nfSize);
@@ -114,6 +118,7 @@ TEST(OverlappedCodec, ContainersAreByteIdenticalToTheSerialCodecs)
         EXPECT_EQ(written, box.size());
         EXPECT_EQ(box.size(), g.size) << g.length;
         EXPECT_EQ(Fnv1a64(box), g.digest) << g.length;
+        SetOverlapAllowed(true);
     }
 }
 

@@ -5,6 +5,7 @@
 // loops stopped.
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/OverlappedIo.h"
 #include "platform/FaultInjection.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
@@ -115,8 +116,12 @@ TEST(ParallelGzip, ALongFileIsSeveralMembersThatZlibsGzreadReadsWhole)
             EXPECT_EQ(GzRead(folder / "a.gz"), plain);
             MyCompressGzip::Decompress(folder / "a.gz", folder / "back", nullptr, static_cast<std::uint32_t>(length));
             EXPECT_EQ(ReadBytes(folder / "back"), plain);
-            // However the workers were scheduled, the same bytes.
+            // However the workers were scheduled, or with none, the same bytes.
             MyCompressGzip::Compress(folder / "plain", folder / "again.gz", nullptr, level);
+            EXPECT_EQ(ReadBytes(folder / "again.gz"), packed);
+            SetOverlapAllowed(false);
+            MyCompressGzip::Compress(folder / "plain", folder / "again.gz", nullptr, level);
+            SetOverlapAllowed(true);
             EXPECT_EQ(ReadBytes(folder / "again.gz"), packed);
         }
     }
