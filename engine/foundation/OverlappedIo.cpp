@@ -86,9 +86,9 @@ void ReadAhead::Run()
 
 ReadAhead::Chunk ReadAhead::Next()
 {
-    if (m_ended && !m_overlapped)
-        return {};
     if (!m_overlapped) {
+        if (m_ended)
+            return {};
         std::vector<std::uint8_t>& slot = m_slots.front();
         std::size_t n = 0;
         try {
