@@ -107,17 +107,18 @@ TEST(OverlappedCodec, ContainersAreByteIdenticalToTheSerialCodecs)
 {
     TempFolder folder;
     FixedFiller fixed;
-    for (const bool threads : {true, false})
-    for (const Golden& g : Goldens) {
+    for (const bool threads : {true, false}) {
         SCOPED_TRACE(threads ? "with threads" : "on one thread");
         SetOverlapAllowed(threads);
-        const std::string plain = folder / "plain.bin";
-        test::WriteBytes(plain, test::SeededBytes(g.length, static_cast<std::uint32_t>(g.length) + 3));
-        const std::uint64_t written = Encode(plain, folder / "box", g.settings, nullptr, g.filter, g.nfSize);
-        const auto box = test::ReadBytes(folder / "box");
-        EXPECT_EQ(written, box.size());
-        EXPECT_EQ(box.size(), g.size) << g.length;
-        EXPECT_EQ(Fnv1a64(box), g.digest) << g.length;
+        for (const Golden& g : Goldens) {
+            const std::string plain = folder / "plain.bin";
+            test::WriteBytes(plain, test::SeededBytes(g.length, static_cast<std::uint32_t>(g.length) + 3));
+            const std::uint64_t written = Encode(plain, folder / "box", g.settings, nullptr, g.filter, g.nfSize);
+            const auto box = test::ReadBytes(folder / "box");
+            EXPECT_EQ(written, box.size());
+            EXPECT_EQ(box.size(), g.size) << g.length;
+            EXPECT_EQ(Fnv1a64(box), g.digest) << g.length;
+        }
         SetOverlapAllowed(true);
     }
 }
