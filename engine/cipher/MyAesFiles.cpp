@@ -48,21 +48,6 @@ bool WorthOverlapping(std::uint64_t bytes)
     return OverlapAllowed() && bytes >= OverlapMinChunks * MyAesFiles::ChunkSize;
 }
 
-// Leaving the chunk loop by any exception. The serial loop wrote chunk i
-// before it read chunk i + 1, so a write failure, always of an earlier chunk
-// than the one this thread was at, is the failure the serial codec would
-// have met first; it wins over a read failure or a break met later. Chunks
-// handed to the writer before the failure are still written, as the serial
-// loop had written them; nothing after.
-[[noreturn]] void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer)
-{
-    reader.Stop();
-    writer.Drain();
-    if (std::exception_ptr failure = writer.Failure())
-        std::rethrow_exception(failure);
-    throw;
-}
-
 // Set only by tests, before codecs are made; read on the codec's thread.
 std::atomic<const MyAesFiles::FixedFiller*> g_fixedFiller{nullptr};
 

@@ -247,4 +247,13 @@ std::exception_ptr WriteBehind::Failure()
     return m_failure;
 }
 
+void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer)
+{
+    reader.Stop();
+    writer.Drain();
+    if (std::exception_ptr failure = writer.Failure())
+        std::rethrow_exception(failure);
+    throw;
+}
+
 } // namespace tessarin

@@ -128,4 +128,14 @@ private:
     std::thread m_thread;
 };
 
+// For the catch handler of a chunk loop that uses both: stops the reader,
+// lets the writer finish what it was given, and raises the failure that the
+// serial loop would have met first. That loop wrote chunk i before it read
+// chunk i + 1, so a write failure, always of an earlier chunk than the one
+// the caller was at, wins over a read failure or a break met since;
+// otherwise the exception being handled goes on. Chunks handed over before
+// the failure are still written, as the serial loop had written them;
+// nothing after.
+[[noreturn]] ENGINE_API void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer);
+
 } // namespace tessarin

@@ -68,23 +68,18 @@ inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
     return OverlapAllowed() && bytes >= 3 * static_cast<std::uint64_t>(chunkSize);
 }
 
-// Leaving a chunk loop that writes through a WriteBehind, by any exception.
-// The serial loop wrote each chunk before reading the next, so a failed
-// write, always of an earlier chunk, is the failure it would have met first
-// and wins over a read failure or a break met since. writeFailure, when
-// given, is the adapter's own message for a failed write of its output.
+// Leaving a chunk loop that writes through a WriteBehind, by any exception:
+// the failure the serial loop would have met first (tessarin::
+// RethrowInChunkOrder),
+// where a failed write of the adapter's output, when writeFailure is
+// given, is reported in the adapter's own words.
 [[noreturn]] inline void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer,
                                              const std::string* writeFailure = nullptr)
 {
-    reader.Stop();
-    writer.Drain();
-    std::exception_ptr failure = writer.Failure();
-    if (!failure)
-        throw;
     try {
-        std::rethrow_exception(failure);
+        tessarin::RethrowInChunkOrder(reader, writer);
     } catch (const ErrorHandler& e) {
-        if (!writeFailure || e.GetErrCode() != errc::WriteFailed)
+        if (!writeFailure || e.GetErrCode() != errc::WriteFailed || !writer.Failure())
             throw;
         throw ErrorHandler(errc::WriteFailed, *writeFailure);
     }
