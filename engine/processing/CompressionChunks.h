@@ -69,10 +69,9 @@ inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
 }
 
 // Leaving a chunk loop that writes through a WriteBehind, by any exception:
-// the failure the serial loop would have met first (tessarin::
-// RethrowInChunkOrder),
-// where a failed write of the adapter's output, when writeFailure is
-// given, is reported in the adapter's own words.
+// the failure the serial loop would have met first, as the codec decides it,
+// where a failed write of the adapter's output, when writeFailure is given,
+// is reported in the adapter's own words.
 [[noreturn]] inline void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer,
                                              const std::string* writeFailure = nullptr)
 {
