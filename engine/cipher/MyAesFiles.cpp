@@ -2,10 +2,12 @@
 
 #include "foundation/CCrc32Dynamic.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/OverlappedIo.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -37,9 +39,47 @@ void StoreLe32(std::uint8_t* p, std::uint32_t v)
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
+// Two threads pay off only when there are chunks enough to overlap; a
+// small file is read, enciphered and written on the caller's thread.
+constexpr std::uint64_t OverlapMinChunks = 3;
+
+bool WorthOverlapping(std::uint64_t bytes)
+{
+    return OverlapAllowed() && bytes >= OverlapMinChunks * MyAesFiles::ChunkSize;
+}
+
+// Set only by tests, before codecs are made; read on the codec's thread.
+std::atomic<const MyAesFiles::FixedFiller*> g_fixedFiller{nullptr};
+
 } // namespace
 
-MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink) {}
+MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink)
+{
+    if (const FixedFiller* fixed = g_fixedFiller.load())
+        m_fillerNext = fixed->seed;
+}
+
+void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
+{
+    g_fixedFiller.store(filler);
+}
+
+void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
+{
+    if (g_fixedFiller.load() == nullptr) {
+        platform::FillRandom(bytes);
+        return;
+    }
+    for (auto& b : bytes)
+        b = m_fillerNext++;
+}
+
+std::uint32_t MyAesFiles::Now() const
+{
+    if (const FixedFiller* fixed = g_fixedFiller.load())
+        return fixed->time;
+    return static_cast<std::uint32_t>(std::time(nullptr));
+}
 
 void MyAesFiles::MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
 {
@@ -117,7 +157,7 @@ std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uin
     const std::size_t stored = CalcHeader(content.size(), m_blockSize);
     std::vector<std::uint8_t> plain(stored), cipher(stored);
     std::copy(content.begin(), content.end(), plain.begin());
-    platform::FillRandom(std::span(plain).subspan(content.size()));
+    FillFiller(std::span(plain).subspan(content.size()));
     m_core.Encrypt(plain, cipher, mode);
     destination.Write(cipher);
     return stored;
@@ -125,11 +165,11 @@ std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uin
 
 void MyAesFiles::Fill_Hunk1(MyFile& source)
 {
-    platform::FillRandom(m_hunk1);
+    FillFiller(m_hunk1);
     std::memcpy(m_hunk1.data(), MagicCurrent, sizeof MagicCurrent);
     StoreLe32(m_hunk1.data() + OffLength, static_cast<std::uint32_t>(source.GetSize()));
     StoreLe32(m_hunk1.data() + OffCrc, source.CalcCrc());
-    StoreLe32(m_hunk1.data() + OffTime, static_cast<std::uint32_t>(std::time(nullptr)));
+    StoreLe32(m_hunk1.data() + OffTime, Now());
     const std::string& name = source.GetFileName();
     const std::size_t n = std::min(name.size(), NameFieldSize - 1);
     std::memcpy(m_hunk1.data() + OffName, name.data(), n);
@@ -138,7 +178,7 @@ void MyAesFiles::Fill_Hunk1(MyFile& source)
 
 void MyAesFiles::Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize)
 {
-    platform::FillRandom(m_hunk2);
+    FillFiller(m_hunk2);
     StoreLe32(m_hunk2.data() + OffFilter, filter);
     StoreLe32(m_hunk2.data() + OffNfSize, filter != 0 ? nfSize : GetLengthFromHeader());
 }
@@ -193,33 +233,44 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
 
     const auto bs = static_cast<std::size_t>(m_blockSize);
-    std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);
     // The header's length and CRC come from a pass of their own: the bytes
     // enciphered must be the same bytes, or the container could never be
-    // read back.
+    // read back. Their CRC is taken on the reading thread.
     CCrc32Dynamic enciphered;
     enciphered.InitStream();
     std::uint64_t plainBytes = 0;
     source.Seek(0, MyFile::SeekBegin);
-    for (;;) {
-        const std::size_t n = source.Read(input);
-        if (n == 0)
-            break;
-        enciphered.CalcStream(std::span(input).first(n));
-        plainBytes += n;
-        if (m_sink) {
-            m_sink->AddProgress(k * static_cast<float>(n));
-            if (m_sink->IsBreakRequested())
-                throw ErrorHandler(errc::BreakByUser, "Break by user!");
+    const bool overlapped = WorthOverlapping(source.GetSize());
+    // The cipher stays on this thread: its chaining register runs through
+    // the chunks in order, and the sink is told here, chunk by chunk.
+    ReadAhead reader(source, ChunkSize, overlapped,
+                     [&enciphered](std::span<const std::uint8_t> bytes) { enciphered.CalcStream(bytes); });
+    WriteBehind writer(destination, ChunkSize, overlapped);
+    try {
+        for (;;) {
+            const ReadAhead::Chunk chunk = reader.Next();
+            const std::size_t n = chunk.count;
+            if (n == 0)
+                break;
+            plainBytes += n;
+            if (m_sink) {
+                m_sink->AddProgress(k * static_cast<float>(n));
+                if (m_sink->IsBreakRequested())
+                    throw ErrorHandler(errc::BreakByUser, "Break by user!");
+            }
+            std::size_t padded = n;
+            if (n % bs != 0) {
+                padded = (n / bs + 1) * bs;
+                FillFiller(chunk.buffer.subspan(n, padded - n));
+            }
+            m_core.Encrypt(chunk.buffer.first(padded), writer.Buffer(), mode);
+            writer.Submit(padded);
+            total += padded;
         }
-        std::size_t padded = n;
-        if (n % bs != 0) {
-            padded = (n / bs + 1) * bs;
-            platform::FillRandom(std::span(input).subspan(n, padded - n));
-        }
-        m_core.Encrypt(std::span(input).first(padded), output, mode);
-        destination.Write(std::span(output).first(padded));
-        total += padded;
+        reader.Stop();
+        writer.Finish();
+    } catch (...) {
+        RethrowInChunkOrder(reader, writer);
     }
     if (plainBytes != GetLengthFromHeader() || enciphered.GetCrcStream() != GetCrcFromHeader())
         throw ErrorHandler(errc::SourceChanged,
@@ -253,24 +304,35 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     crc.InitStream();
     const std::uint32_t length = GetLengthFromHeader();
     std::uint64_t written = 0;
-    std::vector<std::uint8_t> input(ChunkSize), output(ChunkSize);
-    for (;;) {
-        std::size_t n = source.Read(input);
-        if (n == 0)
-            break;
-        if (m_sink) {
-            m_sink->AddProgress(k * static_cast<float>(n));
-            if (m_sink->IsBreakRequested())
-                throw ErrorHandler(errc::BreakByUser, "Break by user!");
+    const bool overlapped = WorthOverlapping(dataArea);
+    // The plain bytes' CRC is taken on the writing thread, as they are written.
+    ReadAhead reader(source, ChunkSize, overlapped);
+    WriteBehind writer(destination, ChunkSize, overlapped,
+                       [&crc](std::span<const std::uint8_t> bytes) { crc.CalcStream(bytes); });
+    try {
+        for (;;) {
+            const ReadAhead::Chunk chunk = reader.Next();
+            std::size_t n = chunk.count;
+            if (n == 0)
+                break;
+            if (m_sink) {
+                m_sink->AddProgress(k * static_cast<float>(n));
+                if (m_sink->IsBreakRequested())
+                    throw ErrorHandler(errc::BreakByUser, "Break by user!");
+            }
+            const std::span<std::uint8_t> output = writer.Buffer();
+            m_core.Decrypt(chunk.buffer.first(n), output, mode);
+            // Drop the filler of the last block and anything after the length.
+            n = static_cast<std::size_t>(std::min<std::uint64_t>(n, length - written));
+            if (n == 0)
+                continue;
+            writer.Submit(n);
+            written += n;
         }
-        m_core.Decrypt(std::span(input).first(n), output, mode);
-        // Drop the filler of the last block and anything after the length.
-        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, length - written));
-        if (n == 0)
-            continue;
-        destination.Write(std::span(output).first(n));
-        crc.CalcStream(std::span(output).first(n));
-        written += n;
+        reader.Stop();
+        writer.Finish();
+    } catch (...) {
+        RethrowInChunkOrder(reader, writer);
     }
     // A cut-off container cannot give back the stored length.
     if (crc.GetCrcStream() != GetCrcFromHeader() || written != length)

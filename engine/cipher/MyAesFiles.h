@@ -63,6 +63,17 @@ public:
     static float CalcReductKoeff(std::uint32_t filter);
     static float CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std::uint32_t nfSize);
 
+    // Test hook: filler bytes and the time field are random and the clock's,
+    // so two containers of one file never match. While a fixed filler is
+    // set, filler is a counter sequence started from the seed for each
+    // codec, and the time field holds the given time, so that containers
+    // can be compared byte for byte. Not for use outside tests.
+    struct FixedFiller {
+        std::uint8_t seed = 0;
+        std::uint32_t time = 0;
+    };
+    static void SetFixedFillerForTesting(const FixedFiller* filler);
+
 protected:
     void MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
     void ReMakeEncKey();
@@ -73,6 +84,9 @@ protected:
     void Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize);
 
 private:
+    void FillFiller(std::span<std::uint8_t> bytes);
+    std::uint32_t Now() const;
+
     CAesCore m_core;
     std::array<std::uint8_t, Hunk1Size> m_hunk1{};
     std::array<std::uint8_t, Hunk2Size> m_hunk2{};
@@ -82,6 +96,7 @@ private:
     KeyLen m_keyLength = Key256;
     BlockSize m_blockSize = Block256;
     bool m_keyed = false;
+    std::uint8_t m_fillerNext = 0;  // the next byte of a fixed filler
     MyStream* m_sink = nullptr;  // not owned
 };
 

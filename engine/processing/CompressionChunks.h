@@ -5,6 +5,7 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
+#include "foundation/OverlappedIo.h"
 #include "platform/Module.h"
 
 #include <cstdint>
@@ -57,6 +58,29 @@ inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes,
         if (e.GetErrCode() != errc::WriteFailed)
             throw;
         throw ErrorHandler(errc::WriteFailed, failure);
+    }
+}
+
+// Threads pay off only from a few chunks on; smaller files are streamed on
+// the caller's thread.
+inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
+{
+    return OverlapAllowed() && bytes >= 3 * static_cast<std::uint64_t>(chunkSize);
+}
+
+// Leaving a chunk loop that writes through a WriteBehind, by any exception:
+// the failure the serial loop would have met first, as the codec decides it,
+// where a failed write of the adapter's output, when writeFailure is given,
+// is reported in the adapter's own words.
+[[noreturn]] inline void RethrowInChunkOrder(ReadAhead& reader, WriteBehind& writer,
+                                             const std::string* writeFailure = nullptr)
+{
+    try {
+        tessarin::RethrowInChunkOrder(reader, writer);
+    } catch (const ErrorHandler& e) {
+        if (!writeFailure || e.GetErrCode() != errc::WriteFailed || !writer.Failure())
+            throw;
+        throw ErrorHandler(errc::WriteFailed, *writeFailure);
     }
 }
 

@@ -63,15 +63,19 @@ private:
     std::string m_source;
 };
 
-void Drain(Compressor& bz, int action, std::vector<std::uint8_t>& out, MyFile& target, const std::string& failure)
+// Runs the compressor over the pending input (or to the end of the stream)
+// and hands every byte it produces to the writer.
+void Drain(Compressor& bz, int action, WriteBehind& writer)
 {
     for (;;) {
+        const std::span<std::uint8_t> out = writer.Buffer();
         bz->next_out = reinterpret_cast<char*>(out.data());
         bz->avail_out = static_cast<unsigned>(out.size());
         const int result = BZ2_bzCompress(bz.get(), action);
         if (result < 0)
             throw ErrorHandler(errc::Bzip2Internal, "Something goes wrong inside bzip2 library");
-        compression::WriteCompressed(target, std::span(out).first(out.size() - bz->avail_out), failure);
+        if (const std::size_t produced = out.size() - bz->avail_out; produced != 0)
+            writer.Submit(produced);
         if (action == BZ_FINISH ? result == BZ_STREAM_END : bz->avail_in == 0)
             return;
     }
@@ -97,19 +101,31 @@ std::uint64_t MyCompressBzip2::Compress(MyFile& source, MyFile& target, MyStream
     const std::string failure = "Unable to write on '" + ShownName(target.GetFullFilename()) + "'";
     Compressor bz(compression::ClampLevel(level), target.GetFullFilename());
     const float k = CalcReductKoeff();
-    std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
+    // A bzip2 file must stay one stream (the library's reader stops after
+    // the first), so the compressor cannot be split over cores. It keeps
+    // this thread; the reads and writes run beside it.
+    const bool overlapped = compression::WorthOverlapping(source.GetSize(), ChunkSize);
+    ReadAhead reader(source, ChunkSize, overlapped);
+    WriteBehind writer(target, ChunkSize, overlapped);
     std::uint64_t total = 0;
-    for (;;) {
-        const std::size_t n = source.Read(in);
-        if (n == 0)
-            break;
-        bz->next_in = reinterpret_cast<char*>(in.data());
-        bz->avail_in = static_cast<unsigned>(n);
-        Drain(bz, BZ_RUN, out, target, failure);
-        total += n;
-        compression::ReportChunk(sink, n, k);
+    try {
+        for (;;) {
+            const ReadAhead::Chunk chunk = reader.Next();
+            const std::size_t n = chunk.count;
+            if (n == 0)
+                break;
+            bz->next_in = reinterpret_cast<char*>(chunk.buffer.data());
+            bz->avail_in = static_cast<unsigned>(n);
+            Drain(bz, BZ_RUN, writer);
+            total += n;
+            compression::ReportChunk(sink, n, k);
+        }
+        Drain(bz, BZ_FINISH, writer);
+        reader.Stop();
+        writer.Finish();
+    } catch (...) {
+        compression::RethrowInChunkOrder(reader, writer, &failure);
     }
-    Drain(bz, BZ_FINISH, out, target, failure);
     return total;
 }
 
@@ -126,53 +142,65 @@ std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStre
     const std::string failure = "Unable to BZ2_bzread on '" + ShownName(source.GetFullFilename()) + "'";
     Decompressor bz(source.GetFullFilename());
     const float k = CalcFullKoeff(source.GetSize(), nfSize);
-    std::vector<std::uint8_t> in(ChunkSize), out(ChunkSize);
+    // The compressed input is read ahead and the content written behind on
+    // threads of their own; the library and the sink keep this thread.
+    const bool overlapped =
+        compression::WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), ChunkSize);
+    ReadAhead reader(source, ChunkSize, overlapped);
+    WriteBehind writer(target, ChunkSize, overlapped);
     bool atEof = false;
     bool ended = false;  // the current stream is complete
     std::uint64_t total = 0;
-    for (;;) {
-        std::size_t produced = 0;
-        while (produced < out.size()) {
-            if (bz->avail_in == 0 && !atEof) {
-                const std::size_t n = source.Read(in);
-                atEof = n == 0;
-                bz->next_in = reinterpret_cast<char*>(in.data());
-                bz->avail_in = static_cast<unsigned>(n);
+    try {
+        for (;;) {
+            const std::span<std::uint8_t> out = writer.Buffer();
+            std::size_t produced = 0;
+            while (produced < out.size()) {
+                if (bz->avail_in == 0 && !atEof) {
+                    const ReadAhead::Chunk chunk = reader.Next();
+                    atEof = chunk.count == 0;
+                    bz->next_in = reinterpret_cast<char*>(chunk.buffer.data());
+                    bz->avail_in = static_cast<unsigned>(chunk.count);
+                }
+                if (ended) {
+                    // Streams may follow one another (the input is all read when
+                    // none is left here); anything else after a complete stream
+                    // means the content is not what was compressed.
+                    if (bz->avail_in == 0)
+                        break;
+                    if (bz->next_in[0] != 'B')
+                        throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
+                    bz.Restart();
+                    ended = false;
+                }
+                bz->next_out = reinterpret_cast<char*>(out.data() + produced);
+                bz->avail_out = static_cast<unsigned>(out.size() - produced);
+                const unsigned availBefore = bz->avail_in;
+                const std::size_t producedBefore = produced;
+                const int result = BZ2_bzDecompress(bz.get());
+                produced = out.size() - bz->avail_out;
+                if (result == BZ_STREAM_END)
+                    ended = true;
+                else if (result != BZ_OK)
+                    throw ErrorHandler(errc::ReadFailed, failure);
+                else if (atEof && bz->avail_in == 0 && availBefore == 0 && produced == producedBefore)
+                    break;  // the input ends inside a stream
             }
-            if (ended) {
-                // Streams may follow one another (the input is all read when
-                // none is left here); anything else after a complete stream
-                // means the content is not what was compressed.
-                if (bz->avail_in == 0)
-                    break;
-                if (bz->next_in[0] != 'B')
-                    throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
-                bz.Restart();
-                ended = false;
+            if (produced == 0) {
+                if (!ended)
+                    throw ErrorHandler(errc::ReadFailed, failure);
+                break;
             }
-            bz->next_out = reinterpret_cast<char*>(out.data() + produced);
-            bz->avail_out = static_cast<unsigned>(out.size() - produced);
-            const unsigned availBefore = bz->avail_in;
-            const std::size_t producedBefore = produced;
-            const int result = BZ2_bzDecompress(bz.get());
-            produced = out.size() - bz->avail_out;
-            if (result == BZ_STREAM_END)
-                ended = true;
-            else if (result != BZ_OK)
-                throw ErrorHandler(errc::ReadFailed, failure);
-            else if (atEof && bz->avail_in == 0 && availBefore == 0 && produced == producedBefore)
-                break;  // the input ends inside a stream
+            if (total + produced > nfSize)
+                throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
+            writer.Submit(produced);
+            total += produced;
+            compression::ReportChunk(sink, produced, k);
         }
-        if (produced == 0) {
-            if (!ended)
-                throw ErrorHandler(errc::ReadFailed, failure);
-            break;
-        }
-        if (total + produced > nfSize)
-            throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-        target.Write(std::span(out).first(produced));
-        total += produced;
-        compression::ReportChunk(sink, produced, k);
+        reader.Stop();
+        writer.Finish();
+    } catch (...) {
+        compression::RethrowInChunkOrder(reader, writer);
     }
     if (total != nfSize)
         throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);

@@ -1,8 +1,11 @@
 #pragma once
 // gzip compression of whole files before encryption and decompression after
-// decryption, in chunks, with progress and the user's break. zlib is linked
-// directly; LoadLibraryA stays as the check that "zlib.dll" is present with
-// its file interface, so a batch refuses to start without it.
+// decryption, in chunks, with progress and the user's break. A long file is
+// compressed as independent gzip members, one per core at a time (with
+// libdeflate, at the user's level); every gzip reader, zlib's gzread among
+// them, reads concatenated members as one file. zlib reads them back and is
+// linked directly; LoadLibraryA stays as the check that "zlib.dll" is
+// present with its file interface, so a batch refuses to start without it.
 #include "EngineApi.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
