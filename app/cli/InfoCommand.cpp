@@ -26,7 +26,11 @@ std::string Utc(std::uint32_t seconds)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
+#if defined(_WIN32)
+    ::gmtime_s(&tm, &t);
+#else
     ::gmtime_r(&t, &tm);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return text;

@@ -2,7 +2,9 @@
 
 #include "CliOptions.h"
 #include "InfoCommand.h"
+#if !defined(_WIN32)
 #include "PipeMode.h"
+#endif
 #include "TerminalOutput.h"
 #include "TerminalUi.h"
 #include "application/BatchRun.h"
@@ -188,6 +190,17 @@ int ExitStatus(const BatchReport& report)
     return report.summary.errors > 0 ? ExitFailed : ExitDone;
 }
 
+#if defined(_WIN32)
+// The spool that pipes need (a private folder locked while in use, files
+// made exclusively with owner-only access) is built on POSIX calls; the
+// Windows build says so rather than half-doing it.
+int RunPipe(const CliOptions&, const AppSettings&, const std::string&, TerminalOutput& output, std::ostream&)
+{
+    Report(output.Err(), {ExitUsage, "'-' (standard input and output) is not available in the Windows build",
+                          "give the names of files instead"});
+    return ExitUsage;
+}
+#else
 // While a pipe is written, a reader that goes away is an error of the
 // write, not a signal that ends the process before it has cleaned up.
 class IgnoreBrokenPipe {
@@ -279,6 +292,7 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
     }
     return ExitDone;
 }
+#endif
 
 std::string WithoutCarriageReturns(std::string text)
 {

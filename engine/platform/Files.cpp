@@ -367,4 +367,21 @@ void FillRandom(std::span<std::uint8_t> buffer)
     }
 }
 
+bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    readEnd = ends[0];
+    writeEnd = ends[1];
+    return true;
+}
+
+void KeepAccessTime(NativeHandle handle)
+{
+    // O_NOATIME is granted to the file's owner only: for anyone else the
+    // access time moves as the system's mount options say.
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags >= 0) (void)::fcntl(handle, F_SETFL, flags | O_NOATIME);
+}
+
 } // namespace tessarin::platform

@@ -29,7 +29,20 @@ enum class FileAccess {
     WriteNoFollow,  // as Write, but never through a symbolic link at the name
 };
 
+// A file that takes every byte written to it and keeps none.
+#if defined(_WIN32)
+inline constexpr char NullDevice[] = "NUL";
+#else
+inline constexpr char NullDevice[] = "/dev/null";
+#endif
+
 // All return InvalidHandle / false / -1 on failure; LastError() tells why.
+// An anonymous pipe, both ends closed on exec; reading the read end gives
+// end of file once the write end is closed.
+ENGINE_API bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd);
+// Asks that reading the open file not count as a use of it (its access
+// time stays), where the system grants that to this user; else nothing.
+ENGINE_API void KeepAccessTime(NativeHandle handle);
 ENGINE_API NativeHandle OpenFile(const std::string& path, FileAccess access);
 ENGINE_API void CloseFile(NativeHandle handle);
 ENGINE_API std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer);  // fills unless at end

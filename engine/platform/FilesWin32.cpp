@@ -167,7 +167,8 @@ std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
         const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - done, 1u << 30));
         DWORD got = 0;
         if (!::ReadFile(ToHandle(handle), buffer.data() + done, ask, &got, nullptr)) {
-            if (::GetLastError() == ERROR_HANDLE_EOF)
+            // The end of a file, or of a pipe whose writer has closed it.
+            if (::GetLastError() == ERROR_HANDLE_EOF || ::GetLastError() == ERROR_BROKEN_PIPE)
                 break;
             win32::SetErrnoFromSystem();
             return -1;
@@ -576,6 +577,28 @@ void FillRandom(std::span<std::uint8_t> buffer)
         for (; done < buffer.size(); ++done)
             buffer[done] = static_cast<std::uint8_t>(device());
     }
+}
+
+bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd)
+{
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    if (!::CreatePipe(&reader, &writer, nullptr, 0)) {  // not inherited
+        win32::SetErrnoFromSystem();
+        return false;
+    }
+    readEnd = reinterpret_cast<NativeHandle>(reader);
+    writeEnd = reinterpret_cast<NativeHandle>(writer);
+    return true;
+}
+
+void KeepAccessTime(NativeHandle handle)
+{
+    // A last-access time of all ones asks Windows to leave it as it is for
+    // the reads through this handle.
+    FILE_BASIC_INFO info{};
+    info.LastAccessTime.QuadPart = -1;
+    (void)::SetFileInformationByHandle(ToHandle(handle), FileBasicInfo, &info, sizeof info);
 }
 
 } // namespace tessarin::platform

@@ -7,11 +7,11 @@
 #include "processing/MyCompressGzip.h"
 #include "selection/MyFileFound.h"
 
+#include "platform/Files.h"
+
 #include <exception>
-#include <fcntl.h>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace tessarin {
@@ -21,9 +21,6 @@ namespace {
 constexpr int FamilyNone = 0;
 constexpr int FamilyGzip = 1;
 constexpr int FamilyBzip2 = 2;
-
-// Where checked plain bytes go: nowhere.
-constexpr char Nowhere[] = "/dev/null";
 
 bool EndsWith(const std::string& text, const std::string& suffix)
 {
@@ -58,12 +55,14 @@ class PipedDecompression {
 public:
     PipedDecompression(int family, std::uint32_t nfSize, const std::string& shownAs)
     {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
+        platform::NativeHandle readEnd = platform::InvalidHandle;
+        platform::NativeHandle writeEnd = platform::InvalidHandle;
+        if (!platform::OpenPipe(readEnd, writeEnd))
             throw ErrorHandler(errc::OpenFailed, "Unable to open a pipe to check '" + ShownName(shownAs) + "'");
-        m_writer.Adopt(ends[1], shownAs, MyFile::OpenWrite);
-        m_reader.Adopt(ends[0], shownAs, MyFile::OpenRead);
-        m_sinkFile.Open(Nowhere, MyFile::OpenWrite);
+        m_writer.Adopt(writeEnd, shownAs, MyFile::OpenWrite);
+        m_reader.Adopt(readEnd, shownAs, MyFile::OpenRead);
+        // Where checked plain bytes go: nowhere.
+        m_sinkFile.Open(platform::NullDevice, MyFile::OpenWrite);
         m_thread = std::thread([this, family, nfSize] {
             try {
                 m_length = family == FamilyGzip ? MyCompressGzip::Decompress(m_reader, m_sinkFile, nullptr, nfSize)
@@ -177,12 +176,9 @@ void ContainerCheck::KeyCodec(MyAesFiles& codec) const
 MyFile ContainerCheck::OpenQuietly(const std::string& path) const
 {
     // Read only, never through a link; and reading it should not count as
-    // a use of the file. O_NOATIME is granted to the file's owner only: for
-    // anyone else the access time moves as the system's mount options say.
+    // a use of the file.
     MyFile file(path, MyFile::OpenRead);
-    const int flags = ::fcntl(file.GetHandle(), F_GETFL);
-    if (flags >= 0)
-        (void)::fcntl(file.GetHandle(), F_SETFL, flags | O_NOATIME);
+    platform::KeepAccessTime(file.GetHandle());
     return file;
 }
 
@@ -224,7 +220,7 @@ std::uint64_t ContainerCheck::Test(const std::string& path)
     CheckStoredName(path, info);
 
     if (info.Family() == FamilyNone) {
-        MyFile nowhere(Nowhere, MyFile::OpenWrite);
+        MyFile nowhere(platform::NullDevice, MyFile::OpenWrite);
         return codec.Decode(in, nowhere, m_mode);
     }
     // Deciphered and decompressed at once: the deciphered bytes pass
