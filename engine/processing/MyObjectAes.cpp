@@ -11,9 +11,36 @@
 
 #include <string>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tessarin {
 
-MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink) {}
+namespace {
+
+// Every file's codec takes its chunk buffers afresh. With the allocator's
+// defaults a batch of small files hands those pages back to the system
+// after each file and faults them in again for the next one, which costs
+// more than the cipher itself; a few MiB kept for reuse stop that.
+void KeepBuffersForReuse()
+{
+#if defined(__GLIBC__)
+    static const bool once = [] {
+        ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+        ::mallopt(M_TRIM_THRESHOLD, 8 << 20);
+        return true;
+    }();
+    (void)once;
+#endif
+}
+
+} // namespace
+
+MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink)
+{
+    KeepBuffersForReuse();
+}
 
 MyObjectAes::~MyObjectAes()
 {
