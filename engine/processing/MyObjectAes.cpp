@@ -134,11 +134,21 @@ MyObjectAes::Modality MyObjectAes::GetModality(const std::string& path)
     KeyCodec(codec);
     platform::FileStatus status;
     MyFile file = OpenListed(path, status);
-    return codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone ? Encryption : Decryption;
+    const bool plain = codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone;
+    HandBack(file, path);
+    return plain ? Encryption : Decryption;
 }
 
-MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& status) const
+MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& status)
 {
+    if (path == m_listedPath && m_listed.file.IsOpen()) {
+        // The handle opened at the start of the run: every step reads the
+        // very file that was checked then, and none opens it again.
+        MyFile file = std::move(m_listed.file);
+        file.Rewind();
+        status = m_listedStatus;
+        return file;
+    }
     // Opened without following a link and without waiting on a FIFO: only a
     // regular file opens at all.
     MyFile file(path, MyFile::OpenRead);
@@ -148,6 +158,12 @@ MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& st
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) +
                                                  "': another file has taken its name since it was listed!");
     return file;
+}
+
+void MyObjectAes::HandBack(MyFile& file, const std::string& path)
+{
+    if (path == m_listedPath && file.IsOpen() && !m_listed.file.IsOpen())
+        m_listed.file = std::move(file);
 }
 
 void MyObjectAes::CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown)
@@ -196,18 +212,23 @@ void MyObjectAes::Run(const CFileFind& found)
     m_listedPath = original;
     m_listedIdentity = file.GetIdentity();
     m_listedStatus = platform::FileStatus{};
+    m_listed.file.Close();
     SweepFolder(folder);
+    // Whatever way the run ends, the handle goes with it.
+    struct CloseListed {
+        MyFile& file;
+        ~CloseListed() { file.Close(); }
+    } closeListed{m_listed.file};
     try {
         // The container records 32-bit lengths; refuse before reading,
         // writing or deleting anything.
         if (file.GetFileSize64() > MyAesFiles::MaxSourceLength)
             throw ErrorHandler(errc::FileTooLarge, "File '" + ShownName(original) +
                                                        "' is too large: only files smaller than 4 GiB can be processed!");
-        {
-            // Every later step acts on this file: the one listed, as it is now.
-            MyFile first = OpenListed(original, m_listedStatus);
-            m_listedIdentity = m_listedStatus.identity;
-        }
+        // Every later step acts on this file: the one listed, as it is now,
+        // read through this one handle.
+        m_listed.file = OpenListed(original, m_listedStatus);
+        m_listedIdentity = m_listedStatus.identity;
         std::string source = original;
         std::string target = folder;
         const Modality detected = GetModality(source);

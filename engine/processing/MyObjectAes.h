@@ -18,6 +18,7 @@
 #include "cipher/AESclass.h"
 #include "cipher/CAesCore.h"
 #include "cipher/MyAesFiles.h"
+#include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 #include "platform/TempFile.h"
 #include "processing/MyCompressBzip2.h"
@@ -156,7 +157,10 @@ private:
 
     // The listed file, opened for reading only if the name still holds the
     // regular file that was listed; status receives what it is now.
-    MyFile OpenListed(const std::string& path, platform::FileStatus& status) const;
+    // The listed file itself is opened once per run: a step that takes it
+    // gets that handle, rewound, and a step that only looks hands it back.
+    MyFile OpenListed(const std::string& path, platform::FileStatus& status);
+    void HandBack(MyFile& file, const std::string& path);
     // Fails when the open file is no longer as it was when opened.
     static void CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown);
     // Deletes path only if it still is the file identified (when valid).
@@ -202,6 +206,19 @@ private:
     std::string m_listedPath;
     platform::FileIdentity m_listedIdentity;
     platform::FileStatus m_listedStatus;
+    // Open during a run until a step consumes it. A copy of the object
+    // starts without one: a handle has one owner.
+    struct ListedHandle {
+        MyFile file;
+        ListedHandle() = default;
+        ListedHandle(const ListedHandle&) {}
+        ListedHandle& operator=(const ListedHandle&)
+        {
+            file.Close();
+            return *this;
+        }
+    };
+    ListedHandle m_listed;
     std::set<std::string> m_sweptFolders;  // folders cleared of left-overs in this batch
     std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;
