@@ -120,6 +120,13 @@ bool SyncFile(NativeHandle handle)
     return ::fsync(handle) == 0;
 }
 
+bool SyncFileSystemOf(NativeHandle handle)
+{
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::Sync))
+        return false;
+    return ::syncfs(handle) == 0;
+}
+
 bool SyncFolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');

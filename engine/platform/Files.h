@@ -33,6 +33,11 @@ ENGINE_API std::int64_t SeekFile(NativeHandle handle, std::int64_t distance, int
 ENGINE_API std::int64_t FileSize(NativeHandle handle);
 ENGINE_API bool SyncFile(NativeHandle handle);
 ENGINE_API bool SyncFolderOf(const std::string& path);
+// Everything written on the file system that holds the open file reaches
+// the disk before this returns: one flush for the outputs of many files.
+// False when that fails or the system cannot tell; the caller then flushes
+// file by file.
+ENGINE_API bool SyncFileSystemOf(NativeHandle handle);
 ENGINE_API bool RemoveFile(const std::string& path);
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
 // As RenameFile, but fails (EEXIST) instead of replacing an existing name.

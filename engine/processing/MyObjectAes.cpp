@@ -10,6 +10,7 @@
 #include "selection/MyFileFound.h"
 
 #include <string>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -44,7 +45,25 @@ MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink)
 
 MyObjectAes::~MyObjectAes()
 {
+    try {
+        CommitPutOff();
+    } catch (...) {
+        // Whatever could not be committed stays a temporary file, removed
+        // by its own destructor: the files it was made from are untouched.
+    }
     CloseLibrary();
+}
+
+void MyObjectAes::ShareWork(bool on)
+{
+    if (!on)
+        CommitPutOff();
+    m_sharing = on;
+}
+
+MyObject::LateFailures MyObjectAes::TakeLateFailures()
+{
+    return std::exchange(m_late, LateFailures{});
 }
 
 void MyObjectAes::SetFilterFamily(int family)
@@ -213,6 +232,11 @@ void MyObjectAes::Run(const CFileFind& found)
     m_listedIdentity = file.GetIdentity();
     m_listedStatus = platform::FileStatus{};
     m_listed.file.Close();
+    m_putOffThisRun = false;
+    // Outputs wait for their shared commit only as long as the run stays in
+    // their folder.
+    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+        CommitPutOff();
     SweepFolder(folder);
     // Whatever way the run ends, the handle goes with it.
     struct CloseListed {
@@ -256,7 +280,9 @@ void MyObjectAes::Run(const CFileFind& found)
             } else {
                 throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
             }
-            if (m_deleteOrig) {
+            if (m_putOffThisRun) {
+                m_putOff.items.back().deleteOriginal = m_deleteOrig && original != target;
+            } else if (m_deleteOrig) {
                 try {
                     DeleteSource(original, target);
                 } catch (...) {
@@ -291,9 +317,16 @@ void MyObjectAes::Run(const CFileFind& found)
                     containerGone = true;
                 }
             }
-            if (m_changeExtension && m_deleteOrig && !containerGone)
+            if (m_putOffThisRun)
+                m_putOff.items.back().deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
+            else if (m_changeExtension && m_deleteOrig && !containerGone)
                 DeleteSource(original, target);
             m_resultOk = true;
+        }
+        if (m_putOffThisRun) {
+            m_putOff.items.back().counted = m_processedSize;
+            if (m_putOff.items.size() >= MaxPutOff)
+                CommitPutOff();
         }
     } catch (const ErrorHandler& e) {
         m_resultOk = false;

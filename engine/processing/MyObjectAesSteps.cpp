@@ -10,9 +10,11 @@
 #include "platform/Files.h"
 #include "platform/TempFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -116,6 +118,10 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
             in.Close();
         }
         temp->TakeAttributesOf(m_listedStatus);
+        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true)) {
+            UpdateLine("[OK]\r\n", MyStream::LevelStep);
+            return;
+        }
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
         std::optional<Replaced> replaced = Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
@@ -186,6 +192,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             return;
         }
         temp->TakeAttributesOf(m_listedStatus);
+        if (!compressed && PutOffCommit(temp, target, false, false)) {
+            UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+            return;
+        }
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
     } catch (const ErrorHandler&) {
@@ -449,6 +459,94 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
                 throw;
             target = NextMangled(target);
         }
+    }
+}
+
+bool MyObjectAes::PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled,
+                               bool wipeReplaced)
+{
+    if (!m_sharing || !temp || !temp->IsPending())
+        return false;
+    const auto slash = target.rfind(platform::PathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+        CommitPutOff();
+    m_putOffFolder = folder;
+    m_putOff.items.push_back(PutOff{std::move(*temp), target, m_listedPath, m_listedStatus, mangled, wipeReplaced});
+    temp.reset();
+    m_putOffThisRun = true;
+    return true;
+}
+
+void MyObjectAes::ReportFailure(const ErrorHandler& e)
+{
+    UpdateLine("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n", MyStream::LevelError);
+}
+
+void MyObjectAes::CommitPutOff()
+{
+    if (m_putOff.items.empty())
+        return;
+    std::vector<PutOff> items = std::move(m_putOff.items);
+    m_putOff.items.clear();
+
+    // The outputs reach the disk before any of them takes its name, and
+    // the names reach it before any original goes: at every instant each
+    // file is whole under its own name, or under the output's, or both.
+    std::vector<TempFile*> temps;
+    for (PutOff& item : items)
+        temps.push_back(&item.temp);
+    const bool synced = items.size() > 1 && TempFile::SyncTogether(temps);
+
+    std::vector<bool> committed(items.size(), false);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        bool failed = false;
+        CommitOne(items[i], failed);
+        committed[i] = !failed;
+        if (failed) {
+            ++m_late.files;
+            m_late.bytes += items[i].counted;
+        }
+    }
+    if (synced && std::find(committed.begin(), committed.end(), true) != committed.end())
+        platform::SyncFolderOf(items.front().target);
+
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PutOff& item = items[i];
+        if (!committed[i] || !item.deleteOriginal)
+            continue;
+        try {
+            try {
+                DeleteFile(item.madeFrom, item.madeFromStatus.identity);
+            } catch (const ErrorHandler&) {
+                // As when the run deletes it itself: while the original is
+                // there and whole, the new output can go.
+                if (platform::IdentifyFile(item.madeFrom) == item.madeFromStatus.identity) {
+                    ShowLine("Rollback: ", MyStream::LevelDetail);
+                    Delete(item.target);
+                }
+                throw;
+            }
+        } catch (const ErrorHandler& e) {
+            ReportFailure(e);
+            ++m_late.files;
+            m_late.bytes += item.counted;
+        }
+    }
+}
+
+void MyObjectAes::CommitOne(PutOff& item, bool& failed)
+{
+    try {
+        std::optional<Replaced> replaced =
+            Move(item.temp, item.target, item.madeFrom, item.madeFromStatus, item.mangled, item.wipeReplaced);
+        if (replaced)
+            WipeReplaced(replaced->file, item.target, replaced->links);
+    } catch (const ErrorHandler& e) {
+        failed = true;
+        if (item.temp.IsPending())
+            DiscardTemp(item.temp);
+        ReportFailure(e);
     }
 }
 
