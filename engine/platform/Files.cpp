@@ -3,11 +3,16 @@
 #include "platform/FaultInjection.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <system_error>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -59,6 +64,111 @@ void CloseFile(NativeHandle handle)
 {
     if (handle != InvalidHandle)
         ::close(handle);
+}
+
+namespace {
+
+// The helpers of CloseAside. Releases that wait on the file system overlap
+// one another and the batch's own work; several helpers, since a release
+// mostly waits rather than computes.
+class Closer {
+public:
+    static Closer& Instance()
+    {
+        static Closer closer;
+        return closer;
+    }
+
+    void Close(NativeHandle handle)
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_queue.size() >= MaxWaiting || !Start()) {
+            lock.unlock();
+            ::close(handle);
+            return;
+        }
+        m_queue.push_back(handle);
+        lock.unlock();
+        m_ready.notify_one();
+    }
+
+    void Wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
+    }
+
+    ~Closer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_ready.notify_all();
+        for (std::thread& helper : m_helpers)
+            helper.join();
+    }
+
+private:
+    static constexpr std::size_t Helpers = 8;
+    static constexpr std::size_t MaxWaiting = 256;
+
+    Closer() = default;
+
+    // Under the lock.
+    bool Start()
+    {
+        if (!m_helpers.empty())
+            return true;
+        try {
+            for (std::size_t i = 0; i < Helpers; ++i)
+                m_helpers.emplace_back([this] { Serve(); });
+        } catch (const std::system_error&) {
+            // No threads to be had: the helpers that started serve; with
+            // none, the caller closes the handle itself.
+        }
+        return !m_helpers.empty();
+    }
+
+    void Serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_ready.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;  // stopping, and nothing left to close
+            const NativeHandle handle = m_queue.front();
+            m_queue.pop_front();
+            ++m_busy;
+            lock.unlock();
+            ::close(handle);
+            lock.lock();
+            --m_busy;
+            if (m_queue.empty() && m_busy == 0)
+                m_idle.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::condition_variable m_idle;
+    std::deque<NativeHandle> m_queue;
+    std::vector<std::thread> m_helpers;
+    std::size_t m_busy = 0;
+    bool m_stopping = false;
+};
+
+} // namespace
+
+void CloseAside(NativeHandle handle)
+{
+    if (handle != InvalidHandle)
+        Closer::Instance().Close(handle);
+}
+
+void WaitClosedAside()
+{
+    Closer::Instance().Wait();
 }
 
 std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)

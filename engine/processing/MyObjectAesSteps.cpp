@@ -77,6 +77,19 @@ std::string NextMangled(const std::string& path)
 
 constexpr int MaxMangledTries = 100000;
 
+// A handle on a file about to be deleted or replaced, held until then and
+// closed aside: the release of its blocks does not hold up the batch.
+class HeldAside {
+public:
+    explicit HeldAside(const std::string& path) : m_handle(platform::OpenFile(path, platform::FileAccess::Read)) {}
+    ~HeldAside() { platform::CloseAside(m_handle); }
+    HeldAside(const HeldAside&) = delete;
+    HeldAside& operator=(const HeldAside&) = delete;
+
+private:
+    platform::NativeHandle m_handle;
+};
+
 // A deletion the system refused, with its reason.
 ErrorHandler CannotDelete(const std::string& shown)
 {
@@ -515,6 +528,9 @@ void MyObjectAes::CommitPutOff()
         PutOff& item = items[i];
         if (!committed[i] || !item.deleteOriginal)
             continue;
+        std::optional<HeldAside> held;
+        if (!m_wiping)
+            held.emplace(item.madeFrom);
         try {
             try {
                 DeleteFile(item.madeFrom, item.madeFromStatus.identity);
@@ -537,6 +553,10 @@ void MyObjectAes::CommitPutOff()
 
 void MyObjectAes::CommitOne(PutOff& item, bool& failed)
 {
+    // A file replaced under its own name goes at the rename.
+    std::optional<HeldAside> held;
+    if (item.target == item.madeFrom && !(item.wipeReplaced && m_wiping))
+        held.emplace(item.target);
     try {
         std::optional<Replaced> replaced =
             Move(item.temp, item.target, item.madeFrom, item.madeFromStatus, item.mangled, item.wipeReplaced);
