@@ -36,6 +36,8 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     }
     if (access == FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Create))
         return InvalidHandle;
+    if (access != FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Open))
+        return InvalidHandle;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
@@ -164,6 +166,11 @@ void CloseAside(NativeHandle handle)
 {
     if (handle != InvalidHandle)
         Closer::Instance().Close(handle);
+}
+
+NativeHandle DuplicateHandle(NativeHandle handle)
+{
+    return handle == InvalidHandle ? InvalidHandle : ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
 }
 
 void WaitClosedAside()

@@ -46,6 +46,8 @@ ENGINE_API bool RemoveFile(const std::string& path);
 // batch of small files from waiting on every one. Closed at once when too
 // many are waiting already.
 ENGINE_API void CloseAside(NativeHandle handle);
+// A second handle on the same open file (InvalidHandle on failure).
+ENGINE_API NativeHandle DuplicateHandle(NativeHandle handle);
 // Returns once every handle given to CloseAside so far is closed.
 ENGINE_API void WaitClosedAside();
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);

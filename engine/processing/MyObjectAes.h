@@ -195,6 +195,9 @@ private:
     // for its file.
     struct PutOff {
         TempFile temp;
+        // The listed file, still open: its last handle is closed aside
+        // when it is deleted or replaced.
+        MyFile source;
         std::string target;
         std::string madeFrom;  // the listed file it was made from
         platform::FileStatus madeFromStatus;
@@ -205,7 +208,8 @@ private:
     };
     // Keeps the finished temporary file of the current run for a shared
     // commit; false when the run is to commit it itself.
-    bool PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled, bool wipeReplaced);
+    bool PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled, bool wipeReplaced,
+                      MyFile& source);
     // Commits everything put off, as ShareWork describes.
     void CommitPutOff();
     void CommitOne(PutOff& putOff, bool& failed);

@@ -81,7 +81,7 @@ constexpr int MaxMangledTries = 100000;
 // closed aside: the release of its blocks does not hold up the batch.
 class HeldAside {
 public:
-    explicit HeldAside(const std::string& path) : m_handle(platform::OpenFile(path, platform::FileAccess::Read)) {}
+    explicit HeldAside(const MyFile& file) : m_handle(platform::DuplicateHandle(file.GetHandle())) {}
     ~HeldAside() { platform::CloseAside(m_handle); }
     HeldAside(const HeldAside&) = delete;
     HeldAside& operator=(const HeldAside&) = delete;
@@ -126,15 +126,15 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
                  MyStream::LevelStep);
         temp.emplace(TempFile::CreateBeside(target));
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
-        if (!intermediate) {
+        if (!intermediate)
             CheckUnchanged(in, before, source);
-            in.Close();
-        }
         temp->TakeAttributesOf(m_listedStatus);
-        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true)) {
+        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own)) {
             UpdateLine("[OK]\r\n", MyStream::LevelStep);
             return;
         }
+        if (!intermediate)
+            in.Close();
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
         std::optional<Replaced> replaced = Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
@@ -192,12 +192,12 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         // The plain content is wiped with the rest when it is not kept.
         temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
-        in.Close();
 
         m_processedSize = length;
         m_filter = filter;
         m_nfSize = codec.GetNfSizeFromHeader();
         if (compressed && held) {
+            in.Close();
             // Still compressed: it is decompressed from here, never put
             // under a name of its own.
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
@@ -205,10 +205,11 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             return;
         }
         temp->TakeAttributesOf(m_listedStatus);
-        if (!compressed && PutOffCommit(temp, target, false, false)) {
+        if (!compressed && PutOffCommit(temp, target, false, false, in)) {
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
             return;
         }
+        in.Close();
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
     } catch (const ErrorHandler&) {
@@ -476,7 +477,7 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
 }
 
 bool MyObjectAes::PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled,
-                               bool wipeReplaced)
+                               bool wipeReplaced, MyFile& source)
 {
     if (!m_sharing || !temp || !temp->IsPending())
         return false;
@@ -485,7 +486,8 @@ bool MyObjectAes::PutOffCommit(std::optional<TempFile>& temp, const std::string&
     if (!m_putOff.items.empty() && folder != m_putOffFolder)
         CommitPutOff();
     m_putOffFolder = folder;
-    m_putOff.items.push_back(PutOff{std::move(*temp), target, m_listedPath, m_listedStatus, mangled, wipeReplaced});
+    m_putOff.items.push_back(
+        PutOff{std::move(*temp), std::move(source), target, m_listedPath, m_listedStatus, mangled, wipeReplaced});
     temp.reset();
     m_putOffThisRun = true;
     return true;
@@ -530,7 +532,8 @@ void MyObjectAes::CommitPutOff()
             continue;
         std::optional<HeldAside> held;
         if (!m_wiping)
-            held.emplace(item.madeFrom);
+            held.emplace(item.source);
+        item.source.Close();
         try {
             try {
                 DeleteFile(item.madeFrom, item.madeFromStatus.identity);
@@ -555,8 +558,11 @@ void MyObjectAes::CommitOne(PutOff& item, bool& failed)
 {
     // A file replaced under its own name goes at the rename.
     std::optional<HeldAside> held;
-    if (item.target == item.madeFrom && !(item.wipeReplaced && m_wiping))
-        held.emplace(item.target);
+    if (item.target == item.madeFrom) {
+        if (!(item.wipeReplaced && m_wiping))
+            held.emplace(item.source);
+        item.source.Close();
+    }
     try {
         std::optional<Replaced> replaced =
             Move(item.temp, item.target, item.madeFrom, item.madeFromStatus, item.mangled, item.wipeReplaced);
