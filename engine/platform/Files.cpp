@@ -94,12 +94,6 @@ public:
         m_ready.notify_one();
     }
 
-    void Wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
-    }
-
     ~Closer()
     {
         {
@@ -141,22 +135,16 @@ private:
                 return;  // stopping, and nothing left to close
             const NativeHandle handle = m_queue.front();
             m_queue.pop_front();
-            ++m_busy;
             lock.unlock();
             ::close(handle);
             lock.lock();
-            --m_busy;
-            if (m_queue.empty() && m_busy == 0)
-                m_idle.notify_all();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_ready;
-    std::condition_variable m_idle;
     std::deque<NativeHandle> m_queue;
     std::vector<std::thread> m_helpers;
-    std::size_t m_busy = 0;
     bool m_stopping = false;
 };
 
@@ -173,10 +161,6 @@ NativeHandle DuplicateHandle(NativeHandle handle)
     return handle == InvalidHandle ? InvalidHandle : ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
 }
 
-void WaitClosedAside()
-{
-    Closer::Instance().Wait();
-}
 
 std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
 {

@@ -48,8 +48,7 @@ ENGINE_API bool RemoveFile(const std::string& path);
 ENGINE_API void CloseAside(NativeHandle handle);
 // A second handle on the same open file (InvalidHandle on failure).
 ENGINE_API NativeHandle DuplicateHandle(NativeHandle handle);
-// Returns once every handle given to CloseAside so far is closed.
-ENGINE_API void WaitClosedAside();
+
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
 // As RenameFile, but fails (EEXIST) instead of replacing an existing name.
 ENGINE_API bool RenameFileNoReplace(const std::string& from, const std::string& to);
