@@ -16,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -225,7 +226,23 @@ bool SyncFileSystemOf(NativeHandle handle)
 {
     if (FaultInjection::ShouldFail(FaultInjection::Operation::Sync))
         return false;
-    return ::syncfs(handle) == 0;
+    // Only where a whole-system flush is known to write everything and to
+    // report a failure of it: a file system in user space, for one, may
+    // answer it without flushing anything, where a flush of each file
+    // reaches the server.
+    struct statfs fs {};
+    if (::fstatfs(handle, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // xfs
+    case 0x9123683E:  // btrfs
+    case 0xF2F52010:  // f2fs
+    case 0x01021994:  // tmpfs
+        return ::syncfs(handle) == 0;
+    default:
+        return false;
+    }
 }
 
 bool SyncFolderOf(const std::string& path)
