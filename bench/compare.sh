@@ -264,8 +264,10 @@ if wanted memory; then
                 >/dev/null 2>"$dir/time.txt" || { echo "compare.sh: the 1 GiB run failed" >&2; cat "$dir/time.txt" >&2; exit 1; }
             kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")
             [ "${kib:-0}" -gt "$peak" ] && peak=$kib
-            # The container replaced the file: decrypt it back for the next setting.
-            tess -d -k 256 -b 128 -m cbc --no-aes-ext --no-mangle --no-keep --no-recursive "$work/big" >/dev/null
+            # The container (named after the compressed content when
+            # compressed) replaced the file: decrypt the folder back for the
+            # next setting.
+            tess -d -k 256 -b 128 -m cbc --no-aes-ext --no-mangle --no-keep --no-recursive "$work" >/dev/null
         done
         memory=$(awk -v k="$peak" 'BEGIN { printf "%.1f MiB", k / 1024 }')
         rm -rf "$work"

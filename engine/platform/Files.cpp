@@ -82,17 +82,22 @@ public:
         return closer;
     }
 
-    void Close(NativeHandle handle)
+    void Close(std::span<const NativeHandle> handles)
     {
         std::unique_lock lock(m_mutex);
-        if (m_queue.size() >= MaxWaiting || !Start()) {
-            lock.unlock();
-            ::close(handle);
-            return;
+        std::size_t queued = 0;
+        if (Start()) {
+            for (; queued < handles.size() && m_queue.size() < MaxWaiting; ++queued)
+                m_queue.push_back(handles[queued]);
         }
-        m_queue.push_back(handle);
         lock.unlock();
-        m_ready.notify_one();
+        if (queued > 1)
+            m_ready.notify_all();
+        else if (queued == 1)
+            m_ready.notify_one();
+        // Too many waiting already: the caller waits for these itself.
+        for (std::size_t i = queued; i < handles.size(); ++i)
+            ::close(handles[i]);
     }
 
     ~Closer()
@@ -151,10 +156,10 @@ private:
 
 } // namespace
 
-void CloseAside(NativeHandle handle)
+void CloseAside(std::span<const NativeHandle> handles)
 {
-    if (handle != InvalidHandle)
-        Closer::Instance().Close(handle);
+    if (!handles.empty())
+        Closer::Instance().Close(handles);
 }
 
 NativeHandle DuplicateHandle(NativeHandle handle)

@@ -39,13 +39,13 @@ ENGINE_API bool SyncFolderOf(const std::string& path);
 // file by file.
 ENGINE_API bool SyncFileSystemOf(NativeHandle handle);
 ENGINE_API bool RemoveFile(const std::string& path);
-// Closes the handle on a helper thread; it must not be used afterwards.
+// Closes the handles on helper threads; they must not be used afterwards.
 // Closing the last handle of a deleted or replaced file is when the file
 // system releases its blocks, and some make each release wait for
 // milliseconds: a handle held across the deletion and closed aside keeps a
 // batch of small files from waiting on every one. Closed at once when too
 // many are waiting already.
-ENGINE_API void CloseAside(NativeHandle handle);
+ENGINE_API void CloseAside(std::span<const NativeHandle> handles);
 // A second handle on the same open file (InvalidHandle on failure).
 ENGINE_API NativeHandle DuplicateHandle(NativeHandle handle);
 

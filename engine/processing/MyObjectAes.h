@@ -37,6 +37,7 @@ namespace tessarin {
 
 namespace pipeline {
 struct CompressFamily;  // a compression family's suffix, words and adapter
+class HeldAside;        // handles of replaced and deleted files, closed aside
 }
 
 class ENGINE_API MyObjectAes : public MyObject {
@@ -212,7 +213,7 @@ private:
                       MyFile& source);
     // Commits everything put off, as ShareWork describes.
     void CommitPutOff();
-    void CommitOne(PutOff& putOff, bool& failed);
+    void CommitOne(PutOff& putOff, bool& failed, pipeline::HeldAside& held);
     void ReportFailure(const ErrorHandler& e);
     void SweepFolder(const std::string& folder);
     void ShowLine(const std::string& text, int level);

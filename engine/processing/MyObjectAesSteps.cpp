@@ -26,6 +26,26 @@ struct pipeline::CompressFamily {
     std::uint64_t (*decompress)(MyFile&, MyFile&, MyStream*, std::uint32_t);
 };
 
+// Handles on files about to be deleted or replaced, held until then and
+// closed aside together: the release of their blocks does not hold up the
+// batch, and the helpers are woken once for the lot.
+class pipeline::HeldAside {
+public:
+    HeldAside() = default;
+    ~HeldAside() { platform::CloseAside(m_handles); }
+    HeldAside(const HeldAside&) = delete;
+    HeldAside& operator=(const HeldAside&) = delete;
+    void Hold(const MyFile& file)
+    {
+        const platform::NativeHandle handle = platform::DuplicateHandle(file.GetHandle());
+        if (handle != platform::InvalidHandle)
+            m_handles.push_back(handle);
+    }
+
+private:
+    std::vector<platform::NativeHandle> m_handles;
+};
+
 namespace {
 
 std::uint64_t GzipCompress(MyFile& s, MyFile& t, MyStream* sink, int level)
@@ -76,19 +96,6 @@ std::string NextMangled(const std::string& path)
 }
 
 constexpr int MaxMangledTries = 100000;
-
-// A handle on a file about to be deleted or replaced, held until then and
-// closed aside: the release of its blocks does not hold up the batch.
-class HeldAside {
-public:
-    explicit HeldAside(const MyFile& file) : m_handle(platform::DuplicateHandle(file.GetHandle())) {}
-    ~HeldAside() { platform::CloseAside(m_handle); }
-    HeldAside(const HeldAside&) = delete;
-    HeldAside& operator=(const HeldAside&) = delete;
-
-private:
-    platform::NativeHandle m_handle;
-};
 
 // A deletion the system refused, with its reason.
 ErrorHandler CannotDelete(const std::string& shown)
@@ -512,11 +519,12 @@ void MyObjectAes::CommitPutOff()
     for (PutOff& item : items)
         temps.push_back(&item.temp);
     const bool synced = items.size() > 1 && TempFile::SyncTogether(temps);
+    pipeline::HeldAside held;
 
     std::vector<bool> committed(items.size(), false);
     for (std::size_t i = 0; i < items.size(); ++i) {
         bool failed = false;
-        CommitOne(items[i], failed);
+        CommitOne(items[i], failed, held);
         committed[i] = !failed;
         if (failed) {
             ++m_late.files;
@@ -530,9 +538,8 @@ void MyObjectAes::CommitPutOff()
         PutOff& item = items[i];
         if (!committed[i] || !item.deleteOriginal)
             continue;
-        std::optional<HeldAside> held;
         if (!m_wiping)
-            held.emplace(item.source);
+            held.Hold(item.source);
         item.source.Close();
         try {
             try {
@@ -554,13 +561,12 @@ void MyObjectAes::CommitPutOff()
     }
 }
 
-void MyObjectAes::CommitOne(PutOff& item, bool& failed)
+void MyObjectAes::CommitOne(PutOff& item, bool& failed, pipeline::HeldAside& held)
 {
     // A file replaced under its own name goes at the rename.
-    std::optional<HeldAside> held;
     if (item.target == item.madeFrom) {
         if (!(item.wipeReplaced && m_wiping))
-            held.emplace(item.source);
+            held.Hold(item.source);
         item.source.Close();
     }
     try {
