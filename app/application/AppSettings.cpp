@@ -2,8 +2,6 @@
 
 #include "platform/TempDir.h"
 
-#include <QFile>
-
 namespace tessarin {
 
 const std::array<AppSettings::IntegerValue, 18> AppSettings::IntegerValues{{
@@ -33,9 +31,9 @@ const std::array<AppSettings::StringValue, 3> AppSettings::StringValues{{
     {"editFilterExclusionList", &AppSettings::editFilterExclusionList},
 }};
 
-QString AppSettings::DefaultLogFilename()
+SettingsText AppSettings::DefaultLogFilename()
 {
-    return QFile::decodeName(QByteArray::fromStdString(platform::UserStateFolder() + "log.txt"));
+    return SettingsTextFromBytes(platform::UserStateFolder() + "log.txt");
 }
 
 void AppSettings::SetDefaults()

@@ -5,8 +5,6 @@
 // index when it uses it. The passwords are not settings and never stored.
 #include "application/CSettingsKey.h"
 
-#include <QString>
-
 #include <array>
 #include <cstdint>
 
@@ -31,12 +29,12 @@ struct AppSettings {
     std::int32_t comboKeyLen = 2;           // 0 = 128, 1 = 192, 2 = 256 bit
     std::int32_t comboOperMode = 0;         // 0 CBC, 1 CFB, 2 ECB
     std::int32_t zoomedIn = 0;              // the main window in its small form
-    QString editLogFilename = DefaultLogFilename();
-    QString editPattern = QStringLiteral("*");
-    QString editFilterExclusionList = QStringLiteral("*.zip *.rar *.gz *.bz *.bz2 *.ace *.aes *.cab");
+    SettingsText editLogFilename = DefaultLogFilename();
+    SettingsText editPattern = SettingsTextFromBytes("*");
+    SettingsText editFilterExclusionList = SettingsTextFromBytes("*.zip *.rar *.gz *.bz *.bz2 *.ace *.aes *.cab");
 
     // The user's temporary folder followed by "log.txt".
-    static QString DefaultLogFilename();
+    static SettingsText DefaultLogFilename();
 
     // Every field to its default.
     void SetDefaults();
@@ -61,7 +59,7 @@ struct AppSettings {
     static const std::array<IntegerValue, 18> IntegerValues;
     struct StringValue {
         const char* name;
-        QString AppSettings::*field;
+        SettingsText AppSettings::*field;
     };
     static const std::array<StringValue, 3> StringValues;
     static constexpr char WinRectName[] = "winRect";

@@ -1,15 +1,13 @@
 #include "application/BatchOptions.h"
 
-#include <QFile>
-
 namespace tessarin {
 
 namespace {
 
 // Patterns and paths are matched against the bytes the file system holds.
-std::string Bytes(const QString& text)
+std::string Bytes(const SettingsText& text)
 {
-    return QFile::encodeName(text).toStdString();
+    return SettingsTextBytes(text);
 }
 
 } // namespace

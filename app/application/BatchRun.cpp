@@ -7,6 +7,7 @@
 #include "application/MyProgressStream.h"
 #include "foundation/CHiResTimer.h"
 #include "foundation/ErrorHandler.h"
+#include "processing/ContainerCheck.h"
 #include "processing/MyObjectAes.h"
 #include "selection/MyFinder.h"
 
@@ -154,19 +155,37 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     display->SetStatusText(StartingText);
     MyProgressStream sink(*display, &log.File(), ui.MessageThreshold());
     MyObjectAes action(&sink);
+    // A test run reads the containers as a decryption would and keeps
+    // nothing of them.
+    std::optional<ContainerCheck> check;
+    if (choices.testOnly)
+        check.emplace(&sink);
+    const auto closeLibraries = [&] {
+        action.CloseLibrary();
+        if (check)
+            check->CloseLibrary();
+    };
 
     try {
-        options.Apply(action, password);
         // All three, whether this batch compresses or not: any file may turn
         // out to be a compressed container.
-        action.LoadLibraryA(static_cast<unsigned>(options.blockSize));
-        action.LoadBzip2Library();
-        action.LoadGzipLibrary();
+        if (check) {
+            check->SetMode(options.mode);
+            check->SetPasswd(password, options.keyLen, options.blockSize);
+            check->LoadLibraryA(static_cast<unsigned>(options.blockSize));
+            check->LoadBzip2Library();
+            check->LoadGzipLibrary();
+        } else {
+            options.Apply(action, password);
+            action.LoadLibraryA(static_cast<unsigned>(options.blockSize));
+            action.LoadBzip2Library();
+            action.LoadGzipLibrary();
+        }
     } catch (const ErrorHandler& e) {
         ui.ShowMessage(e.GetErrString() + ". Unable to crypt/decrypt data(s)!", ErrorTitle, BoxIcon::Stop);
         log.Close();
         DisposeList(*list, ui);
-        action.CloseLibrary();
+        closeLibraries();
         display->Dismiss();
         report.outcome = BatchReport::Outcome::LibraryFailed;
         return report;
@@ -179,7 +198,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     for (const ErrorHandler& note : found.notes)
         sink.Show("Passing over: " + note.GetErrString() + "\r\n", MyStream::LevelDetail);
 
-    MyFinder run(&action, options.recursive, options.sensitive);
+    MyObject& worker = check ? static_cast<MyObject&>(*check) : action;
+    MyFinder run(&worker, options.recursive, options.sensitive);
     CHiResTimer stopwatch;
     try {
         list->OpenRead();
@@ -218,7 +238,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
             report.errorLines.push_back(line);
     }
     ui.ShowStatusReport(summary.StatusText(), report.errorLines);
-    action.CloseLibrary();
+    closeLibraries();
     return report;
 }
 

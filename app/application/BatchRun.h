@@ -50,6 +50,10 @@ struct RunChoices {
     // Outputs replace existing files of their names; otherwise such a file
     // fails with an error naming the file in the way.
     bool replaceExisting = false;
+    // Check the containers instead of processing them: each is deciphered,
+    // decompressed and its CRC and sizes compared as a decryption would,
+    // and nothing is written or deleted.
+    bool testOnly = false;
 };
 
 // names: full paths of files and folders in the order given, as the file

@@ -1,6 +1,7 @@
 #include "application/CSettingsKey.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -42,6 +43,16 @@ QString Find(const QStringList& names, const QString& wanted)
 }
 
 } // namespace
+
+std::string SettingsTextBytes(const SettingsText& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+SettingsText SettingsTextFromBytes(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
 QString CSettingsKey::StoreFile(const QString& organisation, const QString& application)
 {

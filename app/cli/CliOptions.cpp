@@ -1,10 +1,9 @@
 #include "CliOptions.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <functional>
 
 namespace tessarin {
@@ -12,7 +11,7 @@ namespace tessarin {
 namespace {
 
 using Int = std::int32_t AppSettings::*;
-using Text = QString AppSettings::*;
+using Text = SettingsText AppSettings::*;
 
 // A named choice of an option's value and the index the settings keep.
 struct Choice {
@@ -53,9 +52,9 @@ std::string Names(const std::array<Choice, N>& choices)
     return names;
 }
 
-QString Decoded(std::string_view bytes)
+SettingsText Decoded(std::string_view bytes)
 {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return SettingsTextFromBytes(std::string(bytes));
 }
 
 class Parser {
@@ -97,10 +96,23 @@ private:
     {
         CliOptions& o = m_result.options;
         if (o.passwordSource != CliOptions::PasswordSource::Terminal && o.passwordSource != source)
-            Fail("--password-file and --password-stdin exclude each other");
+            Fail(source == CliOptions::PasswordSource::Descriptor ||
+                         o.passwordSource == CliOptions::PasswordSource::Descriptor
+                     ? "--password-fd excludes --password-file and --password-stdin"
+                     : "--password-file and --password-stdin exclude each other");
         o.passwordSource = source;
         o.passwordFile = std::string(file);
     }
+    void SetWork(CliOptions::Work work, const char* option)
+    {
+        CliOptions& o = m_result.options;
+        if (o.work != CliOptions::Work::Process && o.work != work)
+            Fail(std::string(option) + " and " + (work == CliOptions::Work::Test ? "--info" : "--test") +
+                 " exclude each other");
+        o.work = work;
+    }
+    // Checks of the whole command line once every option is known.
+    void CheckCombinations();
     const Option* FindLong(std::string_view name) const;
     const Option* FindShort(char name) const;
     // The value of an option: attached, or the next argument.
@@ -162,10 +174,37 @@ const std::vector<Parser::Option>& Parser::Options()
              if (v.empty())
                  p.Fail("the log file name is empty", "give a file name, or --no-log");
              p.SetText(&AppSettings::checkLogging, &AppSettings::editLogFilename, v);
+             p.m_result.options.logGiven = true;
          }},
-        {0, "no-log", false, [](P& p, auto) { p.SetInt(&AppSettings::checkLogging, 0); }},
+        {0, "no-log", false,
+         [](P& p, auto) {
+             p.SetInt(&AppSettings::checkLogging, 0);
+             p.m_result.options.logGiven = true;
+         }},
         {0, "password-file", true, [](P& p, auto v) { p.SetPasswordSource(S::File, v); }},
         {0, "password-stdin", false, [](P& p, auto) { p.SetPasswordSource(S::Stdin, {}); }},
+        {0, "password-fd", true,
+         [](P& p, auto v) {
+             int fd = -1;
+             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), fd);
+             if (error != std::errc() || end != v.data() + v.size() || fd < 0)
+                 p.Fail("invalid value '" + std::string(v) + "' for --password-fd",
+                        "give the number of an open file descriptor, as in --password-fd 3");
+             p.SetPasswordSource(S::Descriptor, {});
+             p.m_result.options.passwordFd = fd;
+         }},
+        {'t', "test", false, [](P& p, auto) { p.SetWork(CliOptions::Work::Test, "--test"); }},
+        {0, "info", false, [](P& p, auto) { p.SetWork(CliOptions::Work::Info, "--info"); }},
+        {0, "json", false, [](P& p, auto) { p.m_result.options.json = true; }},
+        {0, "name", true,
+         [](P& p, auto v) {
+             if (v.empty() || v == "." || v == ".." || v.find('/') != std::string_view::npos ||
+                 v.size() >= 1024)
+                 p.Fail("invalid name '" + std::string(v) + "' for --name",
+                        "give a file name without a folder, shorter than 1024 bytes");
+             p.m_result.options.storedName = std::string(v);
+             p.m_result.options.storedNameGiven = true;
+         }},
         {0, "defaults", false, [](P& p, auto) { p.m_result.options.defaults = true; }},
         {'f', "force", false, [](P& p, auto) { p.m_result.options.force = true; }},
         {'q', "quiet", false, [](P& p, auto) { p.m_result.options.verbosity = V::Quiet; }},
@@ -273,7 +312,35 @@ CliParse Parser::Run()
     }
     if (!m_result.error && m_result.options.action == CliOptions::Action::Run && m_result.options.paths.empty())
         Fail("no files or folders given", "usage: tessarin [OPTIONS] PATH...; see 'tessarin --help'");
+    if (!m_result.error && m_result.options.action == CliOptions::Action::Run)
+        CheckCombinations();
     return std::move(m_result);
+}
+
+void Parser::CheckCombinations()
+{
+    const CliOptions& o = m_result.options;
+    bool encrypting = false;
+    for (const CliOptions::IntegerSetting& s : o.integers) {
+        if (s.field == &AppSettings::encrypt)
+            encrypting = s.value != 1;
+    }
+    if (o.work != CliOptions::Work::Process && encrypting)
+        return Fail(std::string(o.work == CliOptions::Work::Test ? "--test" : "--info") +
+                        " reads containers: it takes no --encrypt or --auto");
+    if (o.json && o.work != CliOptions::Work::Info)
+        return Fail("--json goes with --info");
+    // Only "-" alone means the standard streams; among other paths it is a
+    // file of that name, as it always was.
+    const bool dash = o.PipeMode();
+    if (o.storedNameGiven && !dash)
+        return Fail("--name goes with '-', the container made from standard input");
+    if (dash && o.passwordSource == CliOptions::PasswordSource::Stdin)
+        return Fail("standard input carries the data with '-', not the password",
+                    "use --password-file FILE or --password-fd N");
+    if (dash && o.passwordSource == CliOptions::PasswordSource::Descriptor && o.passwordFd == 0)
+        return Fail("standard input carries the data with '-', not the password",
+                    "use --password-file FILE or another --password-fd");
 }
 
 } // namespace
@@ -294,6 +361,8 @@ CliParse ParseCli(std::span<const std::string_view> args)
 std::string CliHelpText()
 {
     return R"(Usage: tessarin [OPTIONS] PATH...
+       tessarin -t|--info [OPTIONS] PATH...
+       tessarin -e|-d [OPTIONS] - < INPUT > OUTPUT
 Encrypts or decrypts in place every file found under the PATHs, as a drop
 of those names on the Tessarin window does, and prints the status report.
 Options not given take the settings saved by the window; none is saved.
@@ -302,6 +371,19 @@ Direction:
   -e, --encrypt              encrypt every file
   -d, --decrypt              decrypt every file
   -a, --auto                 decrypt containers, encrypt everything else
+Checking (nothing is written or deleted):
+  -t, --test                 decrypt every container found as -d would,
+                             decompression and CRC included, and report
+                             each one OK or with its error
+      --info                 print what each container's header tells:
+                             stored name, sizes, compression, time written
+      --json                 with --info: one JSON object per line
+Pipes ('-' as the only PATH):
+  -e -                       encrypt standard input into one container on
+                             standard output (never to a terminal)
+  -d -                       decrypt one container from standard input;
+                             the content is written only once it checked out
+      --name NAME            the name stored for standard input ("stdin")
 Cipher:
   -k, --key-bits BITS        key length: 128, 192 or 256
   -b, --block-bits BITS      block size: 128, 192 or 256
@@ -331,6 +413,7 @@ Log:
 Password (never taken from the command line, never stored):
       --password-file FILE   the first line of FILE
       --password-stdin       the first line of standard input
+      --password-fd N        the first line read from file descriptor N
                              otherwise it is asked twice on the terminal
 Other:
       --defaults             ignore the settings saved by the window
@@ -341,8 +424,9 @@ Other:
 
 Ctrl-C, SIGTERM and SIGHUP stop the batch: the current file is rolled back
 and the report shows what was done before.
-Exit status: 0 every file processed, 1 some failed, 2 usage or password
-error, 128 + the signal's number when stopped (130 for Ctrl-C).
+Exit status: 0 every file processed (with -t: every container checked
+out), 1 some failed, 2 usage or password error, 128 + the signal's number
+when stopped (130 for Ctrl-C).
 )";
 }
 

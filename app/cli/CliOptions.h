@@ -15,7 +15,10 @@ namespace tessarin {
 
 struct CliOptions {
     enum class Action { Run, Help, Version };
-    enum class PasswordSource { Terminal, File, Stdin };
+    enum class PasswordSource { Terminal, File, Stdin, Descriptor };
+    // Process: encrypt or decrypt in place; Test: check containers and
+    // write nothing; Info: print what containers' headers tell.
+    enum class Work { Process, Test, Info };
     enum class Verbosity { Quiet, Normal, Verbose };
 
     Action action = Action::Run;
@@ -23,6 +26,14 @@ struct CliOptions {
     bool force = false;     // outputs replace existing files of their names
     PasswordSource passwordSource = PasswordSource::Terminal;
     std::string passwordFile;
+    int passwordFd = -1;
+    Work work = Work::Process;
+    bool json = false;  // --info prints JSON lines
+    // Pipe mode ("-" as the only path): the name stored in a container made
+    // from standard input.
+    std::string storedName = "stdin";
+    bool storedNameGiven = false;
+    bool logGiven = false;  // --log or --no-log on the command line
     Verbosity verbosity = Verbosity::Normal;
     std::vector<std::string> paths;
 
@@ -32,11 +43,14 @@ struct CliOptions {
         std::int32_t value;
     };
     struct StringSetting {
-        QString AppSettings::*field;
-        QString value;
+        SettingsText AppSettings::*field;
+        SettingsText value;
     };
     std::vector<IntegerSetting> integers;
     std::vector<StringSetting> strings;
+
+    // "-" as the only path: standard input and output instead of files.
+    bool PipeMode() const { return paths.size() == 1 && paths.front() == "-"; }
 
     // Puts the options over settings (the saved ones, or the defaults).
     void ApplyTo(AppSettings& settings) const;

@@ -1,6 +1,8 @@
 #include "RunCli.h"
 
 #include "CliOptions.h"
+#include "InfoCommand.h"
+#include "PipeMode.h"
 #include "TerminalOutput.h"
 #include "TerminalUi.h"
 #include "application/BatchRun.h"
@@ -8,8 +10,10 @@
 #include "foundation/ErrorHandler.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
+#include "platform/TempFile.h"
 
-#include <QFile>
+#include <unistd.h>
+#include <csignal>
 
 #include <cerrno>
 #include <cstring>
@@ -88,12 +92,25 @@ std::optional<Failure> Ask(TerminalOutput& output, std::string& password, bool c
     return std::nullopt;
 }
 
+// Names are UTF-8 bytes; a path takes them as such on every system (a
+// narrow path would go through the ANSI code page on Windows).
+std::filesystem::path FsPath(const std::string& bytes)
+{
+    return std::filesystem::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
+std::string Bytes(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput& output, std::string& password,
                                       bool confirm)
 {
     switch (options.passwordSource) {
     case CliOptions::PasswordSource::File: {
-        std::ifstream file(options.passwordFile, std::ios::binary);
+        std::ifstream file(FsPath(options.passwordFile), std::ios::binary);
         if (!file)
             return Failure{ExitUsage,
                            "cannot read the password file '" + options.passwordFile + "': " + std::strerror(errno),
@@ -102,6 +119,31 @@ std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput&
         break;
     }
     case CliOptions::PasswordSource::Stdin: password = FirstLine(std::cin); break;
+    case CliOptions::PasswordSource::Descriptor: {
+        // One byte at a time: whatever follows the line stays in the
+        // descriptor for its owner.
+        password.clear();
+        for (;;) {
+            char c = 0;
+            const ssize_t n = ::read(options.passwordFd, &c, 1);
+            if (n < 0 && errno == EINTR) {
+                if (platform::InterruptRequested())
+                    return Failure{StoppedStatus(), "stopped by the user", {}};
+                continue;
+            }
+            if (n < 0)
+                return Failure{ExitUsage,
+                               "cannot read the password from descriptor " + std::to_string(options.passwordFd) +
+                                   ": " + std::strerror(errno),
+                               {}};
+            if (n == 0 || c == '\n')
+                break;
+            password += c;
+        }
+        if (!password.empty() && password.back() == '\r')
+            password.pop_back();
+        break;
+    }
     case CliOptions::PasswordSource::Terminal:
         if (!platform::IsTerminal(platform::StandardStream::Input))
             return Failure{ExitUsage, "no password given",
@@ -126,8 +168,8 @@ std::vector<std::string> FullPaths(const std::vector<std::string>& given)
     std::vector<std::string> paths;
     for (const std::string& path : given) {
         std::error_code error;
-        std::filesystem::path full = std::filesystem::absolute(path, error);
-        paths.push_back(error ? path : full.string());
+        std::filesystem::path full = std::filesystem::absolute(FsPath(path), error);
+        paths.push_back(error ? path : Bytes(full));
     }
     return paths;
 }
@@ -144,6 +186,98 @@ int ExitStatus(const BatchReport& report)
     if (report.stopped)
         return report.stopCode == errc::BreakByUser ? StoppedStatus() : ExitFailed;
     return report.summary.errors > 0 ? ExitFailed : ExitDone;
+}
+
+// While a pipe is written, a reader that goes away is an error of the
+// write, not a signal that ends the process before it has cleaned up.
+class IgnoreBrokenPipe {
+public:
+    IgnoreBrokenPipe() { m_previous = std::signal(SIGPIPE, SIG_IGN); }
+    ~IgnoreBrokenPipe() { std::signal(SIGPIPE, m_previous); }
+    IgnoreBrokenPipe(const IgnoreBrokenPipe&) = delete;
+    IgnoreBrokenPipe& operator=(const IgnoreBrokenPipe&) = delete;
+
+private:
+    void (*m_previous)(int) = SIG_DFL;
+};
+
+// Settings for a batch over one spooled file: the file alone, its output in
+// its place (a container keeps the spooled name, a content takes its stored
+// one), and the plain input removed by the pipeline itself, wiped when
+// wiping is on.
+AppSettings SpoolSettings(AppSettings settings)
+{
+    settings.editPattern = "*";
+    settings.checkRecursive = 0;
+    settings.checkChangeExt = 0;
+    settings.checkMangling = 0;
+    settings.checkKeepOriginal = 0;
+    return settings;
+}
+
+int RunPipe(const CliOptions& options, const AppSettings& settings, const std::string& password,
+            TerminalOutput& output, std::ostream& data)
+{
+    const bool encrypting = options.work == CliOptions::Work::Process && settings.encrypt == 0;
+    // Such names are taken for what runs that were killed left behind.
+    if (encrypting && TempFile::IsTemporaryName(options.storedName)) {
+        Report(output.Err(), {ExitUsage, "invalid name '" + options.storedName + "' for --name",
+                              "names like '~aes-XXXXXXXX.tmp' are those of temporary files"});
+        return ExitUsage;
+    }
+    const IgnoreBrokenPipe brokenPipe;
+    std::optional<PipeSpool> spool;
+    try {
+        PipeSpool::SweepAbandoned(settings.checkWiping != 0);
+        spool.emplace(settings.checkWiping != 0);
+    } catch (const ErrorHandler& e) {
+        Report(output.Err(), {ExitFailed, e.GetErrString(), {}});
+        return ExitFailed;
+    }
+    // A container holds less than 4 GiB of content, plus its header and
+    // filler.
+    constexpr std::uint64_t MaxContent = 0xFFFFFFFFull;
+    const std::uint64_t limit = encrypting ? MaxContent : MaxContent + 4096;
+    std::string problem;
+    bool stopped = false;
+    if (!spool->Spool(STDIN_FILENO, encrypting ? options.storedName : "stdin.aes", limit, problem, stopped)) {
+        if (stopped) {
+            Report(output.Err(), {0, "stopped by the user", {}});
+            return StoppedStatus();
+        }
+        Report(output.Err(), {ExitFailed, problem, {}});
+        return ExitFailed;
+    }
+    const std::vector<std::string> spooled{spool->SpoolPath()};
+    if (options.work == CliOptions::Work::Info) {
+        const int errors = ListContainers(spooled, "-", SpoolSettings(settings), password, options.json, output);
+        return errors == 0 ? ExitDone : ExitFailed;
+    }
+
+    TerminalUi ui(output, options.verbosity);
+    RunChoices choices;
+    choices.testOnly = options.work == CliOptions::Work::Test;
+    const BatchReport report = RunBatch(spooled, password, password, SpoolSettings(settings), ui, choices);
+    const int status = ExitStatus(report);
+    if (status != ExitDone || choices.testOnly)
+        return status;
+    // Nothing reaches standard output before the whole of it has checked
+    // out: the content's CRC (and its decompression), or the container
+    // complete.
+    const std::string result = spool->Output();
+    if (result.empty()) {
+        Report(output.Err(), {ExitFailed, "the batch left no single output in the spool folder", {}});
+        return ExitFailed;
+    }
+    if (!CopyOut(result, data, problem, stopped)) {
+        if (stopped) {
+            Report(output.Err(), {0, "stopped by the user", {}});
+            return StoppedStatus();
+        }
+        Report(output.Err(), {ExitFailed, problem, {}});
+        return ExitFailed;
+    }
+    return ExitDone;
 }
 
 std::string WithoutCarriageReturns(std::string text)
@@ -190,11 +324,38 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
         settings.LoadSettings();
     options.ApplyTo(settings);
 
-    const std::vector<std::string> paths = FullPaths(options.paths);
+    // Checking reads containers as a decryption does, and writes nothing:
+    // not even a log, unless one is asked for on the command line.
+    if (options.work != CliOptions::Work::Process) {
+        settings.encrypt = 1;
+        if (!options.logGiven || options.work == CliOptions::Work::Info)
+            settings.checkLogging = 0;
+    }
+    const bool pipe = options.PipeMode();
+    const bool pipeEncrypt = pipe && options.work == CliOptions::Work::Process && settings.encrypt == 0;
+    if (pipe && options.work == CliOptions::Work::Process && settings.encrypt != 0 && settings.encrypt != 1) {
+        Report(err, {ExitUsage, "'-' needs a direction", "give -e to encrypt standard input or -d to decrypt it"});
+        return ExitUsage;
+    }
+    if (pipeEncrypt && &out == &std::cout && platform::IsTerminal(platform::StandardStream::Output)) {
+        Report(err, {ExitUsage, "refusing to write a container to a terminal",
+                     "redirect standard output to a file or a pipe"});
+        return ExitUsage;
+    }
+    if (pipe && !pipeEncrypt && platform::IsTerminal(platform::StandardStream::Input)) {
+        Report(err, {ExitUsage, "refusing to read a container from a terminal",
+                     "redirect standard input from a file or a pipe"});
+        return ExitUsage;
+    }
 
-    // The progress line only where a person watches it.
+    const std::vector<std::string> paths = pipe ? options.paths : FullPaths(options.paths);
+
+    // The progress line only where a person watches it. In pipe mode
+    // standard output carries the data: every message goes to standard
+    // error.
     const bool terminal = &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
-    TerminalOutput output(out, err, terminal, terminal ? platform::TerminalColumns() : 80);
+    TerminalOutput output(pipe && options.work != CliOptions::Work::Info ? err : out, err, terminal,
+                          terminal ? platform::TerminalColumns() : 80);
     const platform::InterruptGuard interrupts;
     std::string password;
     // Decrypting only opens containers; encrypting (or deciding per file)
@@ -205,14 +366,22 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
         return failure->status;
     }
 
+    if (pipe)
+        return RunPipe(options, settings, password, output, out);
+    if (options.work == CliOptions::Work::Info) {
+        const int errors = ListContainers(paths, {}, settings, password, options.json, output);
+        return errors == 0 ? ExitDone : ExitFailed;
+    }
+
     TerminalUi ui(output, options.verbosity);
     RunChoices choices;
     choices.replaceExisting = options.force;
+    choices.testOnly = options.work == CliOptions::Work::Test;
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
         report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {
-        out << "Log: " << QFile::encodeName(settings.editLogFilename).toStdString() << '\n';
+        out << "Log: " << SettingsTextBytes(settings.editLogFilename) << '\n';
         out.flush();
     }
     return ExitStatus(report);

@@ -225,9 +225,9 @@ void MainDropWindow::ApplyWindowFlags()
         if (shown) show();
         return;
     }
-    const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
+    const QPoint at = m_frameTarget.value_or(VisibleFrame().topLeft());
     setWindowFlags(flags);
-    move(at);
+    MoveFrameTo(at);
     m_frameTarget = at;
     if (shown) show();  // the frame is held at its place once shown
 }
@@ -244,17 +244,33 @@ void MainDropWindow::ToggleZoom()
     }
     // A frame still settling from the last toggle counts where it is meant
     // to be, so quick toggles do not creep.
-    const QPoint at = m_frameTarget.value_or(frameGeometry().topLeft());
+    const QPoint at = m_frameTarget.value_or(VisibleFrame().topLeft());
     setFixedSize(size);
-    move(at);
+    MoveFrameTo(at);
     ApplyWindowFlags();
     KeepFrameAt(at);
+}
+
+QRect MainDropWindow::VisibleFrame() const
+{
+    // The zoomed form has no frame, whatever frame extents the window
+    // manager left on the window from its framed form (mutter leaves them,
+    // and Qt would count them).
+    return (windowFlags() & Qt::FramelessWindowHint) ? geometry() : frameGeometry();
+}
+
+void MainDropWindow::MoveFrameTo(const QPoint& at)
+{
+    if (windowFlags() & Qt::FramelessWindowHint)
+        setGeometry(QRect(at, size()));  // the client area is the whole window
+    else
+        move(at);
 }
 
 void MainDropWindow::KeepFrameAt(const QPoint& at)
 {
     m_frameTarget = at;
-    if (frameGeometry().topLeft() != at) move(at);
+    if (VisibleFrame().topLeft() != at) MoveFrameTo(at);
     if (!isVisible()) return;  // showEvent starts the watch
     // Only an X11 window manager frames a window after it is shown; other
     // platforms place it at once.
@@ -277,9 +293,9 @@ void MainDropWindow::HoldFrame()
     // the frame's extents a little later; until then Qt places the client
     // area where the frame belongs. Checked until the frame has stayed in
     // place for a while, at most for a second.
-    if (frameGeometry().topLeft() != *m_frameTarget) {
+    if (VisibleFrame().topLeft() != *m_frameTarget) {
         m_settledChecks = 0;
-        move(*m_frameTarget);
+        MoveFrameTo(*m_frameTarget);
     } else {
         ++m_settledChecks;
     }
@@ -294,7 +310,7 @@ void MainDropWindow::PlaceAtStoredRect()
     if (!PlacesItself()) return;  // the desktop places the window
     // Where the window would open without a stored place: centred on the mouse.
     const QPoint mouse = QCursor::pos();
-    QRect frame = frameGeometry();
+    QRect frame = VisibleFrame();
     frame.moveCenter(mouse);
     if (const QScreen* screen = QGuiApplication::screenAt(mouse)) {
         const QRect area = screen->availableGeometry();
@@ -319,7 +335,7 @@ void MainDropWindow::SaveSettings()
     // stored stays as it was (the empty rectangle when there is none).
     SettingsRect rect{};
     if (PlacesItself()) {
-        const QRect frame = frameGeometry();
+        const QRect frame = VisibleFrame();
         rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
     } else {
         AppSettings::LoadWindowRect(rect);
@@ -333,7 +349,7 @@ void MainDropWindow::SnapToEdges()
     const QScreen* shown = screen();
     if (!shown) return;
     const QRect area = shown->geometry();
-    const QRect frame = frameGeometry();
+    const QRect frame = VisibleFrame();
     const int screenRight = area.left() + area.width();
     const int screenBottom = area.top() + area.height();
     int left = frame.left();
@@ -462,7 +478,7 @@ void MainDropWindow::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton) {
         m_pressed = true;
         m_manualMove = false;
-        m_pressOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        m_pressOffset = event->globalPosition().toPoint() - VisibleFrame().topLeft();
         event->accept();
         return;
     }
@@ -480,8 +496,8 @@ void MainDropWindow::mouseMoveEvent(QMouseEvent* event)
     if (m_pressed && (event->buttons() & Qt::LeftButton)) {
         const QPoint now = event->globalPosition().toPoint();
         if (m_manualMove) {
-            move(now - m_pressOffset);
-        } else if ((now - frameGeometry().topLeft() - m_pressOffset).manhattanLength() >=
+            MoveFrameTo(now - m_pressOffset);
+        } else if ((now - VisibleFrame().topLeft() - m_pressOffset).manhattanLength() >=
                    QApplication::startDragDistance()) {
             // The window system moves the window as it moves any window by
             // its caption; where it cannot, the window follows the mouse.
@@ -490,7 +506,7 @@ void MainDropWindow::mouseMoveEvent(QMouseEvent* event)
                 m_pressed = false;
             } else {
                 m_manualMove = true;
-                move(now - m_pressOffset);
+                MoveFrameTo(now - m_pressOffset);
             }
         }
     }

@@ -87,6 +87,8 @@ private:
     // Puts the window's frame at at and keeps it there while the window
     // manager settles a new native window (its frame is known only some
     // time after it is shown).
+    QRect VisibleFrame() const;
+    void MoveFrameTo(const QPoint& at);
     void KeepFrameAt(const QPoint& at);
     void HoldFrame();
     void OpenSettings();

@@ -17,8 +17,9 @@ public:
                                  unsigned char* chain, void* cx);
 
     // Filled by CAesCore::LoadLibraryA; the caller owns it and keeps it alive
-    // as long as any object bound to it. The bulk entries are optional: a
-    // module without them is driven one block per call.
+    // as long as any object bound to it. The bulk entries are optional: they
+    // are filled only from a module that declares their contract (see
+    // LoadLibraryA), and a module without them is driven one block per call.
     struct AesCallBack {
         std::uint32_t blockLength = 0;
         BlockFn aes_enc_blk = nullptr;
@@ -29,6 +30,8 @@ public:
         EcbFn aes_ecb_dec = nullptr;
         ChainFn aes_cbc_enc = nullptr;
         ChainFn aes_cfb_enc = nullptr;
+        ChainFn aes_cbc_dec = nullptr;
+        ChainFn aes_cfb_dec = nullptr;
     };
 
     explicit AESclass(const AesCallBack* library);

@@ -9,6 +9,19 @@
 
 namespace tessarin {
 
+namespace {
+
+// The version of the bulk functions' contract this engine was written for.
+// A module declares the version of its own through "aes_bulk_abi"; any other
+// answer, or no such export, and the engine keeps to the four documented
+// entry points, so a stand-in Rijndael library whose extra exports happen to
+// share a name is never called with a contract it does not keep.
+constexpr unsigned kBulkAbi = 1;
+
+using AbiFn = unsigned (*)();
+
+} // namespace
+
 platform::ModuleHandle CAesCore::LoadLibraryA(unsigned number, AesCallBack* record)
 {
     const std::string name = "aes" + std::to_string(number) + ".dll";
@@ -28,10 +41,22 @@ platform::ModuleHandle CAesCore::LoadLibraryA(unsigned number, AesCallBack* reco
     record->aes_dec_blk = reinterpret_cast<BlockFn>(decBlk);
     record->aes_enc_key = reinterpret_cast<KeyFn>(encKey);
     record->aes_dec_key = reinterpret_cast<KeyFn>(decKey);
-    record->aes_ecb_enc = reinterpret_cast<EcbFn>(resolve("aes_ecb_enc"));
-    record->aes_ecb_dec = reinterpret_cast<EcbFn>(resolve("aes_ecb_dec"));
-    record->aes_cbc_enc = reinterpret_cast<ChainFn>(resolve("aes_cbc_enc"));
-    record->aes_cfb_enc = reinterpret_cast<ChainFn>(resolve("aes_cfb_enc"));
+
+    record->aes_ecb_enc = nullptr;
+    record->aes_ecb_dec = nullptr;
+    record->aes_cbc_enc = nullptr;
+    record->aes_cfb_enc = nullptr;
+    record->aes_cbc_dec = nullptr;
+    record->aes_cfb_dec = nullptr;
+    const auto abi = reinterpret_cast<AbiFn>(resolve("aes_bulk_abi"));
+    if (abi != nullptr && abi() == kBulkAbi) {
+        record->aes_ecb_enc = reinterpret_cast<EcbFn>(resolve("aes_ecb_enc"));
+        record->aes_ecb_dec = reinterpret_cast<EcbFn>(resolve("aes_ecb_dec"));
+        record->aes_cbc_enc = reinterpret_cast<ChainFn>(resolve("aes_cbc_enc"));
+        record->aes_cfb_enc = reinterpret_cast<ChainFn>(resolve("aes_cfb_enc"));
+        record->aes_cbc_dec = reinterpret_cast<ChainFn>(resolve("aes_cbc_dec"));
+        record->aes_cfb_dec = reinterpret_cast<ChainFn>(resolve("aes_cfb_dec"));
+    }
     return module;
 }
 
@@ -131,13 +156,19 @@ void CAesCore::Decrypt(std::span<const std::uint8_t> in, std::span<std::uint8_t>
     std::uint8_t* dst = out.data();
 
     // Deciphering CBC and CFB needs no serial chain: every block depends on
-    // ciphertext only, so the whole buffer goes through the module at once
-    // and the chaining is applied afterwards.
+    // ciphertext only. A module with the chained decryption exports keeps
+    // several blocks in flight itself; otherwise the whole buffer goes
+    // through the block transform at once and the chaining is applied
+    // afterwards.
     switch (mode) {
     case OperMode::ECB:
         EcbDecrypt(src, dst, blocks);
         break;
     case OperMode::CBC:
+        if (m_library->aes_cbc_dec) {
+            m_library->aes_cbc_dec(src, dst, blocks, m_chain.data(), &m_context);
+            break;
+        }
         EcbDecrypt(src, dst, blocks);
         Xor(dst, m_chain.data());
         for (std::size_t i = 1; i < blocks; ++i)
@@ -145,6 +176,10 @@ void CAesCore::Decrypt(std::span<const std::uint8_t> in, std::span<std::uint8_t>
         std::memcpy(m_chain.data(), src + (blocks - 1) * bs, bs);
         break;
     case OperMode::CFB:
+        if (m_library->aes_cfb_dec) {
+            m_library->aes_cfb_dec(src, dst, blocks, m_chain.data(), &m_context);
+            break;
+        }
         EcbEncrypt(m_chain.data(), dst, 1);
         EcbEncrypt(src, dst + bs, blocks - 1);
         for (std::size_t i = 0; i < blocks; ++i)

@@ -26,6 +26,12 @@ public:
     std::uint32_t CalcFile(platform::NativeHandle handle);
     std::uint32_t CalcFile(const std::string& fileName);
 
+    // Long runs use carry-less multiplication where the CPU has it, tables
+    // otherwise; the values are the same. Tests and benchmarks switch the
+    // fast path off to measure and check the tables on such a CPU. Returns
+    // the previous setting.
+    static bool AllowCarrylessMultiply(bool allowed);
+
 private:
     std::uint32_t m_register = 0;
 };

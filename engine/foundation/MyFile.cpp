@@ -94,6 +94,18 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     m_mode = mode;
 }
 
+void MyFile::Adopt(platform::NativeHandle handle, const std::string& name, OpenMode mode)
+{
+    Close();
+    m_handle = handle;
+    m_path.clear();
+    m_name = name;
+    m_fullName = name;
+    m_length = 0;
+    m_crc = 0;
+    m_mode = mode;
+}
+
 std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
 {
     if (!IsOpen())

@@ -33,6 +33,9 @@ public:
     MyFile& operator=(const MyFile&) = delete;
 
     void Open(const std::string& name, OpenMode mode);
+    // Takes over a handle that is already open (a pipe, for one), shown
+    // under name; the file closes it. Its length counts as 0.
+    void Adopt(platform::NativeHandle handle, const std::string& name, OpenMode mode);
     std::size_t Read(std::span<std::uint8_t> buffer);
     std::size_t Write(std::span<const std::uint8_t> buffer);
     std::uint64_t Seek(std::int64_t distance, SeekMode origin);

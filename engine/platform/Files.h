@@ -10,7 +10,12 @@
 
 namespace tessarin::platform {
 
+#if defined(_WIN32)
+// A Win32 HANDLE held as a number; INVALID_HANDLE_VALUE is -1.
+using NativeHandle = std::intptr_t;
+#else
 using NativeHandle = int;
+#endif
 inline constexpr NativeHandle InvalidHandle = -1;
 
 // Read and WriteKeep act only on a regular file that the name itself holds:
@@ -47,7 +52,7 @@ ENGINE_API bool RemoveFile(const std::string& path);
 // many are waiting already.
 ENGINE_API void CloseAside(std::span<const NativeHandle> handles);
 // A second handle on the same open file (InvalidHandle on failure).
-ENGINE_API NativeHandle DuplicateHandle(NativeHandle handle);
+ENGINE_API NativeHandle DuplicateFileHandle(NativeHandle handle);
 
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
 // As RenameFile, but fails (EEXIST) instead of replacing an existing name.

@@ -1,7 +1,11 @@
 #include "platform/VersionBlock.h"
 #include "platform/Module.h"
 
+#if defined(_WIN32)
+#include "platform/VersionResourceWin32.h"
+#else
 #include <elf.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -16,7 +20,13 @@ namespace {
 constexpr const char* SectionName = ".tessarin_version";
 constexpr std::array<std::uint8_t, 8> Magic{'T', 'S', 'V', 'B', 'L', 'K', 0, 1};
 constexpr std::size_t HeaderSize = 16;  // magic, length, translation count
+#if defined(_WIN32)
+constexpr const char* ModulePathSeparators = "/\\:";
+#else
+constexpr const char* ModulePathSeparators = "/";
+#endif
 
+#if !defined(_WIN32)
 // ---- the module file: where its version section lies -----------------------
 
 struct Section {
@@ -121,9 +131,11 @@ private:
     bool m_ok = true;
 };
 
+#endif // !_WIN32
+
 std::string PathOf(const std::string& moduleName)
 {
-    if (moduleName.find('/') != std::string::npos)
+    if (moduleName.find_first_of(ModulePathSeparators) != std::string::npos)
         return moduleName;
     return Module::Locate(moduleName);
 }
@@ -255,11 +267,15 @@ std::uint32_t VersionInfoSize(const std::string& moduleName)
     const std::string path = PathOf(moduleName);
     if (path.empty())
         return 0;
+#if defined(_WIN32)
+    return SystemVersionInfoSize(path);
+#else
     ElfReader elf(path);
     const auto section = elf.FindSection(SectionName);
     if (!section || section->size == 0 || section->size > 0xFFFFFFFFu)
         return 0;
     return static_cast<std::uint32_t>(section->size);
+#endif
 }
 
 bool ReadVersionInfo(const std::string& moduleName, std::vector<std::uint8_t>& block)
@@ -273,6 +289,9 @@ bool ReadVersionInfo(const std::string& moduleName, std::vector<std::uint8_t>& b
     const std::string path = PathOf(moduleName);
     if (path.empty())
         return false;
+#if defined(_WIN32)
+    return SystemReadVersionInfo(path, block);
+#else
     ElfReader elf(path);
     const auto section = elf.FindSection(SectionName);
     if (!section || section->size == 0 || section->size > 0xFFFFFFFFu)
@@ -282,12 +301,18 @@ bool ReadVersionInfo(const std::string& moduleName, std::vector<std::uint8_t>& b
         return false;
     block = std::move(bytes);
     return true;
+#endif
 }
 
 bool QueryVersionValue(std::span<const std::uint8_t> block, const std::string& path,
                        std::span<const std::uint8_t>& value)
 {
     const auto parsed = Parse(block);
+#if defined(_WIN32)
+    // Not a block of ours: a module's VERSIONINFO resource.
+    if (!parsed)
+        return SystemQueryVersionValue(block, path, value);
+#endif
     if (!parsed)
         return false;
     if (path == "\\") {

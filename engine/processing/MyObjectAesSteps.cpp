@@ -37,7 +37,7 @@ public:
     HeldAside& operator=(const HeldAside&) = delete;
     void Hold(const MyFile& file)
     {
-        const platform::NativeHandle handle = platform::DuplicateHandle(file.GetHandle());
+        const platform::NativeHandle handle = platform::DuplicateFileHandle(file.GetHandle());
         if (handle != platform::InvalidHandle)
             m_handles.push_back(handle);
     }

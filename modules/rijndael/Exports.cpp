@@ -5,22 +5,15 @@
 #include "RijndaelApi.h"
 #include "RijndaelProvider.h"
 
-#include <initializer_list>
+#include <cstdlib>
 
 namespace tessarin::rijndael {
 
 const Provider& activeProvider()
 {
-    // Fastest first; the portable provider is always there as the last
-    // resort. Chosen once, so every context in the process is keyed and run by
-    // the same code.
-    static const Provider& chosen = []() -> const Provider& {
-        for (const Provider* candidate : {&portableProvider()}) {
-            if (candidate->available())
-                return *candidate;
-        }
-        return portableProvider();
-    }();
+    // Chosen once, so every context in the process is keyed and run by the
+    // same code: the providers' schedules differ in layout.
+    static const Provider& chosen = chooseProvider(std::getenv("TESSARIN_RIJNDAEL_PROVIDER"));
     return chosen;
 }
 
@@ -125,6 +118,36 @@ RIJNDAEL_EXPORT unsigned aes_cfb_enc(const unsigned char* in, unsigned char* out
         return RIJNDAEL_BAD_ARGUMENT;
     activeProvider().cfbEncrypt(*context, in, out, blocks, chain);
     return RIJNDAEL_OK;
+}
+
+RIJNDAEL_EXPORT unsigned aes_cbc_dec(const unsigned char* in, unsigned char* out, size_t blocks,
+                                     unsigned char* chain, void* cx)
+{
+    const RijndaelContext* context = keyedContext(cx);
+    if (context == nullptr || chain == nullptr || (blocks != 0 && (in == nullptr || out == nullptr)))
+        return RIJNDAEL_BAD_ARGUMENT;
+    activeProvider().cbcDecrypt(*context, in, out, blocks, chain);
+    return RIJNDAEL_OK;
+}
+
+RIJNDAEL_EXPORT unsigned aes_cfb_dec(const unsigned char* in, unsigned char* out, size_t blocks,
+                                     unsigned char* chain, void* cx)
+{
+    const RijndaelContext* context = keyedContext(cx);
+    if (context == nullptr || chain == nullptr || (blocks != 0 && (in == nullptr || out == nullptr)))
+        return RIJNDAEL_BAD_ARGUMENT;
+    activeProvider().cfbDecrypt(*context, in, out, blocks, chain);
+    return RIJNDAEL_OK;
+}
+
+RIJNDAEL_EXPORT unsigned aes_bulk_abi(void)
+{
+    return RIJNDAEL_BULK_ABI;
+}
+
+RIJNDAEL_EXPORT const char* aes_provider(void)
+{
+    return activeProvider().name;
 }
 
 } // extern "C"

@@ -276,14 +276,44 @@ void cfbEncrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t*
     storeBlock(chain, r);
 }
 
+// Each ciphertext block is read before its output is written, and the
+// register takes the ciphertext, so the stream continues in the next call.
+void cbcDecrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                std::uint8_t* chain)
+{
+    const std::uint32_t* rk = cx.schedule;
+    const std::uint32_t rounds = cx.rounds;
+    Block r = loadBlock(chain);
+    for (; blocks != 0; --blocks, in += kBlockBytes, out += kBlockBytes) {
+        const Block c = loadBlock(in);
+        storeBlock(out, xorBlock(runCipher<Inverse>(c, rk, rounds), r));
+        r = c;
+    }
+    storeBlock(chain, r);
+}
+
+void cfbDecrypt(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                std::uint8_t* chain)
+{
+    const std::uint32_t* rk = cx.schedule;
+    const std::uint32_t rounds = cx.rounds;
+    Block r = loadBlock(chain);
+    for (; blocks != 0; --blocks, in += kBlockBytes, out += kBlockBytes) {
+        const Block c = loadBlock(in);
+        storeBlock(out, xorBlock(runCipher<Forward>(r, rk, rounds), c));
+        r = c;
+    }
+    storeBlock(chain, r);
+}
+
 bool alwaysAvailable()
 {
     return true;
 }
 
 constexpr Provider kPortable{
-    "portable",   alwaysAvailable, setEncryptKey, setDecryptKey,
-    encryptBlocks, decryptBlocks,  cbcEncrypt,    cfbEncrypt,
+    "portable",    alwaysAvailable, setEncryptKey, setDecryptKey, encryptBlocks,
+    decryptBlocks, cbcEncrypt,      cfbEncrypt,    cbcDecrypt,    cfbDecrypt,
 };
 
 } // namespace

@@ -41,10 +41,33 @@ struct Provider {
                        std::size_t blocks, std::uint8_t* chain);
     void (*cfbEncrypt)(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out,
                        std::size_t blocks, std::uint8_t* chain);
+    // Decryption of the chained modes: every block depends on ciphertext
+    // only, so these may keep several blocks in flight. CBC needs the
+    // decryption schedule, CFB the encryption schedule.
+    void (*cbcDecrypt)(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out,
+                       std::size_t blocks, std::uint8_t* chain);
+    void (*cfbDecrypt)(const RijndaelContext& cx, const std::uint8_t* in, std::uint8_t* out,
+                       std::size_t blocks, std::uint8_t* chain);
 };
 
 // Table-driven code in plain C++; runs everywhere.
 const Provider& portableProvider();
+
+// AES-NI with SSE4.1 byte shuffles for the wider ShiftRows (RijndaelAesni.cpp).
+const Provider& aesniProvider();
+
+// VAES on 256/512-bit registers with AVX-512 byte permutes (RijndaelVaes.cpp).
+const Provider& vaesProvider();
+
+// Every provider of the module, fastest first; the last is the portable one.
+inline constexpr std::size_t kProviderCount = 3;
+const Provider* const* allProviders();
+
+// The provider named by "requested" ("portable", "aesni", "vaes") when this
+// CPU can run it, otherwise the fastest available one. The module passes the
+// environment variable TESSARIN_RIJNDAEL_PROVIDER, which keeps the slower
+// paths testable on fast machines.
+const Provider& chooseProvider(const char* requested);
 
 // The provider this process uses, picked on first use from the CPU features.
 const Provider& activeProvider();

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "cipher/CAesCore.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,12 +13,43 @@
 
 namespace tessarin::test {
 
+namespace {
+
+// A path from the engine's UTF-8 bytes: the same bytes on Linux, the right
+// wide name on Windows (where a narrow name would go through the ANSI code
+// page).
+std::filesystem::path FsPath(const std::string& path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
 TempFolder::TempFolder()
 {
+#if defined(_WIN32)
+    // The user's temporary folder, with '/' as the engine writes paths.
+    std::string base = Utf8(std::filesystem::temp_directory_path());
+    std::replace(base.begin(), base.end(), '\\', '/');
+    std::vector<std::uint8_t> stem(6);
+    platform::FillRandom(stem);
+    std::string pattern = base + (base.empty() || base.back() == '/' ? "" : "/") + "tessarin-test-";
+    for (const std::uint8_t b : stem)
+        pattern += static_cast<char>('a' + b % 26);
+    if (!std::filesystem::create_directory(FsPath(pattern)))
+        throw std::runtime_error("cannot create " + pattern);
+#else
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tessarin-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
+#endif
     m_path = pattern;
 }
 
@@ -49,7 +81,7 @@ std::vector<std::uint8_t> SeededBytes(std::size_t length, std::uint32_t seed)
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -57,7 +89,7 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -66,14 +98,14 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path)
 bool Exists(const std::string& path)
 {
     std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+    return std::filesystem::symlink_status(FsPath(path), ec).type() != std::filesystem::file_type::not_found;
 }
 
 std::vector<std::string> ListFolder(const std::string& path)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(path)))
+        names.push_back(Utf8(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

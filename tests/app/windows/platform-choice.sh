@@ -19,11 +19,22 @@ keeper=$!
 trap 'kill "$keeper" 2>/dev/null || true' EXIT INT TERM
 sleep 0.3
 XDG_SESSION_TYPE=wayland
-WAYLAND_DISPLAY=no-compositor-here
+# Run under a compositor already (with its own XWayland as the X server):
+# that one is the session's.
+if [ -n "${WAYLAND_DISPLAY:-}" ] && [ -S "${XDG_RUNTIME_DIR:-/nonexistent}/$WAYLAND_DISPLAY" ]; then
+  echo "Wayland compositor: the one running ($WAYLAND_DISPLAY), X server $DISPLAY"
+  export XDG_SESSION_TYPE WAYLAND_DISPLAY
+  given=1
+else
+  given=0
+  WAYLAND_DISPLAY=no-compositor-here
+fi
 # With weston installed, a live (headless) compositor: then Qt on its own
 # would have taken it, so the X11 window shows the program's choice.
 weston=""
-if command -v weston >/dev/null 2>&1 && [ -n "${XDG_RUNTIME_DIR:-}" ]; then
+if [ "$given" = 1 ]; then
+  :
+elif command -v weston >/dev/null 2>&1 && [ -n "${XDG_RUNTIME_DIR:-}" ]; then
   WAYLAND_DISPLAY="tessarin-test-$$"
   weston --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/weston-$$.log" 2>&1 &
   weston=$!
@@ -38,7 +49,7 @@ if command -v weston >/dev/null 2>&1 && [ -n "${XDG_RUNTIME_DIR:-}" ]; then
     exit 1
   fi
   echo "Wayland compositor: headless weston ($WAYLAND_DISPLAY)"
-else
+elif [ "$given" = 0 ]; then
   echo "Wayland compositor: none (weston is not installed), WAYLAND_DISPLAY names no socket"
 fi
 export XDG_SESSION_TYPE WAYLAND_DISPLAY

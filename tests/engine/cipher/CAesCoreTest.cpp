@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 namespace tessarin {
 namespace {
@@ -20,7 +21,8 @@ Record Provider(int block, Path path)
 {
     Record r = test::LoadedCipher(block);
     if (path == Path::PerBlock)
-        r.aes_ecb_enc = r.aes_ecb_dec = nullptr, r.aes_cbc_enc = r.aes_cfb_enc = nullptr;
+        r.aes_ecb_enc = r.aes_ecb_dec = nullptr, r.aes_cbc_enc = r.aes_cfb_enc = nullptr,
+        r.aes_cbc_dec = r.aes_cfb_dec = nullptr;
     return r;
 }
 
@@ -142,6 +144,85 @@ TEST(CAesCore, PartialBlocksKeyReinstallAndCfbSchedule)
     std::vector<std::uint8_t> untouched(bs, 0x11);
     core.Encrypt(std::span(cfb->plain).first(bs), untouched, static_cast<OperMode>(7));
     EXPECT_EQ(untouched, std::vector<std::uint8_t>(bs, 0x11));
+}
+
+// Loads libaes<block>.so from a folder of test modules; the record stays
+// valid while the returned handle lives.
+platform::ModuleHandle LoadFrom(const std::string& folder, int block, Record* record)
+{
+    platform::Module::SetSearchFolder(folder);
+    platform::ModuleHandle handle;
+    try {
+        handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), record);
+    } catch (...) {
+        platform::Module::SetSearchFolder("");
+        throw;
+    }
+    platform::Module::SetSearchFolder("");
+    return handle;
+}
+
+bool HasBulkEntries(const Record& r)
+{
+    return r.aes_ecb_enc || r.aes_ecb_dec || r.aes_cbc_enc || r.aes_cfb_enc || r.aes_cbc_dec || r.aes_cfb_dec;
+}
+
+// Another Rijndael library in the modules' place: only the four documented
+// exports (the plain stand-in), or those plus bulk-looking exports of a
+// different contract without the marker (the decoy, whose extra functions
+// scribble). The engine must drive both one block per call and write exactly
+// what the real module writes through its bulk functions, over streams long
+// enough for every group size of the fast paths, in pieces.
+TEST(CAesCore, StandInModulesWithOnlyTheFourExportsGiveIdenticalOutput)
+{
+    std::mt19937 rng(20261207);
+    for (const char* folder : {TESSARIN_STANDIN_MODULES, TESSARIN_STANDIN_MODULES "/decoy"}) {
+        for (int block : {16, 24, 32}) {
+            Record standIn;
+            platform::ModuleHandle handle = LoadFrom(folder, block, &standIn);
+            EXPECT_FALSE(HasBulkEntries(standIn)) << folder;
+            const Record& real = test::LoadedCipher(block);
+            ASSERT_TRUE(real.aes_cbc_dec && real.aes_cfb_dec) << "the real module carries the bulk marker";
+
+            for (int keyLength : {16, 24, 32}) {
+                for (OperMode mode : {OperMode::ECB, OperMode::CBC, OperMode::CFB}) {
+                    SCOPED_TRACE(std::string(folder) + " block " + std::to_string(block) + " key " +
+                                 std::to_string(keyLength) + " mode " + std::to_string(int(mode)));
+                    std::array<std::uint8_t, 32> key{}, chain{};
+                    for (auto* b : {&key, &chain})
+                        for (auto& x : *b)
+                            x = static_cast<std::uint8_t>(rng());
+                    std::vector<std::uint8_t> plain(static_cast<std::size_t>(block) * (40 + rng() % 90) + 7);
+                    for (auto& x : plain)
+                        x = static_cast<std::uint8_t>(rng());
+                    const std::size_t cut = static_cast<std::size_t>(block) * (rng() % 20);
+
+                    const auto encrypt = [&](const Record& r) {
+                        CAesCore core(&r);
+                        core.MakeEncKey(key, chain, keyLength, block);
+                        return RunCore(core, plain, mode, true, 1, cut / static_cast<std::size_t>(block));
+                    };
+                    const auto decrypt = [&](const Record& r, const std::vector<std::uint8_t>& sealed) {
+                        CAesCore core(&r);
+                        if (mode == OperMode::CFB)
+                            core.MakeEncKey(key, chain, keyLength, block);
+                        else
+                            core.MakeDecKey(key, chain, keyLength, block);
+                        return RunCore(core, sealed, mode, false, 3, cut / static_cast<std::size_t>(block));
+                    };
+                    const auto sealedByStandIn = encrypt(standIn);
+                    const auto sealedByModule = encrypt(real);
+                    ASSERT_EQ(sealedByStandIn, sealedByModule);
+                    const std::size_t whole = plain.size() / static_cast<std::size_t>(block) * static_cast<std::size_t>(block);
+                    const auto openedByStandIn = decrypt(standIn, sealedByModule);
+                    EXPECT_EQ(openedByStandIn, decrypt(real, sealedByModule));
+                    EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(whole),
+                                           openedByStandIn.begin()));
+                }
+            }
+            CAesCore::CloseLibrary(handle);
+        }
+    }
 }
 
 TEST(CAesCore, LoaderFailures)

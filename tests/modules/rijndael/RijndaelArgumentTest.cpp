@@ -113,6 +113,8 @@ TEST_P(UnkeyedContextTest, BlockCallsAreRefusedWithoutWriting)
         {"aes_ecb_dec", [](const ModuleApi& a, const unsigned char* in, unsigned char* out, unsigned char*, void* cx) { return a.ecbDecrypt(in, out, 2, cx); }},
         {"aes_cbc_enc", [](const ModuleApi& a, const unsigned char* in, unsigned char* out, unsigned char* chain, void* cx) { return a.cbcEncrypt(in, out, 2, chain, cx); }},
         {"aes_cfb_enc", [](const ModuleApi& a, const unsigned char* in, unsigned char* out, unsigned char* chain, void* cx) { return a.cfbEncrypt(in, out, 2, chain, cx); }},
+        {"aes_cbc_dec", [](const ModuleApi& a, const unsigned char* in, unsigned char* out, unsigned char* chain, void* cx) { return a.cbcDecrypt(in, out, 2, chain, cx); }},
+        {"aes_cfb_dec", [](const ModuleApi& a, const unsigned char* in, unsigned char* out, unsigned char* chain, void* cx) { return a.cfbDecrypt(in, out, 2, chain, cx); }},
     };
     for (const Call& call : calls) {
         SCOPED_TRACE(call.name);

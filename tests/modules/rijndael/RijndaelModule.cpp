@@ -1,9 +1,14 @@
 #include "RijndaelModule.h"
 #include "RijndaelVectors.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +20,11 @@ namespace {
 template <typename Fn>
 bool lookUp(void* handle, const char* name, Fn& fn, std::string* error)
 {
+#if defined(_WIN32)
+    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
     void* symbol = dlsym(handle, name);
+#endif
     if (symbol == nullptr) {
         *error = label("missing export ", name);
         return false;
@@ -33,6 +42,17 @@ struct Loaded {
 Loaded open(unsigned blockLength)
 {
     Loaded loaded;
+#if defined(_WIN32)
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const auto path = std::filesystem::path(self).parent_path() / label("aes", blockLength, ".dll");
+    // Handles stay open for the life of the process, as in the engine.
+    void* handle = LoadLibraryW(path.c_str());
+    if (handle == nullptr) {
+        loaded.error = label("LoadLibraryW ", path.string(), ": error ", GetLastError());
+        return loaded;
+    }
+#else
     const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     const auto path = folder / label("libaes", blockLength, ".so");
     // Handles stay open for the life of the process, as in the engine.
@@ -42,6 +62,7 @@ Loaded open(unsigned blockLength)
         loaded.error = label("dlopen ", path.string(), ": ", why != nullptr ? why : "unknown error");
         return loaded;
     }
+#endif
     ModuleApi& api = loaded.api;
     loaded.ok = lookUp(handle, "aes_enc_key", api.encKey, &loaded.error)
                 && lookUp(handle, "aes_dec_key", api.decKey, &loaded.error)
@@ -50,7 +71,11 @@ Loaded open(unsigned blockLength)
                 && lookUp(handle, "aes_ecb_enc", api.ecbEncrypt, &loaded.error)
                 && lookUp(handle, "aes_ecb_dec", api.ecbDecrypt, &loaded.error)
                 && lookUp(handle, "aes_cbc_enc", api.cbcEncrypt, &loaded.error)
-                && lookUp(handle, "aes_cfb_enc", api.cfbEncrypt, &loaded.error);
+                && lookUp(handle, "aes_cfb_enc", api.cfbEncrypt, &loaded.error)
+                && lookUp(handle, "aes_cbc_dec", api.cbcDecrypt, &loaded.error)
+                && lookUp(handle, "aes_cfb_dec", api.cfbDecrypt, &loaded.error)
+                && lookUp(handle, "aes_bulk_abi", api.bulkAbi, &loaded.error)
+                && lookUp(handle, "aes_provider", api.provider, &loaded.error);
     return loaded;
 }
 
@@ -67,6 +92,27 @@ const ModuleApi* loadModule(unsigned blockLength, std::string* error)
         return nullptr;
     }
     return &it->second.api;
+}
+
+std::string requestedProvider()
+{
+    const char* name = std::getenv("TESSARIN_RIJNDAEL_PROVIDER");
+    return name != nullptr ? name : "";
+}
+
+bool cpuCanRun(const std::string& provider)
+{
+    __builtin_cpu_init();
+    const bool aesni = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1");
+    if (provider == "portable")
+        return true;
+    if (provider == "aesni")
+        return aesni;
+    if (provider == "vaes")
+        return aesni && __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f")
+               && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl")
+               && __builtin_cpu_supports("avx512vbmi");
+    return false;
 }
 
 Context::Context(unsigned blockLength)

@@ -20,7 +20,19 @@ struct ModuleApi {
     rijndael_ecb_fn ecbDecrypt = nullptr;
     rijndael_chain_fn cbcEncrypt = nullptr;
     rijndael_chain_fn cfbEncrypt = nullptr;
+    rijndael_chain_fn cbcDecrypt = nullptr;
+    rijndael_chain_fn cfbDecrypt = nullptr;
+    rijndael_abi_fn bulkAbi = nullptr;
+    rijndael_name_fn provider = nullptr;
 };
+
+// The provider named by TESSARIN_RIJNDAEL_PROVIDER, or empty when unset.
+std::string requestedProvider();
+
+// Whether this CPU has the instructions the named provider needs, checked
+// here independently of the module so that a module ignoring the request
+// fails instead of skipping.
+bool cpuCanRun(const std::string& provider);
 
 // libaes<blockLength>.so from the executable's folder, loaded once per
 // process. Null with *error set when the library or any export is missing.

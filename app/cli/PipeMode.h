@@ -1,0 +1,64 @@
+#pragma once
+// "-" as the only path: a container made from standard input onto standard
+// output, or the content of one read from standard input. The container's
+// header needs the length and the CRC before the data, and a decrypted
+// content may only be released once its CRC has checked out, so both ways
+// go through a private spool folder: a fresh folder of mode 0700 in the
+// user's private temporary folder, whose files are created exclusively
+// with mode 0600, run through the usual batch there, and are removed
+// (wiped first when wiping is on) however the run ends.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace tessarin {
+
+class PipeSpool {
+public:
+    // Makes the folder. Throws ErrorHandler (-5) when it cannot be made.
+    explicit PipeSpool(bool wipe);
+    ~PipeSpool();
+    PipeSpool(const PipeSpool&) = delete;
+    PipeSpool& operator=(const PipeSpool&) = delete;
+
+    const std::string& Folder() const { return m_folder; }
+
+    // Copies standard input (descriptor input) into a new file name in the
+    // folder, at most limit bytes. Returns false, with the reason in
+    // problem, when reading fails, the input exceeds the limit, or a stop
+    // was requested (stopped set).
+    bool Spool(int input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped);
+    const std::string& SpoolPath() const { return m_spool; }
+
+    // The one file in the folder that is not the spooled input as it was
+    // written (an output made in its place counts); empty when there is not
+    // exactly one.
+    std::string Output() const;
+
+    // Removes every file of the folder (wiped first when asked) and the
+    // folder itself; done by the destructor too.
+    void Clear() noexcept;
+
+    // Prefix of the spool folders' names.
+    static constexpr char Prefix[] = "~pipe-";
+
+    // Removes the spool folders that runs which are gone left behind (a
+    // run that was killed cannot clean up): those whose lock is free.
+    // Returns how many were removed.
+    static unsigned SweepAbandoned(bool wipe);
+
+private:
+    PipeSpool(bool wipe, std::string folder, int lock);  // takes over a folder that is left
+
+    std::string m_folder;  // with its final separator
+    int m_lock = -1;       // the folder, locked while this run uses it
+    std::string m_spool;
+    std::uint64_t m_spoolDevice = 0, m_spoolInode = 0;
+    bool m_wipe;
+};
+
+// Copies the file at path to out; false (with the reason) when out fails or
+// a stop was requested.
+bool CopyOut(const std::string& path, std::ostream& out, std::string& problem, bool& stopped);
+
+} // namespace tessarin
