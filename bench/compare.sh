@@ -267,7 +267,7 @@ if wanted memory; then
             # The container (named after the compressed content when
             # compressed) replaced the file: decrypt the folder back for the
             # next setting.
-            tess -d -k 256 -b 128 -m cbc --no-aes-ext --no-mangle --no-keep --no-recursive "$work" >/dev/null
+            tess -d -k 256 -b 128 -m cbc --no-aes-ext --no-mangle --no-keep --no-recursive "$work/*" >/dev/null
         done
         memory=$(awk -v k="$peak" 'BEGIN { printf "%.1f MiB", k / 1024 }')
         rm -rf "$work"
