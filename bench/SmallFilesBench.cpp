@@ -47,14 +47,16 @@ fs::path Base()
 
 fs::path Root()
 {
-    static const fs::path root = [] {
+    // Never destroyed: the clean-up at exit runs after static destructors.
+    static const fs::path* root = [] {
         std::string pattern = (Base() / "tessarin-smallfiles-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             std::abort();
+        auto* made = new fs::path(pattern);
         std::atexit([] { fs::remove_all(Root()); });
-        return fs::path(pattern);
+        return made;
     }();
-    return root;
+    return *root;
 }
 
 // Lays out folders × files of seeded bytes under root/tree; returns the
