@@ -4,10 +4,12 @@
 
 #include "platform/FaultInjection.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/vfs.h>
 #include <system_error>
 #include <thread>
@@ -39,6 +41,14 @@ bool SyncFileSystemOf(NativeHandle handle)
     }
 }
 
+std::size_t HandleLimit()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1u << 20;
+    return static_cast<std::size_t>(limit.rlim_cur);
+}
+
 namespace {
 
 // The helpers of CloseAside. Releases that wait on the file system overlap
@@ -57,7 +67,7 @@ public:
         std::unique_lock lock(m_mutex);
         std::size_t queued = 0;
         if (Start()) {
-            for (; queued < handles.size() && m_queue.size() < MaxWaiting; ++queued)
+            for (; queued < handles.size() && m_queue.size() < m_maxWaiting; ++queued)
                 m_queue.push_back(handles[queued]);
         }
         lock.unlock();
@@ -83,9 +93,9 @@ public:
 
 private:
     static constexpr std::size_t Helpers = 8;
-    static constexpr std::size_t MaxWaiting = 256;
 
-    Closer() = default;
+    // Handles waiting to be closed count against the process's limit.
+    Closer() : m_maxWaiting(std::min<std::size_t>(256, HandleLimit() / 8)) {}
 
     // Under the lock.
     bool Start()
@@ -121,6 +131,7 @@ private:
     std::condition_variable m_ready;
     std::deque<NativeHandle> m_queue;
     std::vector<std::thread> m_helpers;
+    const std::size_t m_maxWaiting;
     bool m_stopping = false;
 };
 

@@ -10,6 +10,11 @@ bool SyncFileSystemOf(NativeHandle)
     return false;
 }
 
+std::size_t HandleLimit()
+{
+    return 1u << 20;
+}
+
 NativeHandle DuplicateFileHandle(NativeHandle)
 {
     return InvalidHandle;

@@ -51,6 +51,10 @@ ENGINE_API bool RemoveFile(const std::string& path);
 // batch of small files from waiting on every one. Closed at once when too
 // many are waiting already.
 ENGINE_API void CloseAside(std::span<const NativeHandle> handles);
+// How many handles the process may hold open at once (a generous figure
+// where the system sets no such limit): work that holds handles for a while
+// keeps to a small share of it.
+ENGINE_API std::size_t HandleLimit();
 // A second handle on the same open file (InvalidHandle on failure).
 ENGINE_API NativeHandle DuplicateFileHandle(NativeHandle handle);
 

@@ -9,6 +9,7 @@
 #include "selection/MyCString.h"
 #include "selection/MyFileFound.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -325,7 +326,12 @@ void MyObjectAes::Run(const CFileFind& found)
         }
         if (m_putOffThisRun) {
             m_putOff.items.back().counted = m_processedSize;
-            if (m_putOff.items.size() >= MaxPutOff)
+            // Each waiting output holds three handles (its file, its lock
+            // and the listed file): a small share of what the process may
+            // hold.
+            static const std::size_t most =
+                std::clamp<std::size_t>(platform::HandleLimit() / 16, 1, MaxPutOff);
+            if (m_putOff.items.size() >= most)
                 CommitPutOff();
         }
     } catch (const ErrorHandler& e) {
