@@ -23,7 +23,7 @@ void MyListWriter::Run(const CFileFind& found)
     m_size = 0;
     m_ok = false;
     if (!m_passedOver.empty() &&
-        std::ranges::find(m_passedOver, platform::IdentifyFile(path)) != m_passedOver.end()) {
+        std::ranges::find(m_passedOver, found.GetIdentity()) != m_passedOver.end()) {
         // Neither a file of the batch nor an error: its size stays out of
         // the total, and the finder's error count is not reported.
         return;

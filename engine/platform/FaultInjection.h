@@ -9,7 +9,8 @@ namespace tessarin::platform {
 
 class ENGINE_API FaultInjection {
 public:
-    enum class Operation { Write, Rename, Sync, Remove, Create, List, Count_ };
+    // Open: opening an existing file (Create: making a new one).
+    enum class Operation { Write, Rename, Sync, Remove, Create, List, Open, Count_ };
 
     // The call-th call of the operation from now on (1 = the next one) fails
     // with the error number; every later call succeeds again.

@@ -75,11 +75,19 @@ struct CFileFind::State {
     std::uint64_t length = 0;
     platform::FileIdentity identity;
 
+    // The status that starting a search for a single entry took already:
+    // the entry is not looked up a second time.
+    bool known = false;
+    struct stat knownStatus {};
+
     void Inspect(const std::string& statPath)
     {
         struct stat st {};
         // lstat: a symbolic link is reported as what it is and never followed.
-        if (::lstat(statPath.c_str(), &st) != 0) {
+        if (known) {
+            st = knownStatus;
+            known = false;
+        } else if (::lstat(statPath.c_str(), &st) != 0) {
             kind = EntryKind::Unknown;
             length = 0;
             identity = {};
@@ -150,11 +158,11 @@ bool CFileFind::FindEntry(const std::string& path)
     // else on the system; without one the link itself is the entry.
     const bool followLink = path.size() > 1 && path.back() == '/' && full != "/";
     state->single = followLink ? full + "/" : full;
-    struct stat st {};
-    if (::lstat(state->single.c_str(), &st) != 0) {
+    if (::lstat(state->single.c_str(), &state->knownStatus) != 0) {
         m_error = errno;
         return false;
     }
+    state->known = true;
     const std::size_t slash = full.rfind('/');
     state->names.push_back(slash == std::string::npos ? full : full.substr(slash + 1));
     state->singlePath = full;

@@ -31,6 +31,8 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     }
     if (access == FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Create))
         return InvalidHandle;
+    if (access != FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Open))
+        return InvalidHandle;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
@@ -60,6 +62,8 @@ void CloseFile(NativeHandle handle)
     if (handle != InvalidHandle)
         ::close(handle);
 }
+
+
 
 std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
 {
@@ -119,6 +123,7 @@ bool SyncFile(NativeHandle handle)
         return false;
     return ::fsync(handle) == 0;
 }
+
 
 bool SyncFolderOf(const std::string& path)
 {

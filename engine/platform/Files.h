@@ -51,7 +51,26 @@ ENGINE_API std::int64_t SeekFile(NativeHandle handle, std::int64_t distance, int
 ENGINE_API std::int64_t FileSize(NativeHandle handle);
 ENGINE_API bool SyncFile(NativeHandle handle);
 ENGINE_API bool SyncFolderOf(const std::string& path);
+// Everything written on the file system that holds the open file reaches
+// the disk before this returns: one flush for the outputs of many files.
+// False when that fails or the system cannot tell; the caller then flushes
+// file by file.
+ENGINE_API bool SyncFileSystemOf(NativeHandle handle);
 ENGINE_API bool RemoveFile(const std::string& path);
+// Closes the handles on helper threads; they must not be used afterwards.
+// Closing the last handle of a deleted or replaced file is when the file
+// system releases its blocks, and some make each release wait for
+// milliseconds: a handle held across the deletion and closed aside keeps a
+// batch of small files from waiting on every one. Closed at once when too
+// many are waiting already.
+ENGINE_API void CloseAside(std::span<const NativeHandle> handles);
+// How many handles the process may hold open at once (a generous figure
+// where the system sets no such limit): work that holds handles for a while
+// keeps to a small share of it.
+ENGINE_API std::size_t HandleLimit();
+// A second handle on the same open file (InvalidHandle on failure).
+ENGINE_API NativeHandle DuplicateFileHandle(NativeHandle handle);
+
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
 // As RenameFile, but fails (EEXIST) instead of replacing an existing name.
 ENGINE_API bool RenameFileNoReplace(const std::string& from, const std::string& to);

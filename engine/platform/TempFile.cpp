@@ -153,7 +153,8 @@ TempFile::TempFile(TempFile&& other) noexcept
       m_path(std::move(other.m_path)),
       m_lock(std::move(other.m_lock)),
       m_pending(std::exchange(other.m_pending, false)),
-      m_wipe(other.m_wipe)
+      m_wipe(other.m_wipe),
+      m_synced(other.m_synced)
 {
 }
 
@@ -166,6 +167,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept
         m_lock = std::move(other.m_lock);
         m_pending = std::exchange(other.m_pending, false);
         m_wipe = other.m_wipe;
+        m_synced = other.m_synced;
     }
     return *this;
 }
@@ -213,7 +215,8 @@ void TempFile::Commit(const std::string& target, bool replace)
         throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(m_path) + "' to '" + ShownName(target) + "'");
     if (!m_file.IsOpen())
         m_file.Open(m_path, MyFile::OpenWipe);
-    m_file.Sync();
+    if (!m_synced)
+        m_file.Sync();
     const bool moved = replace ? platform::RenameFile(m_path, target) : platform::RenameFileNoReplace(m_path, target);
     if (!moved) {
         const int error = platform::LastError();
@@ -227,8 +230,25 @@ void TempFile::Commit(const std::string& target, bool replace)
     m_lock.Release();
     // The rename itself must survive a crash as well. It has happened by
     // now, so a folder that cannot be flushed is not reported as a failure
-    // of the move: the data is under its final name either way.
-    platform::SyncFolderOf(target);
+    // of the move: the data is under its final name either way. Files
+    // synced together have their folder flushed once by the caller.
+    if (!m_synced)
+        platform::SyncFolderOf(target);
+}
+
+bool TempFile::SyncTogether(std::span<TempFile* const> files)
+{
+    platform::NativeHandle any = platform::InvalidHandle;
+    for (TempFile* file : files) {
+        if (!file->m_pending || !file->m_file.IsOpen())
+            return false;
+        any = file->m_file.GetHandle();
+    }
+    if (any == platform::InvalidHandle || !platform::SyncFileSystemOf(any))
+        return false;
+    for (TempFile* file : files)
+        file->m_synced = true;
+    return true;
 }
 
 void TempFile::Remove()

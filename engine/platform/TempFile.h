@@ -13,6 +13,7 @@
 #include "foundation/MyFile.h"
 #include "platform/Files.h"
 
+#include <span>
 #include <string>
 
 namespace tessarin {
@@ -67,6 +68,15 @@ public:
     // the same inode is there); otherwise -3 and nothing is replaced.
     void CommitOver(const std::string& target, const platform::FileIdentity& replaced);
 
+    // Makes the content of several temporary files durable at once, before
+    // any of them is committed: their commits then neither flush the file
+    // nor its folder, which the caller flushes once after the last rename
+    // (platform::SyncFolderOf). False when the shared flush failed: nothing
+    // is marked then, and each commit flushes on its own as usual.
+    static bool SyncTogether(std::span<TempFile* const> files);
+    // True once SyncTogether has made the content durable.
+    bool IsSynced() const { return m_synced; }
+
     // Closes and removes the file now (overwritten first when created with
     // wipe). Remove throws what failed (-4 when the name cannot be removed,
     // the wipe's own errors); Discard, for the way out of a failure, tells
@@ -83,6 +93,7 @@ private:
     platform::FileLock m_lock;
     bool m_pending = false;
     bool m_wipe = false;
+    bool m_synced = false;
 };
 
 // A name taken by a file that an output must not replace.

@@ -9,15 +9,62 @@
 #include "selection/MyCString.h"
 #include "selection/MyFileFound.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace tessarin {
 
-MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink) {}
+namespace {
+
+// Every file's codec takes its chunk buffers afresh. With the allocator's
+// defaults a batch of small files hands those pages back to the system
+// after each file and faults them in again for the next one, which costs
+// more than the cipher itself; a few MiB kept for reuse stop that.
+void KeepBuffersForReuse()
+{
+#if defined(__GLIBC__)
+    static const bool once = [] {
+        ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+        ::mallopt(M_TRIM_THRESHOLD, 8 << 20);
+        return true;
+    }();
+    (void)once;
+#endif
+}
+
+} // namespace
+
+MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink)
+{
+    KeepBuffersForReuse();
+}
 
 MyObjectAes::~MyObjectAes()
 {
+    try {
+        CommitPutOff();
+    } catch (...) {
+        // Whatever could not be committed stays a temporary file, removed
+        // by its own destructor: the files it was made from are untouched.
+    }
     CloseLibrary();
+}
+
+void MyObjectAes::ShareWork(bool on)
+{
+    if (!on)
+        CommitPutOff();
+    m_sharing = on;
+}
+
+MyObject::LateFailures MyObjectAes::TakeLateFailures()
+{
+    return std::exchange(m_late, LateFailures{});
 }
 
 void MyObjectAes::SetFilterFamily(int family)
@@ -107,11 +154,21 @@ MyObjectAes::Modality MyObjectAes::GetModality(const std::string& path)
     KeyCodec(codec);
     platform::FileStatus status;
     MyFile file = OpenListed(path, status);
-    return codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone ? Encryption : Decryption;
+    const bool plain = codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone;
+    HandBack(file, path);
+    return plain ? Encryption : Decryption;
 }
 
-MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& status) const
+MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& status)
 {
+    if (path == m_listedPath && m_listed.file.IsOpen()) {
+        // The handle opened at the start of the run: every step reads the
+        // very file that was checked then, and none opens it again.
+        MyFile file = std::move(m_listed.file);
+        file.Rewind();
+        status = m_listedStatus;
+        return file;
+    }
     // Opened without following a link and without waiting on a FIFO: only a
     // regular file opens at all.
     MyFile file(path, MyFile::OpenRead);
@@ -121,6 +178,12 @@ MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& st
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) +
                                                  "': another file has taken its name since it was listed!");
     return file;
+}
+
+void MyObjectAes::HandBack(MyFile& file, const std::string& path)
+{
+    if (path == m_listedPath && file.IsOpen() && !m_listed.file.IsOpen())
+        m_listed.file = std::move(file);
 }
 
 void MyObjectAes::CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown)
@@ -169,18 +232,28 @@ void MyObjectAes::Run(const CFileFind& found)
     m_listedPath = original;
     m_listedIdentity = file.GetIdentity();
     m_listedStatus = platform::FileStatus{};
+    m_listed.file.Close();
+    m_putOffThisRun = false;
+    // Outputs wait for their shared commit only as long as the run stays in
+    // their folder.
+    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+        CommitPutOff();
     SweepFolder(folder);
+    // Whatever way the run ends, the handle goes with it.
+    struct CloseListed {
+        MyFile& file;
+        ~CloseListed() { file.Close(); }
+    } closeListed{m_listed.file};
     try {
         // The container records 32-bit lengths; refuse before reading,
         // writing or deleting anything.
         if (file.GetFileSize64() > MyAesFiles::MaxSourceLength)
             throw ErrorHandler(errc::FileTooLarge, "File '" + ShownName(original) +
                                                        "' is too large: only files smaller than 4 GiB can be processed!");
-        {
-            // Every later step acts on this file: the one listed, as it is now.
-            MyFile first = OpenListed(original, m_listedStatus);
-            m_listedIdentity = m_listedStatus.identity;
-        }
+        // Every later step acts on this file: the one listed, as it is now,
+        // read through this one handle.
+        m_listed.file = OpenListed(original, m_listedStatus);
+        m_listedIdentity = m_listedStatus.identity;
         std::string source = original;
         std::string target = folder;
         const Modality detected = GetModality(source);
@@ -208,7 +281,9 @@ void MyObjectAes::Run(const CFileFind& found)
             } else {
                 throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
             }
-            if (m_deleteOrig) {
+            if (m_putOffThisRun) {
+                m_putOff.items.back().deleteOriginal = m_deleteOrig && original != target;
+            } else if (m_deleteOrig) {
                 try {
                     DeleteSource(original, target);
                 } catch (...) {
@@ -243,9 +318,21 @@ void MyObjectAes::Run(const CFileFind& found)
                     containerGone = true;
                 }
             }
-            if (m_changeExtension && m_deleteOrig && !containerGone)
+            if (m_putOffThisRun)
+                m_putOff.items.back().deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
+            else if (m_changeExtension && m_deleteOrig && !containerGone)
                 DeleteSource(original, target);
             m_resultOk = true;
+        }
+        if (m_putOffThisRun) {
+            m_putOff.items.back().counted = m_processedSize;
+            // Each waiting output holds three handles (its file, its lock
+            // and the listed file): a small share of what the process may
+            // hold.
+            static const std::size_t most =
+                std::clamp<std::size_t>(platform::HandleLimit() / 16, 1, MaxPutOff);
+            if (m_putOff.items.size() >= most)
+                CommitPutOff();
         }
     } catch (const ErrorHandler& e) {
         m_resultOk = false;

@@ -18,6 +18,7 @@
 #include "cipher/AESclass.h"
 #include "cipher/CAesCore.h"
 #include "cipher/MyAesFiles.h"
+#include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 #include "platform/TempFile.h"
 #include "processing/MyCompressBzip2.h"
@@ -30,11 +31,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
 namespace pipeline {
 struct CompressFamily;  // a compression family's suffix, words and adapter
+class HeldAside;        // handles of replaced and deleted files, closed aside
 }
 
 class ENGINE_API MyObjectAes : public MyObject {
@@ -104,6 +107,16 @@ public:
     void Run(const CFileFind& found) override;
     std::uint32_t GetSize() const override { return m_processedSize; }
     bool ResultOk() const override { return m_resultOk; }
+    // While sharing, the finished outputs of a folder's files wait under
+    // their temporary names and are made durable together: one flush of the
+    // file system, then each is renamed, the folder flushed once, and only
+    // then are the files they were made from deleted. That happens when the
+    // run moves to another folder, when MaxPutOff files wait, and when
+    // sharing is turned off. A file whose output fails then is reported as
+    // an error at that moment and counted among the late failures.
+    void ShareWork(bool on) override;
+    LateFailures TakeLateFailures() override;
+    static constexpr std::size_t MaxPutOff = 64;
 
 protected:
     std::uint32_t GetFilterFromHeader() const { return m_filter; }
@@ -156,7 +169,10 @@ private:
 
     // The listed file, opened for reading only if the name still holds the
     // regular file that was listed; status receives what it is now.
-    MyFile OpenListed(const std::string& path, platform::FileStatus& status) const;
+    // The listed file itself is opened once per run: a step that takes it
+    // gets that handle, rewound, and a step that only looks hands it back.
+    MyFile OpenListed(const std::string& path, platform::FileStatus& status);
+    void HandBack(MyFile& file, const std::string& path);
     // Fails when the open file is no longer as it was when opened.
     static void CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown);
     // Deletes path only if it still is the file identified (when valid).
@@ -175,6 +191,30 @@ private:
     std::optional<Replaced> Move(TempFile& temp, std::string& target, const std::string& madeFrom,
                                  const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
     void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
+
+    // An output complete in its temporary file, with what is left to do
+    // for its file.
+    struct PutOff {
+        TempFile temp;
+        // The listed file, still open: its last handle is closed aside
+        // when it is deleted or replaced.
+        MyFile source;
+        std::string target;
+        std::string madeFrom;  // the listed file it was made from
+        platform::FileStatus madeFromStatus;
+        bool mangled = false;
+        bool wipeReplaced = false;
+        bool deleteOriginal = false;  // the listed file goes once the output is in place
+        std::uint32_t counted = 0;    // the bytes its Run reported
+    };
+    // Keeps the finished temporary file of the current run for a shared
+    // commit; false when the run is to commit it itself.
+    bool PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled, bool wipeReplaced,
+                      MyFile& source);
+    // Commits everything put off, as ShareWork describes.
+    void CommitPutOff();
+    void CommitOne(PutOff& putOff, bool& failed, pipeline::HeldAside& held);
+    void ReportFailure(const ErrorHandler& e);
     void SweepFolder(const std::string& folder);
     void ShowLine(const std::string& text, int level);
     void UpdateLine(const std::string& text, int level);
@@ -202,6 +242,34 @@ private:
     std::string m_listedPath;
     platform::FileIdentity m_listedIdentity;
     platform::FileStatus m_listedStatus;
+    // Open during a run until a step consumes it. A copy of the object
+    // starts without one: a handle has one owner.
+    struct ListedHandle {
+        MyFile file;
+        ListedHandle() = default;
+        ListedHandle(const ListedHandle&) {}
+        ListedHandle& operator=(const ListedHandle&)
+        {
+            file.Close();
+            return *this;
+        }
+    };
+    ListedHandle m_listed;
+    // Outputs waiting for their shared commit, all of one folder. A copy of
+    // the object starts without any.
+    struct PutOffList {
+        std::vector<PutOff> items;
+        PutOffList() = default;
+        PutOffList(const PutOffList&) {}
+        PutOffList& operator=(const PutOffList&) { return *this; }
+        PutOffList(PutOffList&&) = default;
+        PutOffList& operator=(PutOffList&&) = default;
+    };
+    PutOffList m_putOff;
+    std::string m_putOffFolder;
+    bool m_sharing = false;
+    bool m_putOffThisRun = false;
+    LateFailures m_late;
     std::set<std::string> m_sweptFolders;  // folders cleared of left-overs in this batch
     std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;

@@ -10,9 +10,11 @@
 #include "platform/Files.h"
 #include "platform/TempFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -22,6 +24,26 @@ struct pipeline::CompressFamily {
     const char* decompressWord;
     std::uint64_t (*compress)(MyFile&, MyFile&, MyStream*, int);
     std::uint64_t (*decompress)(MyFile&, MyFile&, MyStream*, std::uint32_t);
+};
+
+// Handles on files about to be deleted or replaced, held until then and
+// closed aside together: the release of their blocks does not hold up the
+// batch, and the helpers are woken once for the lot.
+class pipeline::HeldAside {
+public:
+    HeldAside() = default;
+    ~HeldAside() { platform::CloseAside(m_handles); }
+    HeldAside(const HeldAside&) = delete;
+    HeldAside& operator=(const HeldAside&) = delete;
+    void Hold(const MyFile& file)
+    {
+        const platform::NativeHandle handle = platform::DuplicateFileHandle(file.GetHandle());
+        if (handle != platform::InvalidHandle)
+            m_handles.push_back(handle);
+    }
+
+private:
+    std::vector<platform::NativeHandle> m_handles;
 };
 
 namespace {
@@ -111,11 +133,15 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
                  MyStream::LevelStep);
         temp.emplace(TempFile::CreateBeside(target));
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
-        if (!intermediate) {
+        if (!intermediate)
             CheckUnchanged(in, before, source);
-            in.Close();
-        }
         temp->TakeAttributesOf(m_listedStatus);
+        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own)) {
+            UpdateLine("[OK]\r\n", MyStream::LevelStep);
+            return;
+        }
+        if (!intermediate)
+            in.Close();
         // A file encrypted under its own name is replaced by its container:
         // its plain bytes must not stay behind in freed blocks.
         std::optional<Replaced> replaced = Move(*temp, target, m_listedPath, m_listedStatus, m_nameMangling, true);
@@ -173,12 +199,12 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         // The plain content is wiped with the rest when it is not kept.
         temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
-        in.Close();
 
         m_processedSize = length;
         m_filter = filter;
         m_nfSize = codec.GetNfSizeFromHeader();
         if (compressed && held) {
+            in.Close();
             // Still compressed: it is decompressed from here, never put
             // under a name of its own.
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
@@ -186,6 +212,11 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             return;
         }
         temp->TakeAttributesOf(m_listedStatus);
+        if (!compressed && PutOffCommit(temp, target, false, false, in)) {
+            UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+            return;
+        }
+        in.Close();
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
     } catch (const ErrorHandler&) {
@@ -449,6 +480,105 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
                 throw;
             target = NextMangled(target);
         }
+    }
+}
+
+bool MyObjectAes::PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled,
+                               bool wipeReplaced, MyFile& source)
+{
+    if (!m_sharing || !temp || !temp->IsPending())
+        return false;
+    const auto slash = target.rfind(platform::PathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+        CommitPutOff();
+    m_putOffFolder = folder;
+    m_putOff.items.push_back(
+        PutOff{std::move(*temp), std::move(source), target, m_listedPath, m_listedStatus, mangled, wipeReplaced});
+    temp.reset();
+    m_putOffThisRun = true;
+    return true;
+}
+
+void MyObjectAes::ReportFailure(const ErrorHandler& e)
+{
+    UpdateLine("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n", MyStream::LevelError);
+}
+
+void MyObjectAes::CommitPutOff()
+{
+    if (m_putOff.items.empty())
+        return;
+    std::vector<PutOff> items = std::move(m_putOff.items);
+    m_putOff.items.clear();
+
+    // The outputs reach the disk before any of them takes its name, and
+    // the names reach it before any original goes: at every instant each
+    // file is whole under its own name, or under the output's, or both.
+    std::vector<TempFile*> temps;
+    for (PutOff& item : items)
+        temps.push_back(&item.temp);
+    const bool synced = items.size() > 1 && TempFile::SyncTogether(temps);
+    pipeline::HeldAside held;
+
+    std::vector<bool> committed(items.size(), false);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        bool failed = false;
+        CommitOne(items[i], failed, held);
+        committed[i] = !failed;
+        if (failed) {
+            ++m_late.files;
+            m_late.bytes += items[i].counted;
+        }
+    }
+    if (synced && std::find(committed.begin(), committed.end(), true) != committed.end())
+        platform::SyncFolderOf(items.front().target);
+
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PutOff& item = items[i];
+        if (!committed[i] || !item.deleteOriginal)
+            continue;
+        if (!m_wiping)
+            held.Hold(item.source);
+        item.source.Close();
+        try {
+            try {
+                DeleteFile(item.madeFrom, item.madeFromStatus.identity);
+            } catch (const ErrorHandler&) {
+                // As when the run deletes it itself: while the original is
+                // there and whole, the new output can go.
+                if (platform::IdentifyFile(item.madeFrom) == item.madeFromStatus.identity) {
+                    ShowLine("Rollback: ", MyStream::LevelDetail);
+                    Delete(item.target);
+                }
+                throw;
+            }
+        } catch (const ErrorHandler& e) {
+            ReportFailure(e);
+            ++m_late.files;
+            m_late.bytes += item.counted;
+        }
+    }
+}
+
+void MyObjectAes::CommitOne(PutOff& item, bool& failed, pipeline::HeldAside& held)
+{
+    // A file replaced under its own name goes at the rename.
+    if (item.target == item.madeFrom) {
+        if (!(item.wipeReplaced && m_wiping))
+            held.Hold(item.source);
+        item.source.Close();
+    }
+    try {
+        std::optional<Replaced> replaced =
+            Move(item.temp, item.target, item.madeFrom, item.madeFromStatus, item.mangled, item.wipeReplaced);
+        if (replaced)
+            WipeReplaced(replaced->file, item.target, replaced->links);
+    } catch (const ErrorHandler& e) {
+        failed = true;
+        if (item.temp.IsPending())
+            DiscardTemp(item.temp);
+        ReportFailure(e);
     }
 }
 

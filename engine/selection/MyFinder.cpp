@@ -2,8 +2,60 @@
 
 namespace tessarin {
 
+// Lets the action share work for as long as a ForEach runs. Whatever it
+// put off is done when the ForEach ends, a break included: those files were
+// complete and reported done.
+class MyFinder::Sharing {
+public:
+    explicit Sharing(MyFinder& finder) : m_finder(finder)
+    {
+        if (m_finder.m_action)
+            m_finder.m_action->ShareWork(true);
+    }
+    ~Sharing()
+    {
+        if (m_finder.m_action == nullptr)
+            return;
+        try {
+            m_finder.m_action->ShareWork(false);
+        } catch (...) {
+            // The action reports its own failures; an unwinding break must
+            // reach the caller as it is.
+        }
+        m_finder.CountLateFailures();
+    }
+    Sharing(const Sharing&) = delete;
+    Sharing& operator=(const Sharing&) = delete;
+
+private:
+    MyFinder& m_finder;
+};
+
+void MyFinder::CountLateFailures()
+{
+    if (m_action == nullptr)
+        return;
+    const MyObject::LateFailures late = m_action->TakeLateFailures();
+    m_totalFiles -= late.files;
+    m_totalBytes -= late.bytes;
+    m_totalErrors += late.files;
+}
+
+bool MyFinder::ForEach(const std::string& path)
+{
+    Sharing sharing(*this);
+    return LookingFor(path);
+}
+
+bool MyFinder::ForEach(const std::string& path, const std::string& pattern)
+{
+    Sharing sharing(*this);
+    return LookingFor(path, pattern);
+}
+
 bool MyFinder::ForEach(MyFileTable& list)
 {
+    Sharing sharing(*this);
     std::string line;
     while (list.ReadLine(line, false) > 0) {
         CFileFind finder;
@@ -37,6 +89,8 @@ void MyFinder::DoSomething(const CFileFind& found)
     } else {
         ++m_totalErrors;
     }
+    // Earlier files whose put-off work the action has just done.
+    CountLateFailures();
 }
 
 } // namespace tessarin

@@ -20,8 +20,10 @@ public:
 
     void SetObject(MyObject& action) { m_action = &action; }
 
-    bool ForEach(const std::string& path) { return LookingFor(path); }
-    bool ForEach(const std::string& path, const std::string& pattern) { return LookingFor(path, pattern); }
+    // Each ForEach lets the action share work among the files it is given
+    // and has it finished before returning, on every way out.
+    bool ForEach(const std::string& path);
+    bool ForEach(const std::string& path, const std::string& pattern);
     // Runs the action on every file the list (opened for reading) names.
     // A line naming nothing, or no longer a regular file, is passed over
     // without counting. True once the list is exhausted.
@@ -39,6 +41,9 @@ protected:
     void Skipped(const ErrorHandler& why, bool named) override;
 
 private:
+    class Sharing;
+    void CountLateFailures();
+
     std::uint32_t m_totalFiles = 0;
     std::uint32_t m_totalBytes = 0;
     std::uint32_t m_totalErrors = 0;

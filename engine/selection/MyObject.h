@@ -23,6 +23,20 @@ public:
     // was asked for (named: given by the user) or an entry met on the way.
     // Nothing by default.
     virtual void Skip(const ErrorHandler& why, bool named) { (void)why, (void)named; }
+
+    // While on, the action may put off work that many files can share (such
+    // as making their outputs durable together) and do it when it sees fit;
+    // turning it off does whatever is still put off. Off by default: then
+    // every Run finishes its file completely.
+    virtual void ShareWork(bool on) { (void)on; }
+    // Files that earlier Runs reported done, whose put-off work failed after
+    // all (each reported by the action), with the bytes counted for them;
+    // taking them resets the tally.
+    struct LateFailures {
+        std::uint32_t files = 0;
+        std::uint32_t bytes = 0;
+    };
+    virtual LateFailures TakeLateFailures() { return {}; }
 };
 
 } // namespace tessarin

@@ -1,0 +1,287 @@
+// Batches driven by a finder share the durability work of a folder's files:
+// the outputs are flushed together, renamed, the folder flushed once, and
+// only then are the originals deleted. Whatever fails on the way, each file
+// is whole under its own name or as a complete output, and the counts tell
+// which files were done.
+#include "engine/processing/PipelineHarness.h"
+#include "foundation/ErrorHandler.h"
+#include "platform/FaultInjection.h"
+#include "platform/Files.h"
+#include "selection/MyFinder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tessarin {
+namespace {
+
+using namespace test;
+using platform::FaultInjection;
+using Tree = std::map<std::string, std::vector<std::uint8_t>>;  // path → bytes
+
+// Folders of 70, 5 and 1 files: more than one shared commit in the first,
+// one in the second, and a file that commits alone.
+Tree MakeTree(const TempFolder& root, const std::vector<int>& perFolder)
+{
+    Tree tree;
+    std::uint32_t seed = 1;
+    for (std::size_t f = 0; f < perFolder.size(); ++f) {
+        const std::string folder = root / ("d" + std::to_string(f));
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i < perFolder[f]; ++i) {
+            const std::string path = folder + "/f" + std::to_string(i) + ".txt";
+            tree[path] = SeededBytes(100 + (seed * 37) % 5000, seed);
+            WriteBytes(path, tree[path]);
+            ++seed;
+        }
+    }
+    return tree;
+}
+
+class Batch {
+public:
+    explicit Batch(const PipelineOptions& options, int breakAfterReports = -1)
+        : m_pipeline(options, breakAfterReports), m_finder(&m_pipeline.Object(), true, false)
+    {
+    }
+    // The finder's walk over root; false when the batch was broken off.
+    bool Run(const std::string& root)
+    {
+        try {
+            m_finder.ForEach(root);
+            return true;
+        } catch (const ErrorHandler& e) {
+            EXPECT_EQ(e.GetErrCode(), errc::BreakByUser);
+            return false;
+        }
+    }
+    MyFinder& Finder() { return m_finder; }
+    RecordingSink& Sink() { return m_pipeline.Sink(); }
+
+private:
+    Pipeline m_pipeline;
+    MyFinder m_finder;
+};
+
+// Every file of the tree exactly once: under its own name (plain or as its
+// container) or as a complete output beside it, and nothing temporary.
+// Returns how many are outputs now.
+std::size_t ExpectEveryFileWhole(const Tree& tree, const PipelineOptions& options)
+{
+    std::map<std::string, std::size_t> found;  // plain path → times found
+    std::size_t outputs = 0;
+    std::set<std::string> folders;
+    for (const auto& [path, bytes] : tree)
+        folders.insert(path.substr(0, path.rfind('/')));
+    for (const std::string& folder : folders) {
+        EXPECT_FALSE(HasTemporary(folder)) << folder;
+        for (const std::string& name : ListFolder(folder)) {
+            const std::string path = folder + "/" + name;
+            const auto plain = PlainOf(path, options);
+            EXPECT_TRUE(plain.has_value()) << path;
+            if (!plain)
+                continue;
+            bool matched = false;
+            for (const auto& [original, bytes] : tree) {
+                if (original.substr(0, original.rfind('/')) == folder && bytes == *plain) {
+                    ++found[original];
+                    matched = true;
+                    if (ReadBytes(path) != bytes)
+                        ++outputs;
+                    break;
+                }
+            }
+            EXPECT_TRUE(matched) << path << " holds no file of the tree";
+        }
+    }
+    for (const auto& [path, bytes] : tree)
+        EXPECT_EQ(found[path], 1u) << path;
+    return outputs;
+}
+
+struct Setting {
+    const char* label;
+    bool changeExtension;
+    bool mangling;
+    bool wiping;
+};
+
+class SharedCommit : public ::testing::TestWithParam<Setting> {};
+
+PipelineOptions OptionsOf(const Setting& s)
+{
+    PipelineOptions o;
+    o.changeExtension = s.changeExtension;
+    o.mangling = s.mangling;
+    o.wiping = s.wiping;
+    return o;
+}
+
+TEST_P(SharedCommit, RoundTripFlushesOncePerGroupOfOutputs)
+{
+    const PipelineOptions o = OptionsOf(GetParam());
+    TempFolder root;
+    const Tree tree = MakeTree(root, {70, 5, 1});
+
+    FaultInjection::FailAt(FaultInjection::Operation::Sync, 0, 0);  // count only
+    PipelineOptions encrypt = o;
+    encrypt.modality = MyObjectAes::Encryption;
+    Batch batch(encrypt);
+    ASSERT_TRUE(batch.Run(root.Path()));
+    const int syncs = FaultInjection::CallsSince(FaultInjection::Operation::Sync);
+    FaultInjection::Reset();
+    EXPECT_EQ(batch.Finder().GetTotalFiles(), tree.size());
+    EXPECT_EQ(batch.Finder().GetTotalErrors(), 0u);
+    // With the usual limit of handles, 64 and 6 outputs in the first
+    // folder and 5 in the second: one shared flush each; the lone file
+    // flushes itself. (A wipe flushes each of its passes as well.)
+    const std::size_t group =
+        std::clamp<std::size_t>(platform::HandleLimit() / 16, 1, MyObjectAes::MaxPutOff);
+    const auto groups = [group](std::size_t files) { return static_cast<int>((files + group - 1) / group); };
+    if (!o.wiping) {
+        EXPECT_EQ(syncs, groups(70) + groups(5) + 1);
+    }
+    EXPECT_EQ(ExpectEveryFileWhole(tree, o), tree.size());
+
+    PipelineOptions decrypt = o;
+    decrypt.modality = MyObjectAes::Decryption;
+    Batch back(decrypt);
+    ASSERT_TRUE(back.Run(root.Path()));
+    EXPECT_EQ(back.Finder().GetTotalErrors(), 0u);
+    EXPECT_EQ(back.Finder().GetTotalFiles(), tree.size());
+    for (const auto& [path, bytes] : tree) {
+        ASSERT_TRUE(Exists(path)) << path;
+        EXPECT_EQ(ReadBytes(path), bytes) << path;
+    }
+    // Containers stay after decryption unless they had ".aes" appended.
+    if (o.changeExtension || !o.mangling) {
+        EXPECT_EQ(ExpectEveryFileWhole(tree, o), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SharedCommit,
+                         ::testing::Values(Setting{"own_name", false, false, false},
+                                           Setting{"aes_extension", true, false, false},
+                                           Setting{"mangled_aes", true, true, false},
+                                           Setting{"own_name_wiping", false, false, true},
+                                           Setting{"aes_extension_wiping", true, false, true}),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+TEST(SharedCommitCost, EachListedFileIsOpenedOnce)
+{
+    PipelineOptions o;
+    o.changeExtension = true;
+    o.modality = MyObjectAes::Encryption;
+    TempFolder root;
+    const Tree tree = MakeTree(root, {12, 8});
+    FaultInjection::FailAt(FaultInjection::Operation::Open, 0, 0);  // count only
+    Batch batch(o);
+    ASSERT_TRUE(batch.Run(root.Path()));
+    const int opens = FaultInjection::CallsSince(FaultInjection::Operation::Open);
+    FaultInjection::Reset();
+    EXPECT_EQ(batch.Finder().GetTotalFiles(), tree.size());
+    if (opens == 0)
+        GTEST_SKIP() << "this system's file seam does not count its openings";
+    // Detection, encryption and the deletion all use the one handle.
+    EXPECT_EQ(opens, static_cast<int>(tree.size()));
+}
+
+// A fault while a group of outputs is committed: the file it hits is an
+// error with its original whole, the others are done, and the counts move
+// the file from done to failed.
+struct Fault {
+    const char* label;
+    FaultInjection::Operation operation;
+    int call;
+    int error;
+    int failedFiles;
+};
+
+class SharedCommitFault : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(SharedCommitFault, HitsOnlyItsFile)
+{
+    const Fault& f = GetParam();
+    PipelineOptions o;
+    o.changeExtension = true;
+    o.modality = MyObjectAes::Encryption;
+    TempFolder root;
+    const Tree tree = MakeTree(root, {10});
+    std::uint32_t allBytes = 0;
+    {
+        TempFolder other;
+        MakeTree(other, {10});
+        Batch whole(o);
+        ASSERT_TRUE(whole.Run(other.Path()));
+        allBytes = whole.Finder().GetTotalBytes();
+    }
+
+    Batch batch(o);
+    FaultInjection::FailAt(f.operation, f.call, f.error);
+    ASSERT_TRUE(batch.Run(root.Path()));
+    FaultInjection::Reset();
+
+    EXPECT_EQ(batch.Finder().GetTotalErrors(), static_cast<std::uint32_t>(f.failedFiles));
+    EXPECT_EQ(batch.Finder().GetTotalFiles(), tree.size() - f.failedFiles);
+    if (f.failedFiles > 0) {
+        EXPECT_LT(batch.Finder().GetTotalBytes(), allBytes);
+    } else {
+        EXPECT_EQ(batch.Finder().GetTotalBytes(), allBytes);
+    }
+    EXPECT_EQ(ExpectEveryFileWhole(tree, o), tree.size() - f.failedFiles);
+    const std::string t = batch.Sink().Transcript();
+    EXPECT_EQ(t.find("ERROR(") != std::string::npos, f.failedFiles > 0) << t;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SharedCommitFault,
+    ::testing::Values(
+        // The shared flush fails: each output is flushed on its own instead.
+        Fault{"shared_flush", FaultInjection::Operation::Sync, 1, EIO, 0},
+        Fault{"first_rename", FaultInjection::Operation::Rename, 1, EXDEV, 1},
+        Fault{"middle_rename", FaultInjection::Operation::Rename, 5, EIO, 1},
+        Fault{"last_rename", FaultInjection::Operation::Rename, 10, EXDEV, 1},
+        // An original that cannot go takes its new output back with it.
+        Fault{"first_deletion", FaultInjection::Operation::Remove, 1, EACCES, 1},
+        Fault{"last_deletion", FaultInjection::Operation::Remove, 10, EPERM, 1}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+// A break ends the batch within a file; the files before it were complete
+// and reported done, so their outputs are committed and their originals
+// go; the broken file and those after it stay as they were.
+TEST(SharedCommitBreak, CommitsTheFilesDoneBeforeIt)
+{
+    PipelineOptions o;
+    o.changeExtension = true;
+    o.modality = MyObjectAes::Encryption;
+    int reports = 0;
+    {
+        TempFolder other;
+        MakeTree(other, {20});
+        Batch whole(o);
+        ASSERT_TRUE(whole.Run(other.Path()));
+        reports = whole.Sink().Reports();
+    }
+    ASSERT_GT(reports, 4);
+    for (const int after : {reports / 4, reports / 2, reports - 1}) {
+        SCOPED_TRACE("break after " + std::to_string(after) + " of " + std::to_string(reports));
+        TempFolder root;
+        const Tree tree = MakeTree(root, {20});
+        Batch batch(o, after);
+        EXPECT_FALSE(batch.Run(root.Path()));
+        const std::size_t outputs = ExpectEveryFileWhole(tree, o);
+        EXPECT_EQ(outputs, batch.Finder().GetTotalFiles());
+        EXPECT_GT(outputs, 0u);
+        EXPECT_LT(outputs, tree.size());
+    }
+}
+
+} // namespace
+} // namespace tessarin
