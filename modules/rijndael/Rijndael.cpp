@@ -323,4 +323,12 @@ const Provider& portableProvider()
     return kPortable;
 }
 
+Provider unavailableProvider(const char* name)
+{
+    Provider p = kPortable;
+    p.name = name;
+    p.available = [] { return false; };
+    return p;
+}
+
 } // namespace tessarin::rijndael

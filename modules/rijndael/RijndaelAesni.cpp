@@ -316,26 +316,10 @@ const Provider& aesniProvider()
 #else // not x86
 
 namespace tessarin::rijndael {
-namespace {
 
-bool never()
-{
-    return false;
-}
-
-} // namespace
-
-// Another architecture: the provider keeps its name so that a request for it
-// falls back like on an x86 CPU without the instructions; its entries are the
-// portable ones, never chosen.
 const Provider& aesniProvider()
 {
-    static const Provider unavailable = [] {
-        Provider p = portableProvider();
-        p.name = "aesni";
-        p.available = never;
-        return p;
-    }();
+    static const Provider unavailable = unavailableProvider("aesni");
     return unavailable;
 }
 

@@ -53,6 +53,11 @@ struct Provider {
 // Table-driven code in plain C++; runs everywhere.
 const Provider& portableProvider();
 
+// A hardware provider on another architecture: it keeps its name, so that a
+// request for it falls back as on an x86 CPU without the instructions; its
+// entries are the portable ones, never chosen.
+Provider unavailableProvider(const char* name);
+
 // AES-NI with SSE4.1 byte shuffles for the wider ShiftRows (RijndaelAesni.cpp).
 const Provider& aesniProvider();
 
