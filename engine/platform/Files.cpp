@@ -33,9 +33,13 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
         return InvalidHandle;
     if (access != FileAccess::CreateNew && FaultInjection::ShouldFail(FaultInjection::Operation::Open))
         return InvalidHandle;
+    // A file that must be new is one of ours (a temporary file, a list):
+    // private from the first instant, never narrowed after others could
+    // have opened it.
+    const mode_t created = access == FileAccess::CreateNew ? 0600 : 0666;
     int fd;
     do {
-        fd = ::open(path.c_str(), flags, 0666);
+        fd = ::open(path.c_str(), flags, created);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return InvalidHandle;
@@ -233,6 +237,8 @@ bool StatHandle(NativeHandle handle, FileStatus& status)
     status.size = static_cast<std::uint64_t>(st.st_size);
     status.links = static_cast<std::uint64_t>(st.st_nlink);
     status.mode = static_cast<unsigned>(st.st_mode & 07777);
+    status.owner = static_cast<std::uint32_t>(st.st_uid);
+    status.group = static_cast<std::uint32_t>(st.st_gid);
     status.accessSeconds = Seconds(st.st_atim);
     status.accessNanos = Nanos(st.st_atim);
     status.modifySeconds = Seconds(st.st_mtim);

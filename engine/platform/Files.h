@@ -98,6 +98,7 @@ struct FileStatus {
     std::uint64_t size = 0;
     std::uint64_t links = 0;
     unsigned mode = 0;  // permission bits
+    std::uint32_t owner = 0, group = 0;  // user and group ids (none on Windows)
     std::int64_t accessSeconds = 0, accessNanos = 0;
     std::int64_t modifySeconds = 0, modifyNanos = 0;
     std::int64_t changeSeconds = 0, changeNanos = 0;

@@ -138,8 +138,10 @@ TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
         // Failures of writing name the file it becomes.
         temp.m_file.SetFileName(target.substr(folder.size()));
         temp.m_wipe = wipe;
-        // Partial plain text must not be readable by others while it is
-        // written; the final permissions are given at the end.
+        // Created private, so partial plain text is never readable by
+        // others; this only gives the owner back what a strict umask took,
+        // which reopening it to overwrite needs. The final permissions are
+        // given at the end.
         platform::SetPermissions(temp.m_file.GetHandle(), 0600);
         // Held from the first instant: a run that sweeps this folder now
         // takes a file without a lock for one left behind.
@@ -183,12 +185,12 @@ void TempFile::TakePermissionsOf(const std::string& path)
         platform::CopyPermissions(path, m_file.GetHandle());
 }
 
-void TempFile::TakeAttributesOf(const platform::FileStatus& status)
+platform::AttributesDropped TempFile::TakeAttributesOf(const platform::FileStatus& status,
+                                                       const platform::ExtendedAttributes& attributes)
 {
     if (!m_file.IsOpen())
-        return;
-    platform::SetPermissions(m_file.GetHandle(), status.mode);
-    platform::SetFileTimes(m_file.GetHandle(), status);
+        return {};
+    return platform::KeepAttributes(m_file.GetHandle(), status, attributes);
 }
 
 void TempFile::CommitAs(const std::string& target)

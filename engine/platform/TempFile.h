@@ -11,6 +11,7 @@
 #include "EngineApi.h"
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
+#include "platform/FileAttributes.h"
 #include "platform/Files.h"
 
 #include <span>
@@ -53,9 +54,11 @@ public:
     // The finished file keeps the permission bits of the file it was made
     // from, not the private ones it was written with.
     void TakePermissionsOf(const std::string& path);
-    // The same from the file's status as it was read, with its access and
-    // modification times.
-    void TakeAttributesOf(const platform::FileStatus& status);
+    // The owner, group, mode, access list, extended attributes and times
+    // of the file it was made from, as it was read; tells what could not
+    // be kept.
+    platform::AttributesDropped TakeAttributesOf(const platform::FileStatus& status,
+                                                 const platform::ExtendedAttributes& attributes = {});
 
     // Flushes to disk and renames onto target, replacing a file of that name.
     // Throws -2 when the flush fails and -3 when the rename does; the

@@ -232,6 +232,8 @@ void MyObjectAes::Run(const CFileFind& found)
     m_listedPath = original;
     m_listedIdentity = file.GetIdentity();
     m_listedStatus = platform::FileStatus{};
+    m_listedAttributes.clear();
+    m_dropped = {};
     m_listed.file.Close();
     m_putOffThisRun = false;
     // Outputs wait for their shared commit only as long as the run stays in
@@ -254,6 +256,7 @@ void MyObjectAes::Run(const CFileFind& found)
         // read through this one handle.
         m_listed.file = OpenListed(original, m_listedStatus);
         m_listedIdentity = m_listedStatus.identity;
+        m_listedAttributes = platform::ReadExtendedAttributes(m_listed.file.GetHandle());
         std::string source = original;
         std::string target = folder;
         const Modality detected = GetModality(source);
@@ -324,6 +327,7 @@ void MyObjectAes::Run(const CFileFind& found)
                 DeleteSource(original, target);
             m_resultOk = true;
         }
+        ShowDropped(original);
         if (m_putOffThisRun) {
             m_putOff.items.back().counted = m_processedSize;
             // Each waiting output holds three handles (its file, its lock

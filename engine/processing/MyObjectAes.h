@@ -162,6 +162,11 @@ private:
                                  TempFile* decrypted);
     void CheckStoredName(const std::string& container, const std::string& name, std::uint32_t filter) const;
     void DiscardTemp(TempFile& temp);
+    // A finished output takes what it can of the listed file's owner,
+    // group, mode, access list and attributes (status: as it was read);
+    // what it could not take is told once the run is done.
+    void TakeListedAttributes(TempFile& temp, const platform::FileStatus& status);
+    void ShowDropped(const std::string& original);
     // Removes a temporary file that stood for a file of the given name, as
     // the log tells it. Throws what failed, unless rollingBack: the error
     // being rolled back is the one to tell then.
@@ -242,6 +247,8 @@ private:
     std::string m_listedPath;
     platform::FileIdentity m_listedIdentity;
     platform::FileStatus m_listedStatus;
+    platform::ExtendedAttributes m_listedAttributes;
+    platform::AttributesDropped m_dropped;
     // Open during a run until a step consumes it. A copy of the object
     // starts without one: a handle has one owner.
     struct ListedHandle {

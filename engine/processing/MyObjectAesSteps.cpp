@@ -135,7 +135,7 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
         if (!intermediate)
             CheckUnchanged(in, before, source);
-        temp->TakeAttributesOf(m_listedStatus);
+        TakeListedAttributes(*temp, m_listedStatus);
         if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own)) {
             UpdateLine("[OK]\r\n", MyStream::LevelStep);
             return;
@@ -211,7 +211,7 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             held->emplace(std::move(*temp));
             return;
         }
-        temp->TakeAttributesOf(m_listedStatus);
+        TakeListedAttributes(*temp, m_listedStatus);
         if (!compressed && PutOffCommit(temp, target, false, false, in)) {
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
             return;
@@ -298,7 +298,7 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
         if (intermediate) {
             intermediate->emplace(std::move(*temp));
         } else {
-            temp->TakeAttributesOf(before);
+            TakeListedAttributes(*temp, before);
             temp->CommitAsNew(target);
         }
         return length;
@@ -347,7 +347,7 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         const std::uint64_t length = family.decompress(in, temp->File(), m_sink, m_nfSize);
         if (!decrypted)
             in.Close();
-        temp->TakeAttributesOf(m_listedStatus);
+        TakeListedAttributes(*temp, m_listedStatus);
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
         // The compressed input is gone either way: under its own name, or
@@ -601,6 +601,26 @@ void MyObjectAes::DeleteSource(const std::string& source, const std::string& res
 {
     if (source != result)
         DeleteFile(source, source == m_listedPath ? m_listedIdentity : platform::FileIdentity{});
+}
+
+void MyObjectAes::TakeListedAttributes(TempFile& temp, const platform::FileStatus& status)
+{
+    const platform::AttributesDropped dropped = temp.TakeAttributesOf(status, m_listedAttributes);
+    m_dropped.setIdBits |= dropped.setIdBits;
+    m_dropped.accessList |= dropped.accessList;
+}
+
+void MyObjectAes::ShowDropped(const std::string& original)
+{
+    if (m_dropped.setIdBits)
+        ShowLine("Dropping the set-user-ID and set-group-ID bits of '" + ShownName(original) +
+                     "': its owner or group cannot be kept\r\n",
+                 MyStream::LevelDetail);
+    if (m_dropped.accessList)
+        ShowLine("Dropping the access list of '" + ShownName(original) +
+                     "': it cannot be set here, and the permissions keep what all its entries allowed\r\n",
+                 MyStream::LevelDetail);
+    m_dropped = {};
 }
 
 void MyObjectAes::DiscardTemp(TempFile& temp)
