@@ -176,14 +176,6 @@ bool SetPermissions(NativeHandle handle, unsigned mode)
     return ::fchmod(handle, static_cast<mode_t>(mode & 07777)) == 0;
 }
 
-bool CopyPermissions(const std::string& from, NativeHandle to)
-{
-    struct stat st {};
-    if (::stat(from.c_str(), &st) != 0)
-        return false;
-    return ::fchmod(to, st.st_mode & 07777) == 0;
-}
-
 bool MakeWritable(const std::string& path)
 {
     struct stat st {};

@@ -74,9 +74,8 @@ ENGINE_API NativeHandle DuplicateFileHandle(NativeHandle handle);
 ENGINE_API bool RenameFile(const std::string& from, const std::string& to);
 // As RenameFile, but fails (EEXIST) instead of replacing an existing name.
 ENGINE_API bool RenameFileNoReplace(const std::string& from, const std::string& to);
-// Permission bits of an open file: set, or taken from another file.
+// Permission bits of an open file.
 ENGINE_API bool SetPermissions(NativeHandle handle, unsigned mode);
-ENGINE_API bool CopyPermissions(const std::string& from, NativeHandle to);
 ENGINE_API bool MakeWritable(const std::string& path);
 ENGINE_API bool IsRegularFile(const std::string& path);
 ENGINE_API bool PathExists(const std::string& path);

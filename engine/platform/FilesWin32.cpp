@@ -384,14 +384,6 @@ bool SetPermissions(NativeHandle handle, unsigned mode)
     return SetAttributesOf(ToHandle(handle), wanted & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) ? true : Fail(0);
 }
 
-bool CopyPermissions(const std::string& from, NativeHandle to)
-{
-    const DWORD attributes = Attributes(from);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Fail(0);
-    return SetPermissions(to, (attributes & FILE_ATTRIBUTE_READONLY) ? 0444u : 0666u);
-}
-
 bool MakeWritable(const std::string& path)
 {
     const std::wstring wide = Wide(path);

@@ -181,8 +181,11 @@ TempFile::~TempFile()
 
 void TempFile::TakePermissionsOf(const std::string& path)
 {
-    if (m_file.IsOpen())
-        platform::CopyPermissions(path, m_file.GetHandle());
+    const platform::NativeHandle model = platform::OpenFile(path, platform::FileAccess::Read);
+    platform::FileStatus status;
+    if (model != platform::InvalidHandle && platform::StatHandle(model, status))
+        TakeAttributesOf(status, platform::ReadExtendedAttributes(model));
+    platform::CloseFile(model);
 }
 
 platform::AttributesDropped TempFile::TakeAttributesOf(const platform::FileStatus& status,

@@ -51,8 +51,9 @@ public:
     // True until the file has been committed or discarded.
     bool IsPending() const { return m_pending; }
 
-    // The finished file keeps the permission bits of the file it was made
-    // from, not the private ones it was written with.
+    // The finished file keeps the owner, group, permissions, attributes and
+    // times of the file at path as it is now (as TakeAttributesOf), not
+    // the private ones it was written with.
     void TakePermissionsOf(const std::string& path);
     // The owner, group, mode, access list, extended attributes and times
     // of the file it was made from, as it was read; tells what could not

@@ -6,8 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <fcntl.h>
+#include <grp.h>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tessarin {
@@ -126,6 +133,136 @@ const PermissionCase PermissionCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Namings, PipelinePermission, ::testing::ValuesIn(PermissionCases),
                          [](const ::testing::TestParamInfo<PermissionCase>& p) { return CaseName(p.param.what); });
+
+constexpr unsigned Nobody = 65534, Unused = 48213;
+
+// Starts fn in a child as uid (group Nobody, and member when not 0), or as
+// root for uid 0; Exit waits for its status.
+template <class F>
+pid_t StartAs(unsigned uid, unsigned member, F fn)
+{
+    const pid_t child = ::fork();
+    const gid_t groups[] = {Nobody, member};
+    if (child == 0 && uid != 0 && (::setgroups(member ? 2 : 1, groups) | ::setresgid(Nobody, Nobody, Nobody) |
+                                   ::setresuid(uid, uid, uid)) != 0)
+        ::_exit(99);
+    if (child == 0)
+        ::_exit(fn());
+    return child;
+}
+
+int Exit(pid_t child)
+{
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A stored access list: the mode's owner, mask and other bits, a named
+// user (rw-) and the owning group (r--).
+std::string AclOf(unsigned mode)
+{
+    std::string bytes("\x02\0\0\0", 4);
+    using Entry = std::array<unsigned, 3>;  // tag, permission, id
+    for (const Entry& e : {Entry{1, mode >> 6 & 7, ~0u}, Entry{2, 6, Unused + 7}, Entry{4, 4, ~0u},
+                           Entry{0x10, mode >> 3 & 7, ~0u}, Entry{0x20, mode & 7, ~0u}})
+        for (const unsigned v : {e[0] | e[1] << 16, e[2]})
+            bytes += std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return bytes;
+}
+
+std::string Xattr(const std::string& path, const char* name)
+{
+    std::string value(256, '\0');
+    value.resize(static_cast<std::size_t>(std::max<ssize_t>(::getxattr(path.c_str(), name, value.data(), 256), 0)));
+    return value;
+}
+
+struct OwnerCase {
+    const char* what;
+    unsigned owner, group, mode, runAs, member;  // runAs 0: root; member: a further group of runAs
+    unsigned wantOwner, wantGroup, wantMode;
+    bool notice;  // that the set-ID bits were dropped
+};
+class PipelineOwners : public ::testing::TestWithParam<OwnerCase> {};
+
+// A round trip, with an access list and a user attribute, as root or as
+// another user: the result has the owner, group, mode and list wanted.
+TEST_P(PipelineOwners, OutputsKeepWhatTheRunningUserMaySetAndNeverMore)
+{
+    const OwnerCase& c = GetParam();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files other owners";
+    for (const int family : {MyObjectAes::FamilyNone, MyObjectAes::FamilyGzip}) {
+        TempFolder folder;
+        const std::string path = folder / "a.txt";
+        WriteBytes(path, SeededBytes(20000, 9));
+        if (::setxattr(path.c_str(), "system.posix_acl_access", AclOf(c.mode).data(), 44, 0) != 0)
+            GTEST_SKIP() << "the test folder's file system takes no access lists";
+        ASSERT_EQ(::chown(path.c_str(), c.owner, c.group) | ::chown(folder.Path().c_str(), c.runAs, Nobody), 0);
+        SetMode(path, c.mode);
+        ASSERT_EQ(::setxattr(path.c_str(), "user.note", "kept", 4, 0), 0);
+        Pipeline pipeline(With(false, false, family));
+        EXPECT_EQ(Exit(StartAs(c.runAs, c.member, [&] {
+                      if (!pipeline.Run(path).ok || !pipeline.Run(folder / ListFolder(folder.Path()).front()).ok)
+                          return 1;
+                      return pipeline.Sink().Transcript().find("set-user-ID") != std::string::npos ? 2 : 0;
+                  })),
+                  c.notice ? 2 : 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(ReadBytes(path), SeededBytes(20000, 9));
+        EXPECT_EQ(std::vector<unsigned>({st.st_uid, st.st_gid}), std::vector<unsigned>({c.wantOwner, c.wantGroup}));
+        EXPECT_EQ(Octal(st.st_mode & 07777), Octal(c.wantMode));
+        EXPECT_EQ(Xattr(path, "system.posix_acl_access"), AclOf(c.wantMode));
+        EXPECT_EQ(Xattr(path, "user.note"), "kept");
+    }
+}
+
+const OwnerCase OwnerCases[] = {
+    {"root keeps a user's setuid file", Nobody, Nobody, 04755, 0, 0, Nobody, Nobody, 04755, false},
+    {"root keeps unused ids and setgid", Unused, Unused + 1, 02750, 0, 0, Unused, Unused + 1, 02750, false},
+    {"another user drops setuid", Unused, Nobody, 04755, Nobody, 0, Nobody, Nobody, 0755, true},
+    {"a member keeps the group", Unused, Unused + 1, 0644, Nobody, Unused + 1, Nobody, Unused + 1, 0644, false},
+    {"a stranger drops the group and its bits", Unused, Unused + 1, 02754, Nobody, 0, Nobody, Nobody, 0704, true},
+};
+INSTANTIATE_TEST_SUITE_P(Ids, PipelineOwners, ::testing::ValuesIn(OwnerCases),
+                         [](const ::testing::TestParamInfo<OwnerCase>& p) { return CaseName(p.param.what); });
+
+// Another user opens every new name in a 0755 folder the instant it
+// appears, while private files are encrypted and decrypted with
+// compression: none of them may open.
+TEST(PipelineExposure, AnotherUserWatchingTheFolderOpensNothing)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to watch as another user";
+    const Umask umask(022);
+    TempFolder folder;
+    SetMode(folder.Path(), 0755);
+    const auto name = [&](int i, bool gz) { return folder / ("f" + std::to_string(i) + (gz ? ".gz" : "")); };
+    for (int i = 0; i < 150; ++i)
+        WriteBytes(name(i, false), SeededBytes(3000, i)), SetMode(name(i, false), 0600);
+    const int events = ::inotify_init();
+    ASSERT_GE(::inotify_add_watch(events, folder.Path().c_str(), IN_CREATE), 0);
+    const pid_t watcher = StartAs(Nobody, 0, [&] {
+        int opened = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(events, buffer, sizeof buffer)) > 0;)
+            for (char* at = buffer; at < buffer + n; at += sizeof(inotify_event) + ((inotify_event*)at)->len) {
+                const std::string made = ((inotify_event*)at)->name;
+                if (made == "stop")
+                    return opened;
+                const int fd = ::open((folder / made).c_str(), O_RDONLY | O_NONBLOCK);
+                opened += fd >= 0 && ::close(fd) == 0;
+            }
+        return 100;
+    });
+    Pipeline pipeline(With(false, false, MyObjectAes::FamilyGzip));
+    for (const bool encrypted : {false, true})
+        for (int i = 0; i < 150; ++i)
+            EXPECT_TRUE(pipeline.Run(name(i, encrypted)).ok) << name(i, encrypted);
+    WriteBytes(folder / "stop", {});
+    EXPECT_EQ(Exit(watcher), 0) << "files of ours another user opened";
+}
 
 } // namespace
 } // namespace tessarin
