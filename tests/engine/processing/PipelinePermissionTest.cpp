@@ -262,6 +262,7 @@ TEST(PipelineExposure, AnotherUserWatchingTheFolderOpensNothing)
             EXPECT_TRUE(pipeline.Run(name(i, encrypted)).ok) << name(i, encrypted);
     WriteBytes(folder / "stop", {});
     EXPECT_EQ(Exit(watcher), 0) << "files of ours another user opened";
+    ::close(events);
 }
 
 } // namespace
