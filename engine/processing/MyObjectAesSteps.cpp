@@ -127,6 +127,8 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         } else {
             own = OpenListed(source, before);
         }
+        // A container that no decryption would take back is not written.
+        MyAesFiles::CheckEncryptable(in.GetSize(), m_blockSize, m_listedPath);
         target += EncryptedName(in.GetFullFilename());
         ClaimOutputName(target, m_listedPath, m_nameMangling);
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
@@ -373,20 +375,33 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
 
 void MyObjectAes::Delete(const std::string& path)
 {
-    DeleteFile(path, platform::FileIdentity{});
+    DeleteFile(path, platform::FileStatus{});
 }
 
-void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdentity& identity)
+void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus& read)
 {
     const std::string shown = ShownName(path);
+    const platform::FileIdentity& identity = read.identity;
     const auto refuse = [&] {
         return ErrorHandler(errc::DeleteFailed,
                             "Unable to delete '" + shown + "': it is no longer the file that was processed!");
     };
+    // Checked at the last moment: an edit saved since the file was read is
+    // the user's newest content, and it stays.
+    const auto check = [&](const platform::FileStatus& now) {
+        if (!identity.valid)
+            return;
+        if (!(now.identity == identity))
+            throw refuse();
+        if (!now.SameContentAs(read))
+            throw SourceChangedError(path);
+    };
     if (!m_wiping) {
         ShowLine("Deleting " + shown + " ", MyStream::LevelDetail);
-        if (identity.valid && !(platform::IdentifyFile(path) == identity))
+        platform::FileStatus now;
+        if (identity.valid && !platform::StatPath(path, now))
             throw refuse();
+        check(now);
         if (!platform::RemoveFile(path))
             throw CannotDelete(shown);
         UpdateLine("[OK]\r\n", MyStream::LevelDetail);
@@ -402,8 +417,7 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdenti
     {
         MyFile probe(path, MyFile::OpenRead);
         platform::StatHandle(probe.GetHandle(), status);
-        if (identity.valid && !(status.identity == identity))
-            throw refuse();
+        check(status);
         platform::MakeWritable(probe.GetHandle());
     }
     MyFile file(path, MyFile::OpenWipe);
@@ -446,15 +460,21 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
 {
     if (target == madeFrom) {
         if (!(wipeReplaced && m_wiping)) {
-            temp.CommitOver(target, madeFromStatus.identity);
+            temp.CommitOver(target, madeFromStatus);
             return std::nullopt;
         }
         // The replaced file is held open across the rename: its blocks stay
         // allocated until it is closed, so they are overwritten before
         // anything can reuse them, and a rename that fails leaves it
-        // untouched.
+        // untouched. Checked before it is made writable, which changes its
+        // times; from then on it is checked as it is after that.
+        platform::FileStatus expected = madeFromStatus;
         {
             MyFile probe(target, MyFile::OpenRead);
+            platform::FileStatus now;
+            if (platform::StatHandle(probe.GetHandle(), now) && now.identity == madeFromStatus.identity &&
+                !now.SameContentAs(madeFromStatus))
+                throw SourceChangedError(target);
             platform::MakeWritable(probe.GetHandle());
         }
         Replaced replaced{MyFile(target, MyFile::OpenWipe), 0};
@@ -463,7 +483,9 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
         // Another file in its place is not the one to wipe: it counts as
         // kept elsewhere.
         replaced.links = opened.identity == madeFromStatus.identity ? opened.links : 2;
-        temp.CommitOver(target, madeFromStatus.identity);
+        if (opened.identity == madeFromStatus.identity)
+            expected = opened;
+        temp.CommitOver(target, expected);
         return replaced;
     }
     if (m_replaceExisting) {
@@ -543,7 +565,7 @@ void MyObjectAes::CommitPutOff()
         item.source.Close();
         try {
             try {
-                DeleteFile(item.madeFrom, item.madeFromStatus.identity);
+                DeleteFile(item.madeFrom, item.madeFromStatus);
             } catch (const ErrorHandler&) {
                 // As when the run deletes it itself: while the original is
                 // there and whole, the new output can go.
@@ -600,7 +622,7 @@ void MyObjectAes::WipeReplaced(MyFile& replaced, const std::string& path, std::u
 void MyObjectAes::DeleteSource(const std::string& source, const std::string& result)
 {
     if (source != result)
-        DeleteFile(source, source == m_listedPath ? m_listedIdentity : platform::FileIdentity{});
+        DeleteFile(source, source == m_listedPath ? m_listedStatus : platform::FileStatus{});
 }
 
 void MyObjectAes::DiscardTemp(TempFile& temp)

@@ -238,18 +238,63 @@ TEST(Options, AnIntermediateNeverTakesTheNameOfAUsersFile)
     }
 }
 
-TEST(Options, FilesOf4GiBOrMoreAreRefusedUntouched)
+// One size rule for every path: a file is encrypted only when its container
+// stays within 4 GiB - 1 byte, the largest file that decryption and -t read.
+// Sparse files: no blocks are written, and every refusal comes before any
+// reading.
+TEST(Options, The4GiBEdgeIsOneRuleForEveryPath)
 {
-    TempFolder folder;
-    std::filesystem::resize_file([&] {
-        WriteBytes(folder / "huge", {});
-        return folder / "huge";
-    }(), 4ull << 30);  // sparse: no blocks are written
-    const RunResult r = Pipeline(With(false, true)).Run(folder / "huge");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorLine.rfind("ERROR(-24): File '" + (folder / "huge") + "' is too large", 0), 0u) << r.errorLine;
-    EXPECT_EQ(ListFolder(folder.Path()), Names{"huge"});
-    EXPECT_EQ(std::filesystem::file_size(folder / "huge"), 4ull << 30);
+    constexpr std::uint64_t Limit = 0xFFFFFFFFull;  // the largest container read back
+    struct Case {
+        int block;
+        std::uint64_t size;
+        bool container;  // a crafted container padded to size; else a plain file
+        int family;
+        const char* error;  // what -e (plain) or both -d and -t (container) say
+    };
+    // The largest plain files per block size: 4,294,966,192 (128-bit
+    // blocks) and 4,294,966,176 (192- and 256-bit).
+    const Case cases[] = {
+        {16, 4294966192ull + 1, false, 0, "ERROR(-24): File '"},
+        {24, 4294966176ull + 1, false, 0, "ERROR(-24): File '"},
+        {32, 4294966176ull + 1, false, 0, "ERROR(-24): File '"},
+        {32, 4ull << 30, false, MyObjectAes::FamilyGzip, "ERROR(-24): File '"},
+        {16, Limit + 1, true, 0, "ERROR(-24): File '"},
+        {24, Limit + 1, true, 0, "ERROR(-24): File '"},
+        {32, Limit + 1, true, 0, "ERROR(-24): File '"},
+        // Taken as a container, and refused only for its odd data area.
+        {16, Limit, true, 0, "ERROR(-23): Damaged container '"},
+        {32, Limit, true, 0, "ERROR(-23): Damaged container '"},
+    };
+    for (const Case& c : cases) {
+        // The file one byte smaller is the largest one: its container fits.
+        if (!c.container && c.family == 0) {
+            EXPECT_LE(MyAesFiles::ContainerLength(c.size - 1, c.block), Limit);
+        }
+        SCOPED_TRACE(std::to_string(c.block) + "-byte blocks, " + std::to_string(c.size) + " bytes");
+        TempFolder folder;
+        PipelineOptions o = With(false, true, c.family);
+        o.block = c.block;
+        const std::string path = folder / "huge";
+        if (c.container)
+            WriteCraftedContainer(path, SeededBytes(100, 1), "x", 0, o, 100);
+        else
+            WriteBytes(path, {});
+        std::filesystem::resize_file(path, c.size);
+        Pipeline p(o);
+        for (const bool check : {false, true}) {
+            if (check && !c.container)
+                continue;
+            const RunResult r = check ? p.Test(path) : p.Run(path);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.errorLine.rfind(std::string(c.error) + path + "'", 0), 0u) << r.errorLine;
+            if (!c.container && c.family == 0) {
+                EXPECT_NE(r.errorLine.find(" " + std::to_string(c.size - 1) + " bytes"), std::string::npos);
+            }
+            EXPECT_EQ(ListFolder(folder.Path()), Names{"huge"});
+            EXPECT_EQ(std::filesystem::file_size(path), c.size);
+        }
+    }
 }
 
 // With wiping on, every deletion overwrites the file first, and so does an
