@@ -9,6 +9,7 @@
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/TempFile.h"
+#include "processing/OutputName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -195,7 +196,14 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         target += stored;
         const bool compressed = family != FamilyNone;
         const std::size_t suffix = compressed ? 3 : 0;  // ".gz", ".bz"
+        // A name this file system does not take is shortened, never the
+        // reason to fail (a compressed content is shortened as it is
+        // decompressed).
         std::string final = target.substr(0, target.size() - suffix);
+        const std::string wanted = final;
+        const bool shortened = FitName(final);
+        if (!compressed)
+            target = final;
         ClaimOutputName(final, m_listedPath, false);
 
         // The plain content is wiped with the rest when it is not kept.
@@ -216,11 +224,15 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         temp->TakeAttributesOf(m_listedStatus);
         if (!compressed && PutOffCommit(temp, target, false, false, in)) {
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+            if (shortened)
+                ShowShortened(wanted, target);
             return;
         }
         in.Close();
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+        if (shortened)
+            ShowShortened(wanted, target);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
         in.Close();
@@ -327,6 +339,8 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
                                                        "': it lacks the suffix '" + family.suffix +
                                                        "' of its compression!");
     target = source.substr(0, source.size() - std::string(family.suffix).size());
+    const std::string wanted = target;
+    const bool shortened = FitName(target);
     ShowLine(family.decompressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
              MyStream::LevelStep);
 
@@ -352,6 +366,8 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         temp->TakeAttributesOf(m_listedStatus);
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        if (shortened)
+            ShowShortened(wanted, target);
         // The compressed input is gone either way: under its own name, or
         // as the temporary file it was held in.
         if (decrypted)
@@ -440,6 +456,26 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus
     }
     file.Close();
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
+}
+
+bool MyObjectAes::FitName(std::string& path)
+{
+    const auto slash = path.rfind(platform::PathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    bool shortened = false;
+    const std::string name = OutputName::In(folder, path.substr(folder.size()), shortened);
+    path = folder + name;
+    return shortened;
+}
+
+void MyObjectAes::ShowShortened(const std::string& wanted, const std::string& used)
+{
+    std::string wantedName, usedName;
+    GetFilename(wanted, wantedName);
+    GetFilename(used, usedName);
+    ShowLine("Name '" + ShownName(wantedName) + "' is too long for this file system: written as '" +
+                 ShownName(usedName) + "'\r\n",
+             MyStream::LevelStep);
 }
 
 void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const
