@@ -131,7 +131,8 @@ bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, s
             break;
         total += static_cast<std::uint64_t>(n);
         if (total > limit) {
-            problem = "standard input is too large: a container holds less than 4 GiB";
+            problem = "standard input is too large: more than " + std::to_string(limit) +
+                      " bytes (a container holds less than 4 GiB)";
             ok = false;
             break;
         }

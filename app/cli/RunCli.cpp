@@ -7,6 +7,7 @@
 #endif
 #include "TerminalOutput.h"
 #include "TerminalUi.h"
+#include "application/BatchOptions.h"
 #include "application/BatchRun.h"
 #include "application/VersionReport.h"
 #include "foundation/ErrorHandler.h"
@@ -247,10 +248,12 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
         Report(output.Err(), {ExitFailed, e.GetErrString(), {}});
         return ExitFailed;
     }
-    // A container holds less than 4 GiB of content, plus its header and
-    // filler.
-    constexpr std::uint64_t MaxContent = 0xFFFFFFFFull;
-    const std::uint64_t limit = encrypting ? MaxContent : MaxContent + 4096;
+    // The rule of files: a container is read back only up to its limit, and
+    // a content encrypted as it is only while its container fits; a
+    // compressed one is judged by the pipeline once it is compressed.
+    const BatchOptions batch = BatchOptions::From(settings);
+    const std::uint64_t limit = encrypting && (batch.filter >> 16) == 0 ? MyAesFiles::MaxPlainLength(batch.blockSize)
+                                                                       : MyAesFiles::MaxContainerLength;
     std::string problem;
     bool stopped = false;
     if (!spool->Spool(STDIN_FILENO, encrypting ? options.storedName : "stdin.aes", limit, problem, stopped)) {

@@ -183,6 +183,35 @@ void MyAesFiles::Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize)
     StoreLe32(m_hunk2.data() + OffNfSize, filter != 0 ? nfSize : GetLengthFromHeader());
 }
 
+std::uint64_t MyAesFiles::ContainerLength(std::uint64_t plainLength, int blockSize)
+{
+    const auto bs = static_cast<std::uint64_t>(blockSize);
+    return CalcHeader(Hunk1Size, blockSize) + CalcHeader(Hunk2Size, blockSize) + (plainLength + bs - 1) / bs * bs;
+}
+
+std::uint64_t MyAesFiles::MaxPlainLength(int blockSize)
+{
+    const auto bs = static_cast<std::uint64_t>(blockSize);
+    return (MaxContainerLength - ContainerLength(0, blockSize)) / bs * bs;
+}
+
+void MyAesFiles::CheckEncryptable(std::uint64_t plainLength, int blockSize, const std::string& path)
+{
+    if (ContainerLength(plainLength, blockSize) <= MaxContainerLength)
+        return;
+    throw ErrorHandler(errc::FileTooLarge,
+                       "File '" + ShownName(path) + "' is too large: its container would be over 4 GiB; with " +
+                           std::to_string(blockSize * 8) + "-bit blocks, at most " +
+                           std::to_string(MaxPlainLength(blockSize)) + " bytes can be encrypted!");
+}
+
+void MyAesFiles::CheckDecryptable(std::uint64_t containerLength, const std::string& path)
+{
+    if (containerLength > MaxContainerLength)
+        throw ErrorHandler(errc::FileTooLarge,
+                           "File '" + ShownName(path) + "' is too large: only files smaller than 4 GiB can be processed!");
+}
+
 int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
 {
     if (!m_keyed)
@@ -211,9 +240,7 @@ int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
 std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
                                  std::uint32_t nfSize)
 {
-    if (source.GetSize() > MaxSourceLength)
-        throw ErrorHandler(errc::FileTooLarge, "File '" + source.GetFullFilename() +
-                                                   "' is too large: only files smaller than 4 GiB can be encrypted!");
+    CheckEncryptable(source.GetSize(), m_blockSize, source.GetFullFilename());
     if (CheckHeader(source, mode) != HeaderNone)
         throw ErrorHandler(errc::AlreadyEncrypted, "Already encrypted!");
 
@@ -282,6 +309,7 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
 
 std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode mode)
 {
+    CheckDecryptable(source.GetSize(), source.GetFullFilename());
     const int kind = CheckHeader(source, mode);
     if (kind == HeaderNone)
         throw ErrorHandler(errc::NotAesFile, "Not AES file or wrong passwd!");

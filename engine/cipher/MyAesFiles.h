@@ -28,7 +28,19 @@ public:
     static constexpr std::size_t Hunk2Size = 24;
     static constexpr std::size_t NameFieldSize = 1024;
     static constexpr std::size_t MaxPassword = 32;
-    static constexpr std::uint64_t MaxSourceLength = 0xFFFFFFFFull;  // the length field is 32 bits
+    // The one size rule of every path. Lengths are stored in 32 bits, and no
+    // file larger than that is read as a container, by a decryption or a
+    // check alike; so a file is encrypted only when its whole container,
+    // header and filler included, stays within it.
+    static constexpr std::uint64_t MaxContainerLength = 0xFFFFFFFFull;
+    // Length of the container (current format) of plainLength bytes.
+    static std::uint64_t ContainerLength(std::uint64_t plainLength, int blockSize);
+    // The largest plain length whose container is read back.
+    static std::uint64_t MaxPlainLength(int blockSize);
+    // Throw -24 with the limit, naming the file at path, unless a content of
+    // that length can be encrypted / a file of that length can be decrypted.
+    static void CheckEncryptable(std::uint64_t plainLength, int blockSize, const std::string& path);
+    static void CheckDecryptable(std::uint64_t containerLength, const std::string& path);
 
     // Results of CheckHeader.
     static constexpr int HeaderCurrent = 2;

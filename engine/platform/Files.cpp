@@ -3,6 +3,7 @@
 #include "platform/FaultInjection.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -218,13 +219,8 @@ std::int64_t Nanos(const struct timespec& t)
     return static_cast<std::int64_t>(t.tv_nsec);
 }
 
-} // namespace
-
-bool StatHandle(NativeHandle handle, FileStatus& status)
+void FromStat(const struct stat& st, FileStatus& status)
 {
-    struct stat st {};
-    if (::fstat(handle, &st) != 0)
-        return false;
     status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
     status.size = static_cast<std::uint64_t>(st.st_size);
     status.links = static_cast<std::uint64_t>(st.st_nlink);
@@ -237,7 +233,32 @@ bool StatHandle(NativeHandle handle, FileStatus& status)
     status.modifyNanos = Nanos(st.st_mtim);
     status.changeSeconds = Seconds(st.st_ctim);
     status.changeNanos = Nanos(st.st_ctim);
+}
+
+} // namespace
+
+bool StatHandle(NativeHandle handle, FileStatus& status)
+{
+    struct stat st {};
+    if (::fstat(handle, &st) != 0)
+        return false;
+    FromStat(st, status);
     return true;
+}
+
+bool StatPath(const std::string& path, FileStatus& status)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    FromStat(st, status);
+    return true;
+}
+
+bool NameFitsIn(const std::string& folder, const std::string& name)
+{
+    const long most = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return name.size() <= static_cast<std::size_t>(most > 0 ? most : NAME_MAX);
 }
 
 bool SetFileTimes(NativeHandle handle, const FileStatus& status)

@@ -89,6 +89,9 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 ENGINE_API FileIdentity IdentifyFile(const std::string& path);
+// Whether the file system of folder takes name (one component, no folder
+// part) as a file name: a longer one fails with ENAMETOOLONG.
+ENGINE_API bool NameFitsIn(const std::string& folder, const std::string& name);
 
 // What tells whether a file changed under us, and what an output takes over
 // from the file it was made from.
@@ -109,6 +112,8 @@ struct FileStatus {
     }
 };
 ENGINE_API bool StatHandle(NativeHandle handle, FileStatus& status);
+// The same for what a path names, a link itself and not what it points to.
+ENGINE_API bool StatPath(const std::string& path, FileStatus& status);
 // Access and modification times of an open file, taken from status.
 ENGINE_API bool SetFileTimes(NativeHandle handle, const FileStatus& status);
 // Write permission for the owner, through an open handle.

@@ -439,6 +439,30 @@ bool StatHandle(NativeHandle handle, FileStatus& status)
     return true;
 }
 
+bool StatPath(const std::string& path, FileStatus& status)
+{
+    const HANDLE handle = OpenEntry(path);
+    if (handle == INVALID_HANDLE_VALUE)
+        return Fail(0);
+    const bool ok = StatHandle(FromHandle(handle), status);
+    const int saved = errno;
+    ::CloseHandle(handle);
+    errno = saved;
+    return ok;
+}
+
+bool NameFitsIn(const std::string& folder, const std::string& name)
+{
+    // Components are counted in UTF-16 units; most volumes take 255.
+    DWORD most = 255;
+    const std::wstring root = Wide(folder.empty() ? std::string(".") : folder);
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!root.empty() && ::GetVolumePathNameW(root.c_str(), volume, MAX_PATH + 1))
+        ::GetVolumeInformationW(volume, nullptr, 0, nullptr, &most, nullptr, nullptr, 0);
+    const std::wstring wide = Wide(name);
+    return !wide.empty() && wide.size() <= most;
+}
+
 bool SetFileTimes(NativeHandle handle, const FileStatus& status)
 {
     FILE_BASIC_INFO basic{};

@@ -92,6 +92,11 @@ ErrorHandler NameTakenError(const std::string& path)
     return ErrorHandler(errc::OpenFailed, "Unable to create '" + ShownName(path) + "': a file of that name already exists!");
 }
 
+ErrorHandler SourceChangedError(const std::string& path)
+{
+    return ErrorHandler(errc::SourceChanged, "File '" + ShownName(path) + "' changed while it was read!");
+}
+
 bool TempFile::IsTemporaryName(const std::string& name)
 {
     constexpr std::size_t prefix = sizeof Prefix - 1;
@@ -206,11 +211,14 @@ void TempFile::CommitAsNew(const std::string& target)
     Commit(target, false);
 }
 
-void TempFile::CommitOver(const std::string& target, const platform::FileIdentity& replaced)
+void TempFile::CommitOver(const std::string& target, const platform::FileStatus& replaced)
 {
-    if (m_pending && !(platform::IdentifyFile(target) == replaced))
+    platform::FileStatus now;
+    if (m_pending && (!platform::StatPath(target, now) || !(now.identity == replaced.identity)))
         throw ErrorHandler(errc::CopyFailed, "Unable to replace '" + ShownName(target) +
                                                  "': it is no longer the file that was read!");
+    if (m_pending && !now.SameContentAs(replaced))
+        throw SourceChangedError(target);
     Commit(target, true);
 }
 

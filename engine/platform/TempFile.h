@@ -68,9 +68,10 @@ public:
     // As CommitAs, but an existing target is never replaced: that fails
     // with code -5, the name of the existing file and EEXIST as LastError.
     void CommitAsNew(const std::string& target);
-    // As CommitAs, but only while target still is the file replaced (that
-    // the same inode is there); otherwise -3 and nothing is replaced.
-    void CommitOver(const std::string& target, const platform::FileIdentity& replaced);
+    // As CommitAs, but only while target still is the file replaced, as it
+    // was read: another file there fails with -3, the same file changed
+    // since (size, times) with -36, and nothing is replaced.
+    void CommitOver(const std::string& target, const platform::FileStatus& replaced);
 
     // Makes the content of several temporary files durable at once, before
     // any of them is committed: their commits then neither flush the file
@@ -102,5 +103,8 @@ private:
 
 // A name taken by a file that an output must not replace.
 ENGINE_API ErrorHandler NameTakenError(const std::string& path);
+// A file that is no longer as it was when it was read: it keeps what it
+// holds now, and what was made from it is not used.
+ENGINE_API ErrorHandler SourceChangedError(const std::string& path);
 
 } // namespace tessarin

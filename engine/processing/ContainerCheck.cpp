@@ -5,6 +5,7 @@
 #include "platform/Module.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
+#include "processing/OutputName.h"
 #include "selection/MyFileFound.h"
 
 #include "platform/Files.h"
@@ -218,6 +219,16 @@ std::uint64_t ContainerCheck::Test(const std::string& path)
     info.name = codec.GetNameFromHeader();
     info.filter = codec.GetFilterFromHeader();
     CheckStoredName(path, info);
+    // A name this file system does not take: the decryption writes the
+    // file under a shortened one, and the check says which.
+    const std::string wanted = info.Family() == FamilyNone ? info.name : info.name.substr(0, info.name.size() - 3);
+    const auto slash = path.rfind(platform::PathSeparator);
+    bool shortened = false;
+    const std::string used =
+        OutputName::In(slash == std::string::npos ? std::string() : path.substr(0, slash + 1), wanted, shortened);
+    if (shortened)
+        m_shortened = "Name '" + ShownName(wanted) + "' is too long for this file system: decrypting writes it as '" +
+                      ShownName(used) + "'\r\n";
 
     if (info.Family() == FamilyNone) {
         MyFile nowhere(platform::NullDevice, MyFile::OpenWrite);
@@ -249,12 +260,15 @@ void ContainerCheck::Run(const CFileFind& found)
     const std::string& path = file.GetPathFile();
     m_resultOk = false;
     m_size = 0;
+    m_shortened.clear();
     if (m_sink)
         m_sink->Show("Testing " + ShownName(path) + " ", MyStream::LevelStep);
     try {
         m_size = static_cast<std::uint32_t>(Test(path));
         if (m_sink)
             m_sink->Update("[OK]\r\n", MyStream::LevelStep);
+        if (m_sink && !m_shortened.empty())
+            m_sink->Show(m_shortened, MyStream::LevelStep);
         m_resultOk = true;
     } catch (const ErrorHandler& e) {
         if (m_sink)

@@ -82,6 +82,7 @@ private:
     MyAesFiles::BlockSize m_blockSize = MyAesFiles::Block256;
     std::uint32_t m_size = 0;
     bool m_resultOk = false;
+    std::string m_shortened;  // what a decryption will write under another name, told after the check
     MyStream* m_sink = nullptr;  // not owned
 };
 

@@ -247,11 +247,11 @@ void MyObjectAes::Run(const CFileFind& found)
         ~CloseListed() { file.Close(); }
     } closeListed{m_listed.file};
     try {
-        // The container records 32-bit lengths; refuse before reading,
-        // writing or deleting anything.
-        if (file.GetFileSize64() > MyAesFiles::MaxSourceLength)
-            throw ErrorHandler(errc::FileTooLarge, "File '" + ShownName(original) +
-                                                       "' is too large: only files smaller than 4 GiB can be processed!");
+        // The container records 32-bit lengths: nothing larger is either a
+        // container or a file to encrypt. Refused before reading, writing or
+        // deleting anything; the encryption step refuses a content whose
+        // container would be too large before it writes.
+        MyAesFiles::CheckDecryptable(file.GetFileSize64(), original);
         // Every later step acts on this file: the one listed, as it is now,
         // read through this one handle.
         m_listed.file = OpenListed(original, m_listedStatus);
@@ -317,7 +317,7 @@ void MyObjectAes::Run(const CFileFind& found)
                 // name gives way to the content, as one decrypted under its
                 // own name is replaced by it.
                 if (compressed == original && target != original) {
-                    DeleteFile(original, m_listedIdentity);
+                    DeleteFile(original, m_listedStatus);
                     containerGone = true;
                 }
             }

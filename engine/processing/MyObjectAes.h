@@ -180,8 +180,13 @@ private:
     void HandBack(MyFile& file, const std::string& path);
     // Fails when the open file is no longer as it was when opened.
     static void CheckUnchanged(const MyFile& file, const platform::FileStatus& before, const std::string& shown);
-    // Deletes path only if it still is the file identified (when valid).
-    void DeleteFile(const std::string& path, const platform::FileIdentity& identity);
+    // Deletes path only if it still is the file read, as it was read (when
+    // read.identity is valid): a file changed since keeps its new content.
+    void DeleteFile(const std::string& path, const platform::FileStatus& read);
+    // Gives path a shortened free name when its own is too long for the
+    // file system (true then); ShowShortened tells it once it is written.
+    static bool FitName(std::string& path);
+    void ShowShortened(const std::string& wanted, const std::string& used);
     // Checks early that an output can take its name; with name mangling a
     // taken name moves on to the next free number.
     void ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const;

@@ -9,6 +9,7 @@
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/TempFile.h"
+#include "processing/OutputName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -127,6 +128,8 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         } else {
             own = OpenListed(source, before);
         }
+        // A container that no decryption would take back is not written.
+        MyAesFiles::CheckEncryptable(in.GetSize(), m_blockSize, m_listedPath);
         target += EncryptedName(in.GetFullFilename());
         ClaimOutputName(target, m_listedPath, m_nameMangling);
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
@@ -193,7 +196,14 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         target += stored;
         const bool compressed = family != FamilyNone;
         const std::size_t suffix = compressed ? 3 : 0;  // ".gz", ".bz"
+        // A name this file system does not take is shortened, never the
+        // reason to fail (a compressed content is shortened as it is
+        // decompressed).
         std::string final = target.substr(0, target.size() - suffix);
+        const std::string wanted = final;
+        const bool shortened = FitName(final);
+        if (!compressed)
+            target = final;
         ClaimOutputName(final, m_listedPath, false);
 
         // The plain content is wiped with the rest when it is not kept.
@@ -214,11 +224,15 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         TakeListedAttributes(*temp, m_listedStatus);
         if (!compressed && PutOffCommit(temp, target, false, false, in)) {
             UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+            if (shortened)
+                ShowShortened(wanted, target);
             return;
         }
         in.Close();
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+        if (shortened)
+            ShowShortened(wanted, target);
     } catch (const ErrorHandler&) {
         Progress(static_cast<double>(in.GetSize()) / 1024.0);
         in.Close();
@@ -325,6 +339,8 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
                                                        "': it lacks the suffix '" + family.suffix +
                                                        "' of its compression!");
     target = source.substr(0, source.size() - std::string(family.suffix).size());
+    const std::string wanted = target;
+    const bool shortened = FitName(target);
     ShowLine(family.decompressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
              MyStream::LevelStep);
 
@@ -350,6 +366,8 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         TakeListedAttributes(*temp, m_listedStatus);
         Move(*temp, target, m_listedPath, m_listedStatus, false, false);
         UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        if (shortened)
+            ShowShortened(wanted, target);
         // The compressed input is gone either way: under its own name, or
         // as the temporary file it was held in.
         if (decrypted)
@@ -373,20 +391,33 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
 
 void MyObjectAes::Delete(const std::string& path)
 {
-    DeleteFile(path, platform::FileIdentity{});
+    DeleteFile(path, platform::FileStatus{});
 }
 
-void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdentity& identity)
+void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus& read)
 {
     const std::string shown = ShownName(path);
+    const platform::FileIdentity& identity = read.identity;
     const auto refuse = [&] {
         return ErrorHandler(errc::DeleteFailed,
                             "Unable to delete '" + shown + "': it is no longer the file that was processed!");
     };
+    // Checked at the last moment: an edit saved since the file was read is
+    // the user's newest content, and it stays.
+    const auto check = [&](const platform::FileStatus& now) {
+        if (!identity.valid)
+            return;
+        if (!(now.identity == identity))
+            throw refuse();
+        if (!now.SameContentAs(read))
+            throw SourceChangedError(path);
+    };
     if (!m_wiping) {
         ShowLine("Deleting " + shown + " ", MyStream::LevelDetail);
-        if (identity.valid && !(platform::IdentifyFile(path) == identity))
+        platform::FileStatus now;
+        if (identity.valid && !platform::StatPath(path, now))
             throw refuse();
+        check(now);
         if (!platform::RemoveFile(path))
             throw CannotDelete(shown);
         UpdateLine("[OK]\r\n", MyStream::LevelDetail);
@@ -402,8 +433,7 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdenti
     {
         MyFile probe(path, MyFile::OpenRead);
         platform::StatHandle(probe.GetHandle(), status);
-        if (identity.valid && !(status.identity == identity))
-            throw refuse();
+        check(status);
         platform::MakeWritable(probe.GetHandle());
     }
     MyFile file(path, MyFile::OpenWipe);
@@ -428,6 +458,26 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileIdenti
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 
+bool MyObjectAes::FitName(std::string& path)
+{
+    const auto slash = path.rfind(platform::PathSeparator);
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    bool shortened = false;
+    const std::string name = OutputName::In(folder, path.substr(folder.size()), shortened);
+    path = folder + name;
+    return shortened;
+}
+
+void MyObjectAes::ShowShortened(const std::string& wanted, const std::string& used)
+{
+    std::string wantedName, usedName;
+    GetFilename(wanted, wantedName);
+    GetFilename(used, usedName);
+    ShowLine("Name '" + ShownName(wantedName) + "' is too long for this file system: written as '" +
+                 ShownName(usedName) + "'\r\n",
+             MyStream::LevelStep);
+}
+
 void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const
 {
     if (m_replaceExisting)
@@ -446,15 +496,21 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
 {
     if (target == madeFrom) {
         if (!(wipeReplaced && m_wiping)) {
-            temp.CommitOver(target, madeFromStatus.identity);
+            temp.CommitOver(target, madeFromStatus);
             return std::nullopt;
         }
         // The replaced file is held open across the rename: its blocks stay
         // allocated until it is closed, so they are overwritten before
         // anything can reuse them, and a rename that fails leaves it
-        // untouched.
+        // untouched. Checked before it is made writable, which changes its
+        // times; from then on it is checked as it is after that.
+        platform::FileStatus expected = madeFromStatus;
         {
             MyFile probe(target, MyFile::OpenRead);
+            platform::FileStatus now;
+            if (platform::StatHandle(probe.GetHandle(), now) && now.identity == madeFromStatus.identity &&
+                !now.SameContentAs(madeFromStatus))
+                throw SourceChangedError(target);
             platform::MakeWritable(probe.GetHandle());
         }
         Replaced replaced{MyFile(target, MyFile::OpenWipe), 0};
@@ -463,7 +519,9 @@ std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::stri
         // Another file in its place is not the one to wipe: it counts as
         // kept elsewhere.
         replaced.links = opened.identity == madeFromStatus.identity ? opened.links : 2;
-        temp.CommitOver(target, madeFromStatus.identity);
+        if (opened.identity == madeFromStatus.identity)
+            expected = opened;
+        temp.CommitOver(target, expected);
         return replaced;
     }
     if (m_replaceExisting) {
@@ -543,7 +601,7 @@ void MyObjectAes::CommitPutOff()
         item.source.Close();
         try {
             try {
-                DeleteFile(item.madeFrom, item.madeFromStatus.identity);
+                DeleteFile(item.madeFrom, item.madeFromStatus);
             } catch (const ErrorHandler&) {
                 // As when the run deletes it itself: while the original is
                 // there and whole, the new output can go.
@@ -600,7 +658,7 @@ void MyObjectAes::WipeReplaced(MyFile& replaced, const std::string& path, std::u
 void MyObjectAes::DeleteSource(const std::string& source, const std::string& result)
 {
     if (source != result)
-        DeleteFile(source, source == m_listedPath ? m_listedIdentity : platform::FileIdentity{});
+        DeleteFile(source, source == m_listedPath ? m_listedStatus : platform::FileStatus{});
 }
 
 void MyObjectAes::TakeListedAttributes(TempFile& temp, const platform::FileStatus& status)

@@ -32,8 +32,14 @@ void Key(MyAesFiles& codec, const PipelineOptions& o)
 
 } // namespace
 
-Pipeline::Pipeline(const PipelineOptions& o, int breakAfterReports) : m_sink(breakAfterReports), m_object(&m_sink)
+Pipeline::Pipeline(const PipelineOptions& o, int breakAfterReports)
+    : m_sink(breakAfterReports), m_object(&m_sink), m_check(&m_sink)
 {
+    m_check.SetMode(o.mode);
+    m_check.SetPasswd(o.password, KeyOf(o), BlockOf(o));
+    m_check.LoadLibraryA(static_cast<unsigned>(o.block));
+    m_check.LoadGzipLibrary();
+    m_check.LoadBzip2Library();
     m_object.SetModality(o.modality);
     m_object.SetMode(o.mode);
     m_object.SetFilterFamily(o.family);
@@ -52,14 +58,24 @@ Pipeline::Pipeline(const PipelineOptions& o, int breakAfterReports) : m_sink(bre
 
 RunResult Pipeline::Run(const std::string& path)
 {
+    return RunOn(m_object, path);
+}
+
+RunResult Pipeline::Test(const std::string& path)
+{
+    return RunOn(m_check, path);
+}
+
+RunResult Pipeline::RunOn(MyObject& action, const std::string& path)
+{
     RunResult result;
     CFileFind found;
     EXPECT_TRUE(found.FindFile(path)) << path;
     found.FindNextFile();
     const std::size_t before = m_sink.Lines().size();
     try {
-        m_object.Run(found);
-        result.ok = m_object.ResultOk();
+        action.Run(found);
+        result.ok = action.ResultOk();
     } catch (const ErrorHandler& e) {
         EXPECT_EQ(e.GetErrCode(), errc::BreakByUser);
         result.broke = true;

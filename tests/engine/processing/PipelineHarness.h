@@ -2,6 +2,7 @@
 // Drives MyObjectAes the way a batch does: one object on a recording sink,
 // options set, libraries loaded, Run over files of a real folder.
 #include "cipher/MyAesFiles.h"
+#include "processing/ContainerCheck.h"
 #include "processing/MyObjectAes.h"
 #include "support/TestSupport.h"
 
@@ -39,12 +40,18 @@ public:
     explicit Pipeline(const PipelineOptions& options, int breakAfterReports = -1);
 
     RunResult Run(const std::string& path);
+    // The check of -t on the file, under the same options and sink.
+    RunResult Test(const std::string& path);
     RecordingSink& Sink() { return m_sink; }
     MyObjectAes& Object() { return m_object; }
+    ContainerCheck& Check() { return m_check; }
 
 private:
+    RunResult RunOn(MyObject& action, const std::string& path);
+
     RecordingSink m_sink;
     MyObjectAes m_object;
+    ContainerCheck m_check;
 };
 
 // The plain bytes a file stands for: its own bytes when it is no container

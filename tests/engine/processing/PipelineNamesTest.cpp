@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessarin {
 namespace {
@@ -199,6 +200,48 @@ TEST(OutputNames, OutputsKeepTheTimesOfTheirSource)
         ASSERT_EQ(::utimensat(AT_FDCWD, container.c_str(), later, 0), 0);
         ASSERT_TRUE(Pipeline(o).Run(container).ok);
         EXPECT_EQ(timesOf(folder / "a.txt"), (std::pair{1400000000LL * 1000000000LL + 7, 1300000000LL * 1000000000LL}));
+    }
+}
+
+// A stored name longer than the file system takes (255 bytes here): the
+// file is written under a shortened free name that keeps its extension,
+// the log says which and why, and -t says it beforehand.
+TEST(OutputNames, ANameTooLongForTheFileSystemIsShortened)
+{
+    TempFolder folder;
+    if (::pathconf(folder.Path().c_str(), _PC_NAME_MAX) != 255)
+        GTEST_SKIP() << "the temporary folder's file system does not take names of 255 bytes";
+    std::string cjk;  // 100 characters of three bytes
+    for (int i = 0; i < 100; ++i)
+        cjk += "\xE6\xBC\xA2";
+    const std::string cut = cjk.substr(0, 83 * 3);  // 83 characters and ".txt" fit, 84 do not
+    const Bytes plain = SeededBytes(3000, 1);
+    struct Case {
+        std::string stored, taken, written;  // taken: a name already in the folder
+    };
+    const Case cases[] = {
+        {cjk + ".txt", "", cut + ".txt"},
+        {cjk + ".txt.gz", "", cut + ".txt"},  // compressed
+        {cjk + ".txt", cut + ".txt", cut + "~1.txt"},
+        {std::string(300, 'a'), "", std::string(255, 'a')},
+        {"x." + std::string(300, 'b'), "", "x." + std::string(253, 'b')},  // too long to be an extension
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        std::filesystem::remove_all(folder.Path());
+        std::filesystem::create_directory(folder.Path());
+        const bool gzip = c.stored.ends_with(".gz");
+        WriteCraftedContainer(folder / "c.aes", gzip ? Gzip(plain) : plain, c.stored, gzip ? 0x00010006u : 0u,
+                              PipelineOptions{}, static_cast<std::uint32_t>(plain.size()));
+        if (!c.taken.empty())
+            WriteBytes(folder / c.taken, {1});
+        Pipeline p(PipelineOptions{});
+        EXPECT_TRUE(p.Test(folder / "c.aes").ok);
+        EXPECT_TRUE(p.Run(folder / "c.aes").ok);
+        const std::string t = p.Sink().Transcript();
+        EXPECT_NE(t.find("too long for this file system: decrypting writes it as '" + c.written + "'"), t.npos) << t;
+        EXPECT_NE(t.find("too long for this file system: written as '" + c.written + "'"), t.npos);
+        EXPECT_EQ(Exists(folder / c.written) ? ReadBytes(folder / c.written) : Bytes{}, plain);
     }
 }
 

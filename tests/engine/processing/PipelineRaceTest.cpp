@@ -107,19 +107,21 @@ TEST(ChangingSource, ANameSwappedForALinkIsNeverFollowed)
 }
 
 // A name swapped for a FIFO or a link between the listing and the run: the
-// run neither blocks nor reads through the link.
+// run (or the check) neither blocks nor reads through the link, even to a
+// container that would pass.
 TEST(ChangingSource, ANameSwappedAfterTheListingIsRefused)
 {
     struct Case {
-        const char* what;
         bool fifo;
+        bool check;  // -t's check instead of a run
     };
-    for (const Case& c : {Case{"fifo", true}, Case{"link", false}}) {
-        SCOPED_TRACE(c.what);
+    for (const Case& c : {Case{true, false}, Case{false, false}, Case{true, true}, Case{false, true}}) {
+        SCOPED_TRACE(std::string(c.fifo ? "fifo" : "link") + (c.check ? ", check" : ""));
         TempFolder folder;
-        WriteBytes(folder / "a.txt", SeededBytes(100, 4));
-        WriteBytes(folder / "other", SeededBytes(100, 5));
         PipelineOptions o;
+        WriteBytes(folder / "a.txt", SeededBytes(100, 4));
+        WriteCraftedContainer(folder / "other", SeededBytes(100, 5), "x", 0, o, 100);
+        const Bytes other = ReadBytes(folder / "other");
         Pipeline p(o);
         CFileFind listed;
         ASSERT_TRUE(listed.FindFile(folder / "a.txt"));
@@ -129,9 +131,10 @@ TEST(ChangingSource, ANameSwappedAfterTheListingIsRefused)
             ASSERT_EQ(::mkfifo((folder / "a.txt").c_str(), 0600), 0);
         else
             std::filesystem::create_symlink(folder / "other", folder / "a.txt");
-        p.Object().Run(listed);
-        EXPECT_FALSE(p.Object().ResultOk());
-        EXPECT_EQ(ReadBytes(folder / "other"), SeededBytes(100, 5));
+        MyObject& action = c.check ? static_cast<MyObject&>(p.Check()) : p.Object();
+        action.Run(listed);
+        EXPECT_FALSE(action.ResultOk());
+        EXPECT_EQ(ReadBytes(folder / "other"), other);
         EXPECT_EQ(ListFolder(folder.Path()), (Names{"a.txt", "other"}));
     }
 }

@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -280,6 +283,72 @@ TEST(SharedCommitBreak, CommitsTheFilesDoneBeforeIt)
         EXPECT_EQ(outputs, batch.Finder().GetTotalFiles());
         EXPECT_GT(outputs, 0u);
         EXPECT_LT(outputs, tree.size());
+    }
+}
+
+// A file changed after its "[OK]", before its output takes its place or it
+// is deleted (in a shared commit: while its folder's other files are done),
+// keeps what it holds now and its output goes; a file put in its place is
+// never deleted.
+TEST(CommitWindow, AFileChangedAfterItWasReadIsKept)
+{
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    struct Case {
+        int change;  // 0 appended, 1 a byte rewritten and the old times put back, 2 replaced by another file
+        bool changeExtension, shared, wiping;
+        const char* error;
+    };
+    const char* changed = "ERROR(-36): File '";
+    const Case cases[] = {{0, true, true, false, changed}, {0, false, true, true, changed},
+                          {0, true, false, false, changed}, {1, true, true, true, changed},
+                          {1, false, true, false, changed}, {1, true, false, false, changed},
+                          {2, true, true, false, "ERROR(-4): Unable to delete '"},
+                          {2, false, true, false, "ERROR(-3): Unable to replace '"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.change) + (c.changeExtension ? " aes" : " own") + (c.shared ? " shared" : ""));
+        TempFolder root;
+        const std::string a = root / "a.txt";
+        std::vector<std::uint8_t> now = SeededBytes(5000, 1);
+        WriteBytes(a, now);
+        ASSERT_EQ(::utimensat(AT_FDCWD, a.c_str(), old, 0), 0);
+        // Only the change time tells the rewrite: b.txt is written until the
+        // clock that stamps it has moved on.
+        struct stat set {}, probe {};
+        ::stat(a.c_str(), &set);
+        do {
+            WriteBytes(root / "b.txt", SeededBytes(5000, 2));
+            ::stat((root / "b.txt").c_str(), &probe);
+        } while (probe.st_ctim.tv_sec == set.st_ctim.tv_sec && probe.st_ctim.tv_nsec == set.st_ctim.tv_nsec);
+        PipelineOptions o = OptionsOf(Setting{"", c.changeExtension, false, c.wiping});
+        o.modality = MyObjectAes::Encryption;
+        Batch batch(o);
+        Pipeline single(o);
+        RecordingSink& sink = c.shared ? batch.Sink() : single.Sink();
+        bool onA = false;
+        sink.OnLine([&](const std::string& text) {
+            if (text.rfind("Encrypting ", 0) == 0)
+                onA = text.find("a.txt ") != std::string::npos;
+            if (!onA || text != "[OK]\r\n")
+                return;
+            onA = false;
+            if (c.change == 2) {
+                now = SeededBytes(4000, 3);
+                WriteBytes(root / "new", now);
+                std::filesystem::rename(root / "new", a);
+                return;
+            }
+            c.change == 0 ? now.push_back('\n') : void(now[0] ^= 0xFF);
+            const int fd = ::open(a.c_str(), O_WRONLY);
+            EXPECT_EQ(::pwrite(fd, &now[c.change == 0 ? 5000 : 0], 1, c.change == 0 ? 5000 : 0), 1);
+            ::close(fd);
+            EXPECT_TRUE(c.change == 0 || ::utimensat(AT_FDCWD, a.c_str(), old, 0) == 0);
+        });
+        EXPECT_TRUE(c.shared ? batch.Run(root.Path()) && batch.Finder().GetTotalErrors() == 1 : !single.Run(a).ok);
+        EXPECT_NE(sink.Transcript().find(c.error), std::string::npos) << sink.Transcript();
+        EXPECT_EQ(Exists(a) ? ReadBytes(a) : std::vector<std::uint8_t>{}, now);
+        // A file put in its place leaves the container of the old content.
+        EXPECT_EQ(Exists(a + ".aes"), c.change == 2 && c.changeExtension);
+        EXPECT_FALSE(HasTemporary(root.Path()));
     }
 }
 

@@ -238,18 +238,52 @@ TEST(Options, AnIntermediateNeverTakesTheNameOfAUsersFile)
     }
 }
 
-TEST(Options, FilesOf4GiBOrMoreAreRefusedUntouched)
+// One size rule for every path: a file is encrypted only when its container
+// stays within 4 GiB - 1 byte, the largest file that decryption and -t read.
+// The files are sparse; every refusal comes before any reading, and a file
+// taken up after all breaks off at its first report.
+TEST(Options, The4GiBEdgeIsOneRuleForEveryPath)
 {
-    TempFolder folder;
-    std::filesystem::resize_file([&] {
-        WriteBytes(folder / "huge", {});
-        return folder / "huge";
-    }(), 4ull << 30);  // sparse: no blocks are written
-    const RunResult r = Pipeline(With(false, true)).Run(folder / "huge");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorLine.rfind("ERROR(-24): File '" + (folder / "huge") + "' is too large", 0), 0u) << r.errorLine;
-    EXPECT_EQ(ListFolder(folder.Path()), Names{"huge"});
-    EXPECT_EQ(std::filesystem::file_size(folder / "huge"), 4ull << 30);
+    constexpr std::uint64_t Limit = 0xFFFFFFFFull;
+    struct Case {
+        int block;
+        std::uint64_t size;
+        bool container;  // crafted; else a plain file
+        int family;
+        const char* error;  // of -e for a plain file, of both -d and -t for a container
+    };
+    const char* tooLarge = "ERROR(-24): File '";
+    // The largest plain files: 4,294,966,192 bytes (16-byte blocks) and
+    // 4,294,966,176 bytes (24- and 32-byte blocks).
+    const Case cases[] = {
+        {16, 4294966192ull + 1, false, 0, tooLarge}, {24, 4294966176ull + 1, false, 0, tooLarge},
+        {32, 4294966176ull + 1, false, 0, tooLarge}, {32, 4ull << 30, false, MyObjectAes::FamilyGzip, tooLarge},
+        {16, Limit + 1, true, 0, tooLarge},          {24, Limit + 1, true, 0, tooLarge},
+        {32, Limit + 1, true, 0, tooLarge},  // a container that is read fails only for its odd data area:
+        {16, Limit, true, 0, "ERROR(-23): Damaged container '"}, {32, Limit, true, 0, "ERROR(-23): Damaged container '"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.block) + "-byte blocks, " + std::to_string(c.size) + " bytes");
+        const bool plain = !c.container && c.family == 0;
+        PipelineOptions o = With(false, true, c.family);
+        o.block = c.block;
+        if (plain) {
+            EXPECT_LE(MyAesFiles::ContainerLength(c.size - 1, c.block), Limit);
+        }
+        TempFolder folder;
+        const std::string path = folder / "huge";
+        c.container ? WriteCraftedContainer(path, SeededBytes(100, 1), "x", 0, o, 100) : WriteBytes(path, {});
+        std::filesystem::resize_file(path, c.size);
+        Pipeline p(o, 1);
+        for (int pass = 0; pass < (c.container ? 2 : 1); ++pass) {
+            const RunResult r = pass == 1 ? p.Test(path) : p.Run(path);
+            EXPECT_EQ(r.errorLine.rfind(std::string(c.error) + path + "'", 0), 0u) << r.errorLine;
+            // The refusal of an encryption tells the largest file.
+            EXPECT_TRUE(!plain || r.errorLine.find(" " + std::to_string(c.size - 1) + " bytes") != std::string::npos);
+            EXPECT_EQ(ListFolder(folder.Path()), Names{"huge"});
+            EXPECT_EQ(std::filesystem::file_size(path), c.size);
+        }
+    }
 }
 
 // With wiping on, every deletion overwrites the file first, and so does an
