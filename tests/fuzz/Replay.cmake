@@ -1,0 +1,28 @@
+# The fuzz targets' saved inputs replayed by every ordinary test run: each
+# target's source linked with a small main instead of libFuzzer, fed its
+# seed corpus and the inputs under crashes/ that were found by it (named
+# <target>-<what>). Under a sanitized build these run with ASan and UBSan.
+find_package(ZLIB REQUIRED)
+find_package(BZip2 REQUIRED)
+
+set(_fuzz_dir ${CMAKE_CURRENT_LIST_DIR})
+add_library(fuzz_replay_support STATIC ${_fuzz_dir}/FuzzSupport.cpp ${_fuzz_dir}/ContainerCase.cpp)
+target_include_directories(fuzz_replay_support PUBLIC ${_fuzz_dir})
+target_link_libraries(fuzz_replay_support PUBLIC engine ZLIB::ZLIB BZip2::BZip2)
+tessarin_warnings(fuzz_replay_support)
+
+foreach(target decrypt file_table filter wildcard)
+  add_executable(fuzz_replay_${target} ${_fuzz_dir}/fuzz_${target}.cpp ${_fuzz_dir}/ReplayMain.cpp)
+  target_link_libraries(fuzz_replay_${target} PRIVATE fuzz_replay_support)
+  tessarin_warnings(fuzz_replay_${target})
+  # A crash input added later shows up at the next build.
+  file(GLOB _crashes CONFIGURE_DEPENDS ${_fuzz_dir}/crashes/${target}-*)
+  # The harness's scratch folders and anything the engine keeps per user go
+  # to a folder of the test's own.
+  set(_private ${CMAKE_CURRENT_BINARY_DIR}/fuzz-replay/${target})
+  file(MAKE_DIRECTORY ${_private})
+  add_test(NAME fuzz_replay.${target}
+    COMMAND fuzz_replay_${target} ${_fuzz_dir}/corpus/${target} ${_crashes})
+  set_tests_properties(fuzz_replay.${target} PROPERTIES LABELS fuzz TIMEOUT 300
+    ENVIRONMENT "TMPDIR=${_private};HOME=${_private};XDG_RUNTIME_DIR=${_private};XDG_STATE_HOME=${_private};XDG_CONFIG_HOME=${_private}")
+endforeach()
