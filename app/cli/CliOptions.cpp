@@ -256,6 +256,8 @@ CliParse Parser::Run()
         if (onlyPaths || arg.size() < 2 || arg[0] != '-') {
             if (arg.empty())
                 Fail("an empty path was given");
+            if (!onlyPaths && arg == "-")
+                m_result.options.dashAsStreams = true;
             m_result.options.paths.emplace_back(arg);
             continue;
         }
