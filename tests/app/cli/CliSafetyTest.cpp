@@ -8,8 +8,11 @@
 #include <poll.h>
 #include <pty.h>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -64,36 +67,67 @@ TEST_F(Cli, ControlBytesInNamesAreShownEscaped)
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
-// SIGTERM and SIGHUP stop a batch as Ctrl-C does: the file under way is
-// rolled back, the list goes, and the exit status tells the signal.
+// Signals stop a batch as Ctrl-C does: the file under way is rolled back,
+// the list goes, and the exit status tells the signal. A reader of the
+// output that went away is told by SIGPIPE, and a file-size limit by
+// SIGXFSZ: neither may kill the program in the middle of a write.
 TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
 {
-    for (const int signal : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal);
+    enum class Cause { Kill, ClosedOutput, SizeLimit };
+    const struct {
+        int signal;
+        Cause cause;
+        int status;
+    } cases[] = {
+        {SIGTERM, Cause::Kill, 143},
+        {SIGHUP, Cause::Kill, 129},
+        {SIGUSR1, Cause::Kill, 138},
+        {SIGPIPE, Cause::ClosedOutput, 141},
+        // Only the file that outgrew the limit fails, with its write error.
+        {SIGXFSZ, Cause::SizeLimit, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
         std::filesystem::remove_all(Data("s"));
-        const auto plain = Make("s/big", 48u << 20, 4);  // bzip2 takes seconds on it
+        // bzip2 takes seconds on 48 MiB: time to see the work start.
+        const auto plain = Make("s/big", c.cause == Cause::Kill ? 48u << 20 : 4u << 20, 4);
+        int output[2];
+        ASSERT_EQ(::pipe(output), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            const rlimit limit{1u << 20, 1u << 20};
+            if (c.cause == Cause::SizeLimit)
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(c.cause == Cause::ClosedOutput ? output[1] : null, STDOUT_FILENO);
+            ::close(output[0]);
+            ::close(output[1]);
+            // Steps are printed, after the compression of the file: the
+            // first line written to the closed output comes mid-file.
             const std::string pw = PasswordFile(), folder = Data("s");
-            ::execl(TESSARIN_CLI, TESSARIN_CLI, "--defaults", "-q", "--no-log", "-e", "-z", "bzip2", "--wipe",
+            ::execl(TESSARIN_CLI, TESSARIN_CLI, "--defaults", "--no-log", "-e", "-z", "bzip2", "--wipe",
                     "--password-file", pw.c_str(), "-r", folder.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        // Stopped once the work is under way: a temporary file is there.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        bool started = false;
-        while (!started && std::chrono::steady_clock::now() < until) {
-            for (const std::string& name : test::ListFolder(Data("s")))
-                started = started || name.rfind("~aes-", 0) == 0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::close(output[1]);
+        ::close(output[0]);
+        if (c.cause == Cause::Kill) {
+            // Stopped once the work is under way: a temporary file is there.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            bool started = false;
+            while (!started && std::chrono::steady_clock::now() < until) {
+                for (const std::string& name : test::ListFolder(Data("s")))
+                    started = started || name.rfind("~aes-", 0) == 0;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            EXPECT_TRUE(started);
+            ::kill(child, c.signal);
         }
-        EXPECT_TRUE(started);
-        ::kill(child, signal);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
         EXPECT_EQ(test::ListFolder(Data("s")), Names{"big"});
         EXPECT_EQ(test::ReadBytes(Data("s/big")), plain);
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <initializer_list>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace tessarin {
@@ -23,6 +26,8 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
     Make("t/target", 100, 2);
     Make("t/sub/deep", 300, 3);
     std::filesystem::create_symlink(Data("t/target"), Data("link"));
+    std::filesystem::create_hard_link(PasswordFile(), Data("key"));
+    Make("run.log", 10, 4);
     ASSERT_EQ(::mkfifo(Data("fifo").c_str(), 0600), 0);
     struct Case {
         const char* what;
@@ -30,6 +35,7 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
         bool recursive;
         std::vector<std::string> lines;  // "@" stands for the data folder
         int errors;
+        const char* log = nullptr;
     };
     const Case cases[] = {
         {"a missing name", {"@missing", "@t/good"}, false,
@@ -40,6 +46,11 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
          1},
         {"a folder without recursion", {"@t", "@t/good"}, false,
          {"ERROR(-5): Unable to open file '@t' (it is a folder: folders are searched only with recursion on)"}, 1},
+        {"the password file by another name", {"@key", "@t/good"}, false,
+         {"ERROR(-5): Unable to open file '@key' (it is the password file of this run, which is never processed)"}, 1},
+        {"the log", {"@run.log", "@t/good"}, false,
+         {"ERROR(-5): Unable to open file '@run.log' (it is the log file of this run, which is never processed)"}, 1,
+         "@run.log"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -49,7 +60,9 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
                 text.replace(at, 1, Data(""));
             return text;
         };
-        std::vector<std::string> args{"-e", "--aes-ext", "--keep", "--no-log", c.recursive ? "-r" : "--no-recursive"};
+        std::vector<std::string> args{"-e", "--aes-ext", "--keep", c.recursive ? "-r" : "--no-recursive"};
+        args.insert(args.end(), c.log ? std::initializer_list<std::string>{"--log", place(c.log)}
+                                      : std::initializer_list<std::string>{"--no-log"});
         for (const std::string& name : c.names)
             args.push_back(place(name));
         const CliResult r = Batch(args);
@@ -60,6 +73,41 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
         EXPECT_NE(r.out.find(std::to_string(c.errors) + " error(s)"), std::string::npos) << r.out;
         EXPECT_TRUE(test::Exists(Data("t/good.aes")));
     }
+}
+
+// The files a run uses for itself are passed over where a search meets
+// them, whatever their name: a password that encrypted itself would be
+// gone.
+TEST_F(Cli, TheRunsOwnFilesAreNeverProcessed)
+{
+    std::filesystem::create_directories(Data("o"));
+    test::WriteBytes(Data("o/key"), Bytes("secret\n"));
+    const int fd = ::open(Data("o/key").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::filesystem::create_hard_link(PasswordFile(), Data("o/pw"));
+    const struct {
+        std::vector<std::string> args;
+        const char* own;
+    } cases[] = {
+        {{"--password-file", PasswordFile()}, "o/pw"},
+        {{"--password-fd", std::to_string(fd)}, "o/key"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.own);
+        const auto own = test::ReadBytes(Data(c.own));
+        for (const char* output : {"o/doc.aes", "o/key.aes", "o/pw.aes"})
+            std::filesystem::remove(Data(output));
+        Make("o/doc", 300, 2);
+        std::vector<std::string> args{"-e", "--aes-ext", "--keep", "--no-log", "-r", Data("o")};
+        args.insert(args.begin(), c.args.begin(), c.args.end());
+        ::lseek(fd, 0, SEEK_SET);
+        const CliResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(test::Exists(Data("o/doc.aes")));
+        EXPECT_FALSE(test::Exists(Data(std::string(c.own) + ".aes")));
+        EXPECT_EQ(test::ReadBytes(Data(c.own)), own);
+    }
+    ::close(fd);
 }
 
 // A folder that cannot be read, met on the way down, is an error too; the
