@@ -26,9 +26,10 @@ void TerminalOutput::Line(std::ostream& stream, const std::string& text)
 void TerminalOutput::Broken(std::ostream& stream, int error)
 {
     // A stream that failed once stays failed: it is told only once.
-    if (&stream == &m_out ? m_outBroken : m_errBroken)
+    bool& broken = &stream == &m_out ? m_outBroken : m_errBroken;
+    if (broken)
         return;
-    (&stream == &m_out ? m_outBroken : m_errBroken) = true;
+    broken = true;
     // A reader that went away, or a file-size limit, would have ended the
     // process with its signal. It stops the batch instead, as Ctrl-C does:
     // the file under way is rolled back, and the exit status is the
@@ -46,10 +47,12 @@ void TerminalOutput::Broken(std::ostream& stream, int error)
         platform::RequestInterrupt(signal);
     // Told on the other stream while it still takes lines.
     std::ostream& other = &stream == &m_out ? m_err : m_out;
-    if (&other != &stream && !(&other == &m_out ? m_outBroken : m_errBroken))
-        Line(other, std::string("tessarin: error: cannot write standard ") + (&stream == &m_err ? "error" : "output") +
-                        (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
-                        (signal != 0 ? "; stopping" : ""));
+    if (&other == &stream || (&other == &m_out ? m_outBroken : m_errBroken))
+        return;
+    std::string text = std::string("tessarin: error: cannot write standard ") + (&stream == &m_err ? "error" : "output");
+    if (error != 0)
+        text += std::string(": ") + std::strerror(error);
+    Line(other, text + (signal != 0 ? "; stopping" : ""));
 }
 
 void TerminalOutput::Lines(std::ostream& stream, const std::string& prefix, const std::string& text)
