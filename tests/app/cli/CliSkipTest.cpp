@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <initializer_list>
+#include <tuple>
 #include <unistd.h>
 #include <sys/stat.h>
 
@@ -76,36 +77,22 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
 }
 
 // The files a run uses for itself are passed over where a search meets
-// them, whatever their name: a password that encrypted itself would be
-// gone.
+// them, whatever their name: a password that encrypted itself is gone.
 TEST_F(Cli, TheRunsOwnFilesAreNeverProcessed)
 {
-    std::filesystem::create_directories(Data("o"));
-    test::WriteBytes(Data("o/key"), Bytes("secret\n"));
-    const int fd = ::open(Data("o/key").c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    std::filesystem::create_hard_link(PasswordFile(), Data("o/pw"));
-    const struct {
-        std::vector<std::string> args;
-        const char* own;
-    } cases[] = {
-        {{"--password-file", PasswordFile()}, "o/pw"},
-        {{"--password-fd", std::to_string(fd)}, "o/key"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.own);
-        const auto own = test::ReadBytes(Data(c.own));
-        for (const char* output : {"o/doc.aes", "o/key.aes", "o/pw.aes"})
-            std::filesystem::remove(Data(output));
-        Make("o/doc", 300, 2);
-        std::vector<std::string> args{"-e", "--aes-ext", "--keep", "--no-log", "-r", Data("o")};
-        args.insert(args.begin(), c.args.begin(), c.args.end());
-        ::lseek(fd, 0, SEEK_SET);
-        const CliResult r = Run(args);
+    std::filesystem::create_directories(Data("d"));
+    test::WriteBytes(Data("d/key"), Bytes("secret\n"));
+    std::filesystem::create_directories(Data("f"));
+    std::filesystem::create_hard_link(PasswordFile(), Data("f/pw"));
+    const int fd = ::open(Data("d/key").c_str(), O_RDONLY | O_CLOEXEC);
+    for (const auto& [source, folder, own] : {std::tuple{"--password-file=" + PasswordFile(), "f", "pw"},
+                                              std::tuple{"--password-fd=" + std::to_string(fd), "d", "key"}}) {
+        SCOPED_TRACE(source);
+        Make(std::string(folder) + "/doc", 300, 2);
+        const CliResult r = Run({source, "-e", "--aes-ext", "--no-keep", "--no-log", "-r", Data(folder)});
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(test::Exists(Data("o/doc.aes")));
-        EXPECT_FALSE(test::Exists(Data(std::string(c.own) + ".aes")));
-        EXPECT_EQ(test::ReadBytes(Data(c.own)), own);
+        EXPECT_EQ(test::ListFolder(Data(folder)), (std::vector<std::string>{"doc.aes", own}));
+        EXPECT_EQ(test::ReadBytes(Data(std::string(folder) + "/" + own)), Bytes("secret\n"));
     }
     ::close(fd);
 }
