@@ -7,6 +7,7 @@
 #include "application/MyProgressStream.h"
 #include "foundation/CHiResTimer.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "processing/ContainerCheck.h"
 #include "processing/MyObjectAes.h"
 #include "selection/MyFinder.h"
@@ -60,16 +61,28 @@ struct SearchResult {
     std::vector<ErrorHandler> notes;
 };
 
-// First pass: every file under the names onto the list.
-SearchResult Search(std::span<const std::string> names, const BatchOptions& options, BatchList& list)
+// First pass: every file under the names onto the list. The run's own
+// files are passed over where the search meets them; one named as it is
+// (by any of its names) is an error of that name, so that nothing the user
+// named goes without a word.
+SearchResult Search(std::span<const std::string> names, const BatchOptions& options, BatchList& list,
+                    const std::vector<OwnFile>& ownFiles)
 {
     SearchResult result;
     MyListWriter writer(&list.File());
-    writer.PassOver(list.Path());
+    writer.PassOver(list.Path(), "file list");
     if (options.logging)
-        writer.PassOver(options.logFilename);
+        writer.PassOver(options.logFilename, "log file");
+    for (const OwnFile& own : ownFiles)
+        writer.PassOver(own.identity, own.what);
     MyFinder search(&writer, options.recursive, options.sensitive);
     for (const std::string& name : names) {
+        if (const std::string* what = writer.OwnUse(platform::IdentifyFile(name))) {
+            writer.Skip(ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "' (it is the " +
+                                                           *what + " of this run, which is never processed)"),
+                        true);
+            continue;
+        }
         // A name is searched as it stands, never cut to fit a buffer: a
         // shortened path could name another file.
         search.ForEach(name, options.pattern);
@@ -130,7 +143,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     SearchResult found;
     try {
         list.emplace();
-        found = Search(names, options, *list);
+        found = Search(names, options, *list, choices.ownFiles);
     } catch (const ErrorHandler& e) {
         ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
         report.outcome = BatchReport::Outcome::ListFailed;

@@ -8,6 +8,7 @@
 #include "application/AppSettings.h"
 #include "application/BatchSummary.h"
 #include "application/BatchUi.h"
+#include "platform/Files.h"
 
 #include <span>
 #include <string>
@@ -45,6 +46,13 @@ inline constexpr char StatusTitle[] = "STATUS REPORT";
 inline constexpr char StartingText[] = "Starting...";
 inline constexpr char PasswordMessage[] = "Passwords are empty or don't match to each other!\nPlease re-type them...";
 
+// A file the user named for the run's own use, such as the file the
+// password was read from: never listed, whatever name it is met under.
+struct OwnFile {
+    platform::FileIdentity identity;
+    std::string what;  // what it is to the run: "password file"
+};
+
 // What one run asks for beyond the saved settings.
 struct RunChoices {
     // Outputs replace existing files of their names; otherwise such a file
@@ -54,6 +62,8 @@ struct RunChoices {
     // decompressed and its CRC and sizes compared as a decryption would,
     // and nothing is written or deleted.
     bool testOnly = false;
+    // Besides the batch's list and log, which are never listed either.
+    std::vector<OwnFile> ownFiles;
 };
 
 // names: full paths of files and folders in the order given, as the file

@@ -6,10 +6,23 @@
 
 namespace tessarin {
 
-void MyListWriter::PassOver(const std::string& path)
+void MyListWriter::PassOver(const std::string& path, const std::string& what)
 {
-    if (const platform::FileIdentity identity = platform::IdentifyFile(path); identity.valid)
-        m_passedOver.push_back(identity);
+    PassOver(platform::IdentifyFile(path), what);
+}
+
+void MyListWriter::PassOver(const platform::FileIdentity& identity, const std::string& what)
+{
+    if (identity.valid)
+        m_passedOver.emplace_back(identity, what);
+}
+
+const std::string* MyListWriter::OwnUse(const platform::FileIdentity& identity) const
+{
+    if (!identity.valid)
+        return nullptr;
+    const auto own = std::ranges::find(m_passedOver, identity, [](const auto& entry) { return entry.first; });
+    return own == m_passedOver.end() ? nullptr : &own->second;
 }
 
 void MyListWriter::Skip(const ErrorHandler& why, bool named)
@@ -22,8 +35,7 @@ void MyListWriter::Run(const CFileFind& found)
     const std::string path = found.GetFilePath();
     m_size = 0;
     m_ok = false;
-    if (!m_passedOver.empty() &&
-        std::ranges::find(m_passedOver, found.GetIdentity()) != m_passedOver.end()) {
+    if (OwnUse(found.GetIdentity()) != nullptr) {
         // Neither a file of the batch nor an error: its size stays out of
         // the total, and the finder's error count is not reported.
         return;

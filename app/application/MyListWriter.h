@@ -5,8 +5,9 @@
 // than a line may be, or with a line break in it, which would split it
 // into two lines naming other files) is refused instead: it is never
 // written, counts as an error of that file, and is reported once the run
-// of the list begins. The batch's own files (its list and its log) are
-// passed over: the batch must not encrypt a file it is writing.
+// of the list begins. The batch's own files (its list, its log and the
+// password file) are passed over: the batch must not encrypt a file it is
+// writing, nor lock the password away with the password itself.
 #include "foundation/ErrorHandler.h"
 #include "platform/Files.h"
 #include "selection/MyFileTable.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessarin {
@@ -25,8 +27,12 @@ public:
 
     explicit MyListWriter(MyFileTable* list) : m_list(list) {}  // not owned
 
-    // A file that is never listed, whatever name it is found under.
-    void PassOver(const std::string& path);
+    // A file that is never listed, whatever name it is found under; what
+    // it is to the run ("log file"), for the error when it is named.
+    void PassOver(const std::string& path, const std::string& what);
+    void PassOver(const platform::FileIdentity& identity, const std::string& what);
+    // What a file passed over is to the run; nullptr for any other file.
+    const std::string* OwnUse(const platform::FileIdentity& identity) const;
 
     // Throws what writing the list throws.
     void Run(const CFileFind& found) override;
@@ -49,7 +55,7 @@ private:
     bool m_ok = true;
     std::vector<ErrorHandler> m_refused;
     std::vector<ErrorHandler> m_notes;
-    std::vector<platform::FileIdentity> m_passedOver;
+    std::vector<std::pair<platform::FileIdentity, std::string>> m_passedOver;
 };
 
 } // namespace tessarin

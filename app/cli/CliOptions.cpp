@@ -256,6 +256,8 @@ CliParse Parser::Run()
         if (onlyPaths || arg.size() < 2 || arg[0] != '-') {
             if (arg.empty())
                 Fail("an empty path was given");
+            if (!onlyPaths && arg == "-")
+                m_result.options.dashAsStreams = true;
             m_result.options.paths.emplace_back(arg);
             continue;
         }
@@ -421,9 +423,12 @@ Other:
   -v, --verbose              print every message, details too
   -h, --help                 show this help
       --version              show the versions of the engine and its libraries
+  --                         ends the options: every argument after it is a
+                             path, and '-' a file of that name
 
 Ctrl-C, SIGTERM and SIGHUP stop the batch: the current file is rolled back
-and the report shows what was done before.
+and the report shows what was done before. So does an output that is closed
+(a reader that went away): 141, as for SIGPIPE.
 Exit status: 0 every file processed (with -t: every container checked
 out), 1 some failed, 2 usage or password error, 128 + the signal's number
 when stopped (130 for Ctrl-C).

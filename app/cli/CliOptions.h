@@ -36,6 +36,9 @@ struct CliOptions {
     bool logGiven = false;  // --log or --no-log on the command line
     Verbosity verbosity = Verbosity::Normal;
     std::vector<std::string> paths;
+    // "-" came before any "--": it may stand for the standard streams.
+    // After "--" every argument is a name, "-" a file called so.
+    bool dashAsStreams = false;
 
     // What the options set, in the order given; a later one wins.
     struct IntegerSetting {
@@ -50,7 +53,7 @@ struct CliOptions {
     std::vector<StringSetting> strings;
 
     // "-" as the only path: standard input and output instead of files.
-    bool PipeMode() const { return paths.size() == 1 && paths.front() == "-"; }
+    bool PipeMode() const { return dashAsStreams && paths.size() == 1 && paths.front() == "-"; }
 
     // Puts the options over settings (the saved ones, or the defaults).
     void ApplyTo(AppSettings& settings) const;

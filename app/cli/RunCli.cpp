@@ -16,6 +16,9 @@
 #include "platform/TempFile.h"
 
 #include <unistd.h>
+#if defined(_WIN32)
+#include <io.h>
+#endif
 #include <csignal>
 
 #include <cerrno>
@@ -161,6 +164,41 @@ std::optional<Failure> ObtainPassword(const CliOptions& options, TerminalOutput&
         return Failure{ExitUsage, "the password is longer than 32 characters",
                        "Tessarin passwords have at most 32 characters"};
     return std::nullopt;
+}
+
+platform::FileIdentity DescriptorIdentity(int fd)
+{
+#if defined(_WIN32)
+    const auto handle = static_cast<platform::NativeHandle>(::_get_osfhandle(fd));
+#else
+    const platform::NativeHandle handle = fd;
+#endif
+    platform::FileStatus status;
+    return platform::StatHandle(handle, status) ? status.identity : platform::FileIdentity{};
+}
+
+// The file the password came from is the user's key, not data: the batch
+// must not lock it away, however the paths given reach it (another
+// spelling, a hard link, a folder around it).
+std::vector<OwnFile> OwnFiles(const CliOptions& options)
+{
+    platform::FileIdentity identity;
+    switch (options.passwordSource) {
+    case CliOptions::PasswordSource::File: {
+        // Links followed, as the file was read.
+        std::error_code error;
+        const std::filesystem::path read = std::filesystem::canonical(FsPath(options.passwordFile), error);
+        if (!error)
+            identity = platform::IdentifyFile(Bytes(read));
+        break;
+    }
+    case CliOptions::PasswordSource::Stdin: identity = DescriptorIdentity(0); break;
+    case CliOptions::PasswordSource::Descriptor: identity = DescriptorIdentity(options.passwordFd); break;
+    case CliOptions::PasswordSource::Terminal: break;
+    }
+    if (!identity.valid)
+        return {};
+    return {OwnFile{identity, "password file"}};
 }
 
 // Paths as a drop names them: full paths. A path that names nothing, or
@@ -387,6 +425,9 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
         return RunPipe(options, settings, password, output, out);
     if (options.work == CliOptions::Work::Info) {
         const int errors = ListContainers(paths, {}, settings, password, options.json, output);
+        // A reader of the lines that went away stops the listing as Ctrl-C.
+        if (platform::InterruptRequested())
+            return StoppedStatus();
         return errors == 0 ? ExitDone : ExitFailed;
     }
 
@@ -394,6 +435,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     RunChoices choices;
     choices.replaceExisting = options.force;
     choices.testOnly = options.work == CliOptions::Work::Test;
+    choices.ownFiles = OwnFiles(options);
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&

@@ -1,5 +1,11 @@
 #include "TerminalOutput.h"
 
+#include "platform/Console.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 namespace tessarin {
 
 TerminalOutput::TerminalOutput(std::ostream& out, std::ostream& err, bool progressLine, int columns)
@@ -10,8 +16,43 @@ TerminalOutput::TerminalOutput(std::ostream& out, std::ostream& err, bool progre
 void TerminalOutput::Line(std::ostream& stream, const std::string& text)
 {
     ClearProgress();
+    errno = 0;
     stream << text << '\n';
     stream.flush();
+    if (!stream)
+        Broken(stream, errno);
+}
+
+void TerminalOutput::Broken(std::ostream& stream, int error)
+{
+    // A stream that failed once stays failed: it is told only once.
+    bool& broken = &stream == &m_out ? m_outBroken : m_errBroken;
+    if (broken)
+        return;
+    broken = true;
+    // A reader that went away, or a file-size limit, would have ended the
+    // process with its signal. It stops the batch instead, as Ctrl-C does:
+    // the file under way is rolled back, and the exit status is the
+    // signal's, as a shell tells a program it ended.
+    int signal = 0;
+#if defined(SIGPIPE)
+    if (error == EPIPE)
+        signal = SIGPIPE;
+#endif
+#if defined(SIGXFSZ)
+    if (error == EFBIG)
+        signal = SIGXFSZ;
+#endif
+    if (signal != 0 && !platform::InterruptRequested())
+        platform::RequestInterrupt(signal);
+    // Told on the other stream while it still takes lines.
+    std::ostream& other = &stream == &m_out ? m_err : m_out;
+    if (&other == &stream || (&other == &m_out ? m_outBroken : m_errBroken))
+        return;
+    std::string text = std::string("tessarin: error: cannot write standard ") + (&stream == &m_err ? "error" : "output");
+    if (error != 0)
+        text += std::string(": ") + std::strerror(error);
+    Line(other, text + (signal != 0 ? "; stopping" : ""));
 }
 
 void TerminalOutput::Lines(std::ostream& stream, const std::string& prefix, const std::string& text)

@@ -28,11 +28,15 @@ public:
     void ClearProgress();
 
 private:
+    // stream failed to take a line, for the reason error (an errno value).
+    void Broken(std::ostream& stream, int error);
+
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_progressLine;
     int m_columns;
     bool m_drawn = false;  // a progress line is on the screen
+    bool m_outBroken = false, m_errBroken = false;
 };
 
 } // namespace tessarin

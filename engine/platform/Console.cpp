@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <csignal>
 #include <iterator>
+#include <utility>
+#include <vector>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,18 +13,48 @@ namespace tessarin::platform {
 
 namespace {
 
-// The signals that ask a program to stop: Ctrl-C, kill's default, and the
-// terminal or session going away.
-constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals that ask a program to stop: Ctrl-C, kill's default, the
+// terminal or session going away, and every other one whose default is to
+// end the process without a fault of its own (a quit key, a CPU-time limit
+// about to be enforced, a stray user or real-time signal). Faults (SIGSEGV
+// and the like) are left alone: after one, nothing can be trusted to undo.
+// SIGPROF and SIGVTALRM are a profiler's, which installs its own handler.
+std::vector<int> StopSignals()
+{
+    std::vector<int> signals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU};
+#if defined(SIGPOLL)
+    signals.push_back(SIGPOLL);
+#endif
+#if defined(SIGPWR)
+    signals.push_back(SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+    signals.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGRTMIN)
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        signals.push_back(signal);
+#endif
+    return signals;
+}
+
+// A reader that went away (SIGPIPE) or a file-size limit (SIGXFSZ) would
+// end the process in the middle of a write. Caught and let pass instead,
+// the write fails with EPIPE or EFBIG like any failed write, and its caller
+// undoes what it had begun. A handler, unlike ignoring the signal, is not
+// inherited by programs started from this one.
+constexpr int WriteSignals[] = {SIGPIPE, SIGXFSZ};
 
 volatile std::sig_atomic_t g_interrupted = 0;  // the signal number, 0 when none came
-struct sigaction g_previous[std::size(StopSignals)] {};
+std::vector<std::pair<int, struct sigaction>> g_previous;
 
 extern "C" void OnInterrupt(int signal)
 {
     if (g_interrupted == 0)
         g_interrupted = signal;
 }
+
+extern "C" void OnWriteSignal(int) {}
 
 int Descriptor(StandardStream stream)
 {
@@ -96,20 +128,31 @@ SecretRead ReadSecretLine(std::string& line)
 InterruptGuard::InterruptGuard()
 {
     g_interrupted = 0;
+    g_previous.clear();
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a read from the terminal returns at once, so a prompt
     // can be left with Ctrl-C.
     action.sa_flags = 0;
-    for (std::size_t i = 0; i < std::size(StopSignals); ++i)
-        ::sigaction(StopSignals[i], &action, &g_previous[i]);
+    const auto install = [](int signal, const struct sigaction& with) {
+        struct sigaction previous {};
+        if (::sigaction(signal, &with, &previous) == 0)
+            g_previous.emplace_back(signal, previous);
+    };
+    for (const int signal : StopSignals())
+        install(signal, action);
+    action.sa_handler = OnWriteSignal;
+    action.sa_flags = SA_RESTART;
+    for (const int signal : WriteSignals)
+        install(signal, action);
 }
 
 InterruptGuard::~InterruptGuard()
 {
-    for (std::size_t i = 0; i < std::size(StopSignals); ++i)
-        ::sigaction(StopSignals[i], &g_previous[i], nullptr);
+    for (const auto& [signal, previous] : g_previous)
+        ::sigaction(signal, &previous, nullptr);
+    g_previous.clear();
 }
 
 bool InterruptRequested()

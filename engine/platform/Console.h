@@ -26,11 +26,13 @@ enum class SecretRead {
 // the echo is turned back on however the read ends.
 ENGINE_API SecretRead ReadSecretLine(std::string& line);
 
-// While an InterruptGuard lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP do not
-// end the process: they only raise the flag that InterruptRequested
-// reports, so the work in progress can stop at its next check and undo what
-// it had begun. The previous handling comes back when the guard goes.
-// Guards do not nest.
+// While an InterruptGuard lives, Ctrl-C (SIGINT), SIGTERM, SIGHUP and every
+// other signal that would end the process without a fault of its own do
+// not end it: they only raise the flag that InterruptRequested reports, so
+// the work in progress can stop at its next check and undo what it had
+// begun. SIGPIPE and SIGXFSZ do nothing: the write that raised them fails
+// with its error instead. The previous handling comes back when the guard
+// goes. Guards do not nest.
 class ENGINE_API InterruptGuard {
 public:
     InterruptGuard();

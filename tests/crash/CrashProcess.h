@@ -20,11 +20,22 @@ struct RunResult {
     std::string Describe() const;  // "exit 1", "signal 11", ...
 };
 
+// A kill aimed at a state rather than a moment: once some folder under
+// tree holds `temporaries` temporary files ("~aes-" names) at once. The
+// outputs of a folder's files wait so for their shared commit while the
+// next one is written; that wait is where a kill finds the most at stake.
+struct Aim {
+    std::filesystem::path tree;
+    unsigned temporaries = 2;
+};
+
 // program: the executable; args exclude argv[0]. Standard input reads from
 // /dev/null; the output goes to outputFile and is read back into the result.
 // killAfter: seconds after the start at which SIGKILL is sent, if it is still
-// running. limit: seconds after which a run is deemed hung and killed.
+// running. aim: SIGKILL as soon as that state is seen instead. limit:
+// seconds after which a run is deemed hung and killed.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& outputFile, std::optional<double> killAfter, double limit);
+                     const std::filesystem::path& outputFile, std::optional<double> killAfter, double limit,
+                     const Aim* aim = nullptr);
 
 } // namespace tessarin::crash

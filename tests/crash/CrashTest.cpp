@@ -3,13 +3,17 @@
 // and then every original must still be recoverable byte for byte from what
 // is on disk, with no temporary, intermediate or list file left anywhere.
 //
-//   crash_test [--seed N] [--trials N] [--keep]
+//   crash_test [--seed N] [--trials N] [--aimed N] [--keep]
 //
 // It works in "crash-work" under its build folder, or under the folder that
 // TESSARIN_CRASH_DIR names, and removes it at the end unless --keep is given.
 // Every trial's settings come from a cycle over direction, compression,
 // wiping and naming; its moment of the kill is drawn from the seed, evenly
-// within the time an undisturbed batch of the same settings takes.
+// within the time an undisturbed batch of the same settings takes. Aimed
+// trials go round the settings without compression (those whose outputs
+// wait for a shared commit) and kill once a folder holds a number of
+// temporary files drawn from the seed: the outputs of its files waiting for
+// that commit while the run is still in the folder.
 #include "CrashProcess.h"
 #include "CrashScan.h"
 #include "CrashSettings.h"
@@ -36,11 +40,14 @@ namespace {
 
 constexpr std::uint64_t DefaultSeed = 20240607;
 constexpr unsigned DefaultTrials = 100;
+constexpr unsigned DefaultAimed = 16;
+constexpr unsigned MostWaiting = 8;  // the aimed kills wait for 2 to this many temporary files
 constexpr std::size_t ShownPerTrial = 4;  // findings listed per trial; all are counted
 
 struct Totals {
     unsigned trials = 0;
     unsigned landed = 0;
+    unsigned aimed = 0, aimedLanded = 0;
     std::uint64_t checked = 0;
     std::uint64_t lost = 0;
     std::uint64_t left = 0;
@@ -57,7 +64,7 @@ struct Findings {
 
 class CrashTest {
 public:
-    CrashTest(std::uint64_t seed, unsigned trials, const fs::path& base);
+    CrashTest(std::uint64_t seed, unsigned trials, unsigned aimed, const fs::path& base);
     int Run();
     void Clean() { fs::remove_all(m_work); }
 
@@ -69,17 +76,21 @@ private:
     }
     // phase: what the run is for, to account for the time it took.
     RunResult Batch(const char* phase, bool encrypt, const Settings& settings, double limit,
-                    std::optional<double> killAfter = std::nullopt);
+                    std::optional<double> killAfter = std::nullopt, const Aim* aim = nullptr);
     // An undisturbed run that must succeed on every file; its time.
     double Baseline(bool encrypt, const Settings& settings, Findings& findings);
     // The runs after the kill may fail files (exit 1), never crash.
     void Undisturbed(bool encrypt, const Settings& settings, const char* what, double limit, Findings& findings);
-    void Trial(unsigned index, bool encrypt, const Settings& settings, double duration, const Tree& start);
+    // waiting: 0 for a kill at a moment drawn within duration; else the
+    // number of temporary files in one folder at which the kill is aimed.
+    void Trial(unsigned index, bool encrypt, const Settings& settings, double duration, const Tree& start,
+               unsigned waiting = 0);
     void Report(const std::string& heading, const Findings& findings);
     void ClearListFolder();
 
     std::uint64_t m_seed;
     unsigned m_trials;
+    unsigned m_aimed;
     fs::path m_work;
     fs::path m_root;
     fs::path m_listFolder;
@@ -91,9 +102,10 @@ private:
     std::map<std::string, double> m_seconds;  // time spent in the program, by phase
 };
 
-CrashTest::CrashTest(std::uint64_t seed, unsigned trials, const fs::path& base)
+CrashTest::CrashTest(std::uint64_t seed, unsigned trials, unsigned aimed, const fs::path& base)
     : m_seed(seed),
       m_trials(trials),
+      m_aimed(aimed),
       m_work(base / "crash-work"),
       m_root(m_work / "tree"),
       m_listFolder(m_work / "runtime"),
@@ -126,9 +138,9 @@ void CrashTest::SetUpUser()
 }
 
 RunResult CrashTest::Batch(const char* phase, bool encrypt, const Settings& settings, double limit,
-                           std::optional<double> killAfter)
+                           std::optional<double> killAfter, const Aim* aim)
 {
-    RunResult run = RunProgram(TESSARIN_CLI, Args(encrypt, settings), m_output, killAfter, limit);
+    RunResult run = RunProgram(TESSARIN_CLI, Args(encrypt, settings), m_output, killAfter, limit, aim);
     m_seconds[phase] += run.seconds;
     return run;
 }
@@ -198,10 +210,12 @@ void CrashTest::Report(const std::string& heading, const Findings& findings)
     std::cout.flush();
 }
 
-void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, double duration, const Tree& start)
+void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, double duration, const Tree& start,
+                      unsigned waiting)
 {
     Random random(m_seed ^ (0xA5A5A5A5ull << 20) ^ (static_cast<std::uint64_t>(index) + 1) * 0x9E3779B97F4A7C15ull);
     const double delay = random.Unit() * duration;
+    const Aim aim{m_root, waiting};
     // A run after the kill is deemed hung long after any undisturbed one
     // would have ended.
     const double limit = 60 + 20 * duration;
@@ -209,7 +223,8 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
     LayTree(m_root, start);
     ClearListFolder();
     Findings findings;
-    const RunResult killed = Batch("killed", encrypt, settings, limit, delay);
+    const RunResult killed = waiting > 0 ? Batch("killed", encrypt, settings, limit, std::nullopt, &aim)
+                                         : Batch("killed", encrypt, settings, limit, delay);
     const bool landed = killed.killSent && killed.KilledBySigkill();
     if (!killed.killSent && (!killed.exited || killed.code != 0))
         findings.abnormal.push_back("run before the kill: " + killed.Describe());
@@ -227,6 +242,8 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
 
     ++m_totals.trials;
     m_totals.landed += landed ? 1 : 0;
+    m_totals.aimed += waiting > 0 ? 1 : 0;
+    m_totals.aimedLanded += waiting > 0 && landed ? 1 : 0;
     m_totals.checked += m_originals.size();
     m_totals.lost += findings.lost.size();
     m_totals.left += findings.left.size();
@@ -235,10 +252,14 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
     tally.first += findings.lost.size();
     tally.second += findings.left.size();
 
+    char moment[64];
+    if (waiting > 0)
+        std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting);
+    else
+        std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
     char heading[200];
-    std::snprintf(heading, sizeof heading, "trial %3u  %s %-28s kill at %6.3f of %6.3f s  %s", index,
-                  encrypt ? "encrypt" : "decrypt", settings.Label().c_str(), delay, duration,
-                  landed ? "landed " : "too late");
+    std::snprintf(heading, sizeof heading, "trial %3u  %s %-28s %s  %s", index, encrypt ? "encrypt" : "decrypt",
+                  settings.Label().c_str(), moment, landed ? "landed " : "too late");
     Report(heading, findings);
 }
 
@@ -246,7 +267,15 @@ int CrashTest::Run()
 {
     const std::vector<Settings> all = AllSettings();
     const unsigned cycle = static_cast<unsigned>(2 * all.size());
-    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials, tree of " << m_originals.size()
+    // Aimed trials go round the settings whose outputs wait for a shared
+    // commit, encryption and decryption in turn.
+    std::vector<std::size_t> sharing;
+    for (std::size_t s = 0; s < all.size(); ++s) {
+        if (all[s].compression == Compression::None)
+            sharing.push_back(s);
+    }
+    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials and " << m_aimed
+              << " aimed, tree of " << m_originals.size()
               << " files, " << TotalBytes(m_originals) / 1024 << " KiB, in " << m_root.string() << "\n";
 
     const auto started = std::chrono::steady_clock::now();
@@ -261,7 +290,13 @@ int CrashTest::Run()
             else if (t % cycle == 2 * s + 1)
                 decrypting.push_back(t);
         }
-        if (encrypting.empty() && decrypting.empty())
+        std::vector<unsigned> aimedEncrypting, aimedDecrypting;
+        for (unsigned a = 0; a < m_aimed; ++a) {
+            const std::size_t at = a / 2 % sharing.size();
+            if (sharing[at] == s)
+                (a % 2 == 0 ? aimedEncrypting : aimedDecrypting).push_back(m_trials + a);
+        }
+        if (encrypting.empty() && decrypting.empty() && aimedEncrypting.empty() && aimedDecrypting.empty())
             continue;
         const Settings& settings = all[s];
 
@@ -286,6 +321,14 @@ int CrashTest::Run()
             Trial(t, true, settings, encryptTime, m_originals);
         for (const unsigned t : decrypting)
             Trial(t, false, settings, decryptTime, encrypted);
+        const auto waiting = [&](unsigned t) {
+            Random random(m_seed ^ (static_cast<std::uint64_t>(t) + 1) * 0xD1B54A32D192ED03ull);
+            return static_cast<unsigned>(2 + random.Below(MostWaiting - 1));
+        };
+        for (const unsigned t : aimedEncrypting)
+            Trial(t, true, settings, encryptTime, m_originals, waiting(t));
+        for (const unsigned t : aimedDecrypting)
+            Trial(t, false, settings, decryptTime, encrypted, waiting(t));
     }
 
     std::cout << "\n";
@@ -294,6 +337,7 @@ int CrashTest::Run()
             std::cout << "  " << label << ": lost " << tally.first << ", left behind " << tally.second << "\n";
     }
     std::cout << "crash test: trials " << m_totals.trials << ", kills landed mid-batch " << m_totals.landed
+              << " (aimed at the wait for a shared commit " << m_totals.aimedLanded << " of " << m_totals.aimed << ")"
               << ", files checked " << m_totals.checked << ", files lost " << m_totals.lost
               << ", files left behind " << m_totals.left << ", abnormal exits " << m_totals.abnormal
               << (baselineFailed ? ", undisturbed round trip FAILED" : "") << "\n";
@@ -326,6 +370,7 @@ int main(int argc, char** argv)
     try {
         std::uint64_t seed = DefaultSeed;
         unsigned trials = DefaultTrials;
+        unsigned aimed = DefaultAimed;
         bool keep = false;
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -333,13 +378,15 @@ int main(int argc, char** argv)
                 seed = Number(argv[++i], "--seed");
             else if (arg == "--trials" && i + 1 < argc)
                 trials = static_cast<unsigned>(Number(argv[++i], "--trials"));
+            else if (arg == "--aimed" && i + 1 < argc)
+                aimed = static_cast<unsigned>(Number(argv[++i], "--aimed"));
             else if (arg == "--keep")
                 keep = true;
             else
-                throw std::invalid_argument("usage: crash_test [--seed N] [--trials N] [--keep]");
+                throw std::invalid_argument("usage: crash_test [--seed N] [--trials N] [--aimed N] [--keep]");
         }
         const char* base = std::getenv("TESSARIN_CRASH_DIR");
-        CrashTest test(seed, trials, base && *base ? fs::path(base) : fs::path(CRASH_WORK_BASE));
+        CrashTest test(seed, trials, aimed, base && *base ? fs::path(base) : fs::path(CRASH_WORK_BASE));
         int status = 2;
         try {
             status = test.Run();

@@ -117,6 +117,7 @@ TEST(CliOptions, ParsingTable)
         {{"-t", "x"}, [](const O& o, const S&) { return o.work == O::Work::Test && !o.PipeMode(); }},
         {{"--info", "--json", "-d", "x"}, [](const O& o, const S&) { return o.work == O::Work::Info && o.json; }},
         {{"-e", "-"}, [](const O& o, const S& s) { return o.PipeMode() && s.encrypt == 0 && o.storedName == "stdin"; }},
+        {{"-e", "--", "-"}, [](const O& o, const S&) { return !o.PipeMode() && o.paths == std::vector<std::string>{"-"}; }},
         {{"-e", "--name", "data.tar", "-"}, [](const O& o, const S&) { return o.storedName == "data.tar"; }},
         {{"--password-fd", "3", "x"},
          [](const O& o, const S&) { return o.passwordSource == O::PasswordSource::Descriptor && o.passwordFd == 3; }},

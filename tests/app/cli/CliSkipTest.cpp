@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <initializer_list>
+#include <tuple>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace tessarin {
@@ -23,6 +27,8 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
     Make("t/target", 100, 2);
     Make("t/sub/deep", 300, 3);
     std::filesystem::create_symlink(Data("t/target"), Data("link"));
+    std::filesystem::create_hard_link(PasswordFile(), Data("key"));
+    Make("run.log", 10, 4);
     ASSERT_EQ(::mkfifo(Data("fifo").c_str(), 0600), 0);
     struct Case {
         const char* what;
@@ -30,6 +36,7 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
         bool recursive;
         std::vector<std::string> lines;  // "@" stands for the data folder
         int errors;
+        const char* log = nullptr;
     };
     const Case cases[] = {
         {"a missing name", {"@missing", "@t/good"}, false,
@@ -40,6 +47,11 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
          1},
         {"a folder without recursion", {"@t", "@t/good"}, false,
          {"ERROR(-5): Unable to open file '@t' (it is a folder: folders are searched only with recursion on)"}, 1},
+        {"the password file by another name", {"@key", "@t/good"}, false,
+         {"ERROR(-5): Unable to open file '@key' (it is the password file of this run, which is never processed)"}, 1},
+        {"the log", {"@run.log", "@t/good"}, false,
+         {"ERROR(-5): Unable to open file '@run.log' (it is the log file of this run, which is never processed)"}, 1,
+         "@run.log"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -49,7 +61,9 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
                 text.replace(at, 1, Data(""));
             return text;
         };
-        std::vector<std::string> args{"-e", "--aes-ext", "--keep", "--no-log", c.recursive ? "-r" : "--no-recursive"};
+        std::vector<std::string> args{"-e", "--aes-ext", "--keep", c.recursive ? "-r" : "--no-recursive"};
+        args.insert(args.end(), c.log ? std::initializer_list<std::string>{"--log", place(c.log)}
+                                      : std::initializer_list<std::string>{"--no-log"});
         for (const std::string& name : c.names)
             args.push_back(place(name));
         const CliResult r = Batch(args);
@@ -60,6 +74,27 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
         EXPECT_NE(r.out.find(std::to_string(c.errors) + " error(s)"), std::string::npos) << r.out;
         EXPECT_TRUE(test::Exists(Data("t/good.aes")));
     }
+}
+
+// The files a run uses for itself are passed over where a search meets
+// them, whatever their name: a password that encrypted itself is gone.
+TEST_F(Cli, TheRunsOwnFilesAreNeverProcessed)
+{
+    std::filesystem::create_directories(Data("d"));
+    test::WriteBytes(Data("d/key"), Bytes("secret\n"));
+    std::filesystem::create_directories(Data("f"));
+    std::filesystem::create_hard_link(PasswordFile(), Data("f/pw"));
+    const int fd = ::open(Data("d/key").c_str(), O_RDONLY | O_CLOEXEC);
+    for (const auto& [source, folder, own] : {std::tuple{"--password-file=" + PasswordFile(), "f", "pw"},
+                                              std::tuple{"--password-fd=" + std::to_string(fd), "d", "key"}}) {
+        SCOPED_TRACE(source);
+        Make(std::string(folder) + "/doc", 300, 2);
+        const CliResult r = Run({source, "-e", "--aes-ext", "--no-keep", "--no-log", "-r", Data(folder)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(test::ListFolder(Data(folder)), (std::vector<std::string>{"doc.aes", own}));
+        EXPECT_EQ(test::ReadBytes(Data(std::string(folder) + "/" + own)), Bytes("secret\n"));
+    }
+    ::close(fd);
 }
 
 // A folder that cannot be read, met on the way down, is an error too; the
