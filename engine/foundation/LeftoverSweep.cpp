@@ -114,7 +114,15 @@ bool LeftoverSweep::RemoveVerified(const std::string& path, const platform::File
     if (!shred)
         return platform::RemoveFile(path);
     try {
-        platform::MakeWritable(path);
+        // Made writable only through a handle on the very file recorded (a
+        // temporary file may already carry its source's read-only mode).
+        {
+            MyFile reader(path, MyFile::OpenRead);
+            platform::FileStatus read;
+            if (!platform::StatHandle(reader.GetHandle(), read) || !(read.identity == identity))
+                return false;
+            platform::MakeWritable(reader.GetHandle());
+        }
         MyFile file(path, MyFile::OpenWipe);
         platform::FileStatus opened;
         if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == identity) || opened.links != 1)

@@ -7,6 +7,7 @@
 #include "engine/selection/RecordingAction.h"
 #include "foundation/LeftoverSweep.h"
 #include "foundation/RunJournal.h"
+#include "platform/TempDir.h"
 #include "platform/TempFile.h"
 #include "selection/MyFinder.h"
 
@@ -48,6 +49,7 @@ struct Scene {
     TempFolder folder;
     Scene()
     {
+        platform::EnsureUserStateFolder();
         LeaveBehind(RunJournal::DefaultFolder(), RunJournal::Kind::File, folder / Killed);
         for (const std::string& name : UserFiles())
             WriteBytes(folder / name, {1, 2, 3});
