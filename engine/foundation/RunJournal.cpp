@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <utility>
 
 namespace tessarin {
@@ -134,10 +135,17 @@ std::uint64_t RunJournal::Intend(Kind kind, bool wipe, const std::string& path)
     const std::lock_guard<std::mutex> guard(m_mutex);
     OpenLocked();
     const std::uint64_t id = m_next++;
+    // A later run may start in another folder: the record names the place.
+    std::string where = path;
+    if (!std::filesystem::path(std::u8string(path.begin(), path.end())).is_absolute()) {
+        std::error_code error;
+        const std::u8string current = std::filesystem::current_path(error).u8string();
+        where = std::string(current.begin(), current.end()) + "/" + path;
+    }
     // A kill leaves what was written to the system; only a power cut can
     // lose this record, and with it no more than an empty file.
     Append("N " + std::to_string(id) + " " + static_cast<char>(kind) + (wipe ? "w " : "k ") +
-               std::to_string(path.size()) + " " + path + "\n",
+               std::to_string(where.size()) + " " + where + "\n",
            false);
     m_live.emplace(id, platform::FileIdentity{});
     return id;
