@@ -1,6 +1,7 @@
 #include "application/BatchList.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/RunJournal.h"
 #include "platform/Files.h"
 #include "platform/TempDir.h"
 
@@ -26,37 +27,7 @@ std::string RandomSuffix()
     return suffix;
 }
 
-// Overwrites and deletes a list that a killed batch left: it holds the
-// names of the user's files.
-void RemoveLeftover(const platform::Leftover& leftover, void*)
-{
-    try {
-        platform::FileStatus found;
-        platform::MakeWritable(leftover.handle);
-        MyFile file(leftover.path, MyFile::OpenWipe);
-        platform::FileStatus opened;
-        if (platform::StatHandle(leftover.handle, found) && platform::StatHandle(file.GetHandle(), opened) &&
-            found.identity == opened.identity && platform::RemoveFile(leftover.path))
-            file.Wipe(BatchList::WipeRounds);
-    } catch (const ErrorHandler&) {
-        // Tried again by the next batch; this one goes on.
-    }
-}
-
 } // namespace
-
-bool BatchList::IsListName(const std::string& name)
-{
-    constexpr std::size_t prefix = sizeof Prefix - 1;
-    if (name.size() != prefix + SuffixLength || name.compare(0, prefix, Prefix) != 0)
-        return false;
-    for (std::size_t i = prefix; i < name.size(); ++i) {
-        const char c = name[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
-            return false;
-    }
-    return true;
-}
 
 BatchList::BatchList()
 {
@@ -64,18 +35,31 @@ BatchList::BatchList()
     if (!platform::EnsureUserTempFolder(problem))
         throw ErrorHandler(errc::OpenFailed, problem);
     const std::string folder = platform::UserTempFolder();
-    platform::ForEachLeftover(folder, [](const std::string& name) { return IsListName(name); }, RemoveLeftover,
-                              nullptr);
+    RunJournal& journal = RunJournal::Current();
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = folder + Prefix + RandomSuffix();
+        // In the journal before it is made: a killed batch's list is found
+        // by that record, and wiped, by the next run. Never by its name.
+        const std::uint64_t entry = journal.Intend(RunJournal::Kind::File, true, candidate);
         try {
             m_file.Open(candidate, MyFile::OpenCreateNew);
         } catch (const ErrorHandler&) {
-            if (platform::LastError() == EEXIST && attempt < MaxAttempts)
+            const int error = platform::LastError();
+            journal.Forget(entry);
+            if (error == EEXIST && attempt < MaxAttempts)
                 continue;
             throw;
         }
         m_path = candidate;
+        m_entry = entry;
+        platform::FileStatus made;
+        try {
+            if (platform::StatHandle(m_file.GetHandle(), made))
+                journal.Made(entry, made.identity);
+        } catch (const ErrorHandler&) {
+            Dispose();
+            throw;
+        }
         platform::SetPermissions(m_file.GetHandle(), 0600);
         m_lock = platform::FileLock(m_file.GetHandle());
         return;
@@ -109,7 +93,9 @@ void BatchList::Dispose()
         failure = e;
     }
     m_file.Close();
-    if (!platform::RemoveFile(m_path) && !failure)
+    if (platform::RemoveFile(m_path))
+        RunJournal::Current().Forget(m_entry);
+    else if (!failure)
         failure = ErrorHandler(errc::DeleteFailed, "Unable to delete '" + m_path + "' (Read only file?)");
     m_lock.Release();
     if (failure)

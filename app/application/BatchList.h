@@ -5,11 +5,12 @@
 // can stand in its place. It holds the names of the user's files, so it is
 // overwritten before it is deleted, and it never outlives the batch: the
 // destructor disposes of it on every way out. A batch that is killed cannot
-// do that; its list stays locked while it runs, and the next batch wipes and
-// deletes every list whose lock is free.
+// do that; the list is recorded in the run's journal, and the next run
+// wipes and deletes it by that record (LeftoverSweep).
 #include "platform/Files.h"
 #include "selection/MyFileTable.h"
 
+#include <cstdint>
 #include <string>
 
 namespace tessarin {
@@ -34,9 +35,6 @@ public:
     // Opens the closed list again for the second pass.
     void OpenRead() { m_file.Open(m_path, MyFile::OpenRead); }
 
-    // Whether a name is one a list is given.
-    static bool IsListName(const std::string& name);
-
     // Closes the list, overwrites its whole content, and deletes it. The
     // file is deleted even when overwriting fails; the first failure is
     // thrown afterwards. Does nothing once disposed of.
@@ -46,6 +44,7 @@ private:
     MyFileTable m_file;
     std::string m_path;
     platform::FileLock m_lock;
+    std::uint64_t m_entry = 0;  // in the run's journal
     bool m_disposed = false;
 };
 

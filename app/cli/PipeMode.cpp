@@ -2,17 +2,18 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
+#include "foundation/RunJournal.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
+#include "platform/FolderEntries.h"
 #include "platform/TempDir.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,19 @@ namespace {
 
 constexpr std::size_t ChunkSize = 1u << 20;
 constexpr unsigned WipeRounds = 3;
+
+constexpr int MaxAttempts = 64;
+
+std::string RandomSuffix()
+{
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::array<std::uint8_t, 6> bytes{};
+    platform::FillRandom(bytes);
+    std::string suffix;
+    for (const std::uint8_t b : bytes)
+        suffix += Letters[b % (sizeof(Letters) - 1)];
+    return suffix;
+}
 
 // The regular files of a folder, by name.
 std::vector<std::string> FilesIn(const std::string& folder)
@@ -46,54 +60,36 @@ PipeSpool::PipeSpool(bool wipe) : m_wipe(wipe)
     std::string problem;
     if (!platform::EnsureUserTempFolder(problem))
         throw ErrorHandler(errc::OpenFailed, problem);
-    std::string pattern = platform::UserTempFolder() + Prefix + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw ErrorHandler(errc::OpenFailed, "Unable to create a spool folder in '" + platform::UserTempFolder() +
-                                                 "' (" + platform::ErrorText(errno) + ")");
-    m_folder = pattern + "/";
-    // Held until the folder is gone; the system drops it when the process
-    // ends in any way, which tells a later run that the folder was left.
-    m_lock = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (m_lock >= 0)
-        ::flock(m_lock, LOCK_EX | LOCK_NB);
+    RunJournal& journal = RunJournal::Current();
+    for (int attempt = 1;; ++attempt) {
+        const std::string folder = platform::UserTempFolder() + Prefix + RandomSuffix();
+        // Recorded before it is made: a killed run's folder is cleared away
+        // by that record, never because of its name.
+        const std::uint64_t entry = journal.Intend(RunJournal::Kind::Folder, wipe, folder);
+        if (!platform::CreatePrivateFolder(folder)) {
+            const int error = errno;
+            journal.Forget(entry);
+            if (error == EEXIST && attempt < MaxAttempts)
+                continue;
+            throw ErrorHandler(errc::OpenFailed, "Unable to create a spool folder in '" + platform::UserTempFolder() +
+                                                     "' (" + platform::ErrorText(error) + ")");
+        }
+        m_folder = folder + "/";
+        m_entry = entry;
+        // On the disk before standard input is copied into it.
+        try {
+            journal.Made(entry, platform::StatEntry(folder).identity);
+        } catch (const ErrorHandler&) {
+            Clear();
+            throw;
+        }
+        return;
+    }
 }
 
 PipeSpool::~PipeSpool()
 {
     Clear();
-}
-
-unsigned PipeSpool::SweepAbandoned(bool wipe)
-{
-    const std::string base = platform::UserTempFolder();
-    unsigned removed = 0;
-    for (const std::string& name : FilesIn(base)) {
-        if (name.rfind(Prefix, 0) != 0)
-            continue;
-        const std::string folder = base + name;
-        struct stat status {};
-        if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
-            continue;
-        // A run locks its folder just after making it: one made a moment
-        // ago may not be locked yet.
-        if (status.st_mtime > std::time(nullptr) - 5)
-            continue;
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            PipeSpool left(wipe, folder + "/", fd);
-            left.Clear();
-            ++removed;
-        } else {
-            ::close(fd);
-        }
-    }
-    return removed;
-}
-
-PipeSpool::PipeSpool(bool wipe, std::string folder, int lock) : m_folder(std::move(folder)), m_lock(lock), m_wipe(wipe)
-{
 }
 
 bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped)
@@ -182,19 +178,21 @@ void PipeSpool::Clear() noexcept
         const std::string path = m_folder + name;
         if (m_wipe && platform::IsRegularFile(path)) {
             try {
+                // Only a file with this one name: overwriting through a
+                // hard link would destroy a file outside the folder.
                 MyFile file(path, MyFile::OpenWipe);
-                file.Wipe(WipeRounds);
+                platform::FileStatus status;
+                if (platform::StatHandle(file.GetHandle(), status) && status.links == 1)
+                    file.Wipe(WipeRounds);
             } catch (const ErrorHandler&) {
                 // Removed all the same: the folder is private to the user.
             }
         }
         ::unlink(path.c_str());
     }
-    ::rmdir(m_folder.c_str());
+    if (::rmdir(m_folder.c_str()) == 0)
+        RunJournal::Current().Forget(m_entry);
     m_folder.clear();
-    if (m_lock >= 0)
-        ::close(m_lock);
-    m_lock = -1;
 }
 
 bool CopyOut(const std::string& path, std::ostream& out, std::string& problem, bool& stopped)

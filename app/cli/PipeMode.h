@@ -39,19 +39,13 @@ public:
     // folder itself; done by the destructor too.
     void Clear() noexcept;
 
-    // Prefix of the spool folders' names.
+    // Prefix of the spool folders' names. A killed run's folder is cleared
+    // away by the record of the run's journal (LeftoverSweep), not by it.
     static constexpr char Prefix[] = "~pipe-";
 
-    // Removes the spool folders that runs which are gone left behind (a
-    // run that was killed cannot clean up): those whose lock is free.
-    // Returns how many were removed.
-    static unsigned SweepAbandoned(bool wipe);
-
 private:
-    PipeSpool(bool wipe, std::string folder, int lock);  // takes over a folder that is left
-
     std::string m_folder;  // with its final separator
-    int m_lock = -1;       // the folder, locked while this run uses it
+    std::uint64_t m_entry = 0;  // in the run's journal
     std::string m_spool;
     std::uint64_t m_spoolDevice = 0, m_spoolInode = 0;
     bool m_wipe;

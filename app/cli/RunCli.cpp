@@ -13,7 +13,6 @@
 #include "foundation/ErrorHandler.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
-#include "platform/TempFile.h"
 
 #include <unistd.h>
 #if defined(_WIN32)
@@ -271,16 +270,9 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
             TerminalOutput& output, std::ostream& data)
 {
     const bool encrypting = options.work == CliOptions::Work::Process && settings.encrypt == 0;
-    // Such names are taken for what runs that were killed left behind.
-    if (encrypting && TempFile::IsTemporaryName(options.storedName)) {
-        Report(output.Err(), {ExitUsage, "invalid name '" + options.storedName + "' for --name",
-                              "names like '~aes-XXXXXXXX.tmp' are those of temporary files"});
-        return ExitUsage;
-    }
     const IgnoreBrokenPipe brokenPipe;
     std::optional<PipeSpool> spool;
     try {
-        PipeSpool::SweepAbandoned(settings.checkWiping != 0);
         spool.emplace(settings.checkWiping != 0);
     } catch (const ErrorHandler& e) {
         Report(output.Err(), {ExitFailed, e.GetErrString(), {}});

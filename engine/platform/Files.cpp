@@ -313,33 +313,6 @@ void FileLock::Release()
     }
 }
 
-void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
-                     void (*remove)(const Leftover& leftover, void* context), void* context)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (isLeftover(entry->d_name))
-                names.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
-    }
-    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    for (const std::string& name : names) {
-        const std::string path = prefix + name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st {};
-        // Only what this user's runs make: a plain file with one name. A lock
-        // that is taken means a run is still at work on it.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1 &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            remove({path, fd}, context);
-        ::close(fd);
-    }
-}
-
 std::string NonRegularKind(const std::string& path)
 {
     // Asked after a failure: the reason of that failure stays what it was.

@@ -140,16 +140,6 @@ private:
     NativeHandle m_handle = InvalidHandle;
 };
 
-// Files left behind by runs that are gone: in folder, the regular files of
-// this user whose name IsLeftover accepts and whose lock is free. Each is
-// handed to remove, open for reading and locked, so that no new run can
-// take it up meanwhile.
-struct Leftover {
-    std::string path;
-    NativeHandle handle;
-};
-ENGINE_API void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
-                                void (*remove)(const Leftover& leftover, void* context), void* context);
 // What a path names when it is no regular file ("a symbolic link", "a
 // FIFO", "a folder", ...), as the path itself holds it; empty for a regular
 // file or nothing.

@@ -512,44 +512,6 @@ void FileLock::Release()
     }
 }
 
-void ForEachLeftover(const std::string& folder, bool (*isLeftover)(const std::string& name),
-                     void (*remove)(const Leftover& leftover, void* context), void* context)
-{
-    const std::string prefix = folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found{};
-    const std::wstring pattern = Wide((prefix.empty() ? std::string(".\\") : prefix) + "*");
-    HANDLE search = pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;
-            const std::string name = win32::Narrow(found.cFileName);
-            if (isLeftover(name))
-                names.push_back(name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    for (const std::string& name : names) {
-        const std::string path = prefix + name;
-        const std::wstring wide = Wide(path);
-        HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            continue;
-        BY_HANDLE_FILE_INFORMATION info{};
-        // Only what our runs make: a plain file with one name. A lock that
-        // is taken means a run is still at work on it.
-        if (::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info) &&
-            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            info.nNumberOfLinks == 1 && LockRange(handle)) {
-            remove({path, FromHandle(handle)}, context);
-            UnlockRange(handle);
-        }
-        ::CloseHandle(handle);
-    }
-}
-
 std::string NonRegularKind(const std::string& path)
 {
     // Asked after a failure: the reason of that failure stays what it was.

@@ -2,7 +2,7 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
-#include "foundation/MyStream.h"
+#include "foundation/RunJournal.h"
 #include "platform/Files.h"
 
 #include <array>
@@ -46,45 +46,6 @@ void WipeOpen(MyFile& file)
     file.Wipe(TempFile::WipeRounds);
 }
 
-struct SweepContext {
-    bool wipe;
-    MyStream* sink;
-    unsigned removed = 0;
-};
-
-void RemoveLeftover(const platform::Leftover& leftover, void* context)
-{
-    auto& sweep = *static_cast<SweepContext*>(context);
-    if (sweep.sink)
-        sweep.sink->Show((sweep.wipe ? "Wiping left-over " : "Deleting left-over ") + ShownName(leftover.path) + " ",
-                         MyStream::LevelDetail);
-    bool removed = false;
-    try {
-        if (sweep.wipe) {
-            // Opened again for writing, and only if the name still holds the
-            // file that was found and locked.
-            platform::FileStatus found;
-            platform::MakeWritable(leftover.handle);
-            MyFile file(leftover.path, MyFile::OpenWipe);
-            platform::FileStatus opened;
-            if (platform::StatHandle(leftover.handle, found) && platform::StatHandle(file.GetHandle(), opened) &&
-                found.identity == opened.identity && platform::RemoveFile(leftover.path)) {
-                removed = true;
-                WipeOpen(file);
-            }
-        } else {
-            removed = platform::RemoveFile(leftover.path);
-        }
-    } catch (const ErrorHandler&) {
-        // A left-over file that cannot be cleared now is tried again by the
-        // next run; it never stops the work at hand.
-    }
-    if (removed)
-        ++sweep.removed;
-    if (sweep.sink)
-        sweep.sink->Update(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
-}
-
 } // namespace
 
 ErrorHandler NameTakenError(const std::string& path)
@@ -97,35 +58,16 @@ ErrorHandler SourceChangedError(const std::string& path)
     return ErrorHandler(errc::SourceChanged, "File '" + ShownName(path) + "' changed while it was read!");
 }
 
-bool TempFile::IsTemporaryName(const std::string& name)
-{
-    constexpr std::size_t prefix = sizeof Prefix - 1;
-    constexpr std::size_t suffix = sizeof Suffix - 1;
-    if (name.size() != prefix + StemLength + suffix || name.compare(0, prefix, Prefix) != 0 ||
-        name.compare(prefix + StemLength, suffix, Suffix) != 0)
-        return false;
-    for (std::size_t i = prefix; i < prefix + StemLength; ++i) {
-        const char c = name[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
-unsigned TempFile::SweepLeftovers(const std::string& folder, bool wipe, MyStream* sink)
-{
-    SweepContext context{wipe, sink};
-    platform::ForEachLeftover(folder, [](const std::string& name) { return IsTemporaryName(name); },
-                              RemoveLeftover, &context);
-    return context.removed;
-}
-
 TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
 {
     const std::string folder = FolderPrefix(target);
     TempFile temp;
+    RunJournal& journal = RunJournal::Current();
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = folder + Prefix + RandomStem() + Suffix;
+        // Recorded first: what a killed run leaves is known by its record,
+        // never by its name, which a user's own file may carry as well.
+        const std::uint64_t entry = journal.Intend(RunJournal::Kind::File, wipe, candidate);
         try {
             temp.m_file.Open(candidate, MyFile::OpenCreateNew);
         } catch (const ErrorHandler&) {
@@ -133,6 +75,7 @@ TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
             // failure would repeat itself. The user knows the file to be
             // made, not our temporary name for it.
             const int error = platform::LastError();
+            journal.Forget(entry);
             if (error == EEXIST && attempt < MaxAttempts)
                 continue;
             throw ErrorHandler(errc::OpenFailed,
@@ -140,6 +83,11 @@ TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
         }
         temp.m_path = candidate;
         temp.m_pending = true;
+        temp.m_entry = entry;
+        platform::FileStatus made;
+        // On the disk before the file's data is (Commit, SyncTogether).
+        if (platform::StatHandle(temp.m_file.GetHandle(), made))
+            journal.Made(entry, made.identity);
         // Failures of writing name the file it becomes.
         temp.m_file.SetFileName(target.substr(folder.size()));
         temp.m_wipe = wipe;
@@ -159,6 +107,7 @@ TempFile::TempFile(TempFile&& other) noexcept
     : m_file(std::move(other.m_file)),
       m_path(std::move(other.m_path)),
       m_lock(std::move(other.m_lock)),
+      m_entry(std::exchange(other.m_entry, 0)),
       m_pending(std::exchange(other.m_pending, false)),
       m_wipe(other.m_wipe),
       m_synced(other.m_synced)
@@ -172,6 +121,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept
         m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
         m_lock = std::move(other.m_lock);
+        m_entry = std::exchange(other.m_entry, 0);
         m_pending = std::exchange(other.m_pending, false);
         m_wipe = other.m_wipe;
         m_synced = other.m_synced;
@@ -228,8 +178,10 @@ void TempFile::Commit(const std::string& target, bool replace)
         throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(m_path) + "' to '" + ShownName(target) + "'");
     if (!m_file.IsOpen())
         m_file.Open(m_path, MyFile::OpenWipe);
-    if (!m_synced)
+    if (!m_synced) {
+        RunJournal::Current().Flush();
         m_file.Sync();
+    }
     const bool moved = replace ? platform::RenameFile(m_path, target) : platform::RenameFileNoReplace(m_path, target);
     if (!moved) {
         const int error = platform::LastError();
@@ -239,6 +191,7 @@ void TempFile::Commit(const std::string& target, bool replace)
                            "Unable to rename to '" + ShownName(target) + "' (" + platform::ErrorText(error) + ")");
     }
     m_pending = false;
+    Forget();
     m_file.Close();
     m_lock.Release();
     // The rename itself must survive a crash as well. It has happened by
@@ -257,7 +210,14 @@ bool TempFile::SyncTogether(std::span<TempFile* const> files)
             return false;
         any = file->m_file.GetHandle();
     }
-    if (any == platform::InvalidHandle || !platform::SyncFileSystemOf(any))
+    if (any == platform::InvalidHandle)
+        return false;
+    try {
+        RunJournal::Current().Flush();
+    } catch (const ErrorHandler&) {
+        return false;  // each commit then tries on its own, and fails with the reason
+    }
+    if (!platform::SyncFileSystemOf(any))
         return false;
     for (TempFile* file : files)
         file->m_synced = true;
@@ -280,6 +240,8 @@ void TempFile::Remove()
             // removal below still happens, and the failure is told.
             const int error = platform::LastError();
             const bool removed = platform::RemoveFile(m_path);
+            if (removed)
+                Forget();
             m_lock.Release();
             throw ErrorHandler(removed ? error : errc::DeleteFailed,
                                removed ? "Writing on wiping!"
@@ -296,6 +258,7 @@ void TempFile::Remove()
         throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (" +
                                                    platform::ErrorText(platform::LastError()) + ")");
     }
+    Forget();
     try {
         if (m_wipe)
             WipeOpen(m_file);
@@ -308,6 +271,12 @@ void TempFile::Remove()
     m_lock.Release();
 }
 
+void TempFile::Forget() noexcept
+{
+    if (m_entry != 0)
+        RunJournal::Current().Forget(std::exchange(m_entry, 0));
+}
+
 bool TempFile::Discard() noexcept
 {
     const bool pending = m_pending;
@@ -317,8 +286,8 @@ bool TempFile::Discard() noexcept
     } catch (const ErrorHandler&) {
         // A removal that failed is tried once more without the overwrite:
         // leaving nothing behind matters more.
-        if (pending)
-            platform::RemoveFile(m_path);
+        if (pending && platform::RemoveFile(m_path))
+            Forget();
         return false;
     }
 }

@@ -5,21 +5,20 @@
 // its target only by a commit: the bytes reach the disk first, then one
 // rename puts them under the final name, so that name always holds either
 // the old file or the complete new one. Until then the destructor removes
-// it: a throw anywhere leaves nothing behind. A run that is killed leaves
-// the file with its lock free, which lets a later run clear it away
-// (SweepLeftovers).
+// it: a throw anywhere leaves nothing behind. Each one is recorded in the
+// run's journal before it is made, which lets a later run clear away what a
+// killed run left (LeftoverSweep); its name alone never marks it as ours.
 #include "EngineApi.h"
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/Files.h"
 
+#include <cstdint>
 #include <span>
 #include <string>
 
 namespace tessarin {
-
-class MyStream;
 
 class ENGINE_API TempFile {
 public:
@@ -30,15 +29,6 @@ public:
     // before it is removed. Throws -5 when the folder does not let us create
     // a file.
     static TempFile CreateBeside(const std::string& target, bool wipe = false);
-
-    // Whether a name is one that CreateBeside makes: such files are never a
-    // user's own.
-    static bool IsTemporaryName(const std::string& name);
-
-    // Removes the temporary files in folder that runs which are gone left
-    // behind; with wipe, their content is overwritten first. Each removal is
-    // told to sink (when given) at level 4. Returns how many were removed.
-    static unsigned SweepLeftovers(const std::string& folder, bool wipe, MyStream* sink);
 
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&& other) noexcept;
@@ -92,10 +82,13 @@ public:
 private:
     TempFile() = default;
     void Commit(const std::string& target, bool replace);
+    // The file is no longer ours to clear away: committed, or removed.
+    void Forget() noexcept;
 
     MyFile m_file;
     std::string m_path;
     platform::FileLock m_lock;
+    std::uint64_t m_entry = 0;  // in the run's journal; 0 once forgotten
     bool m_pending = false;
     bool m_wipe = false;
     bool m_synced = false;

@@ -1,7 +1,9 @@
 #include "processing/MyObjectAes.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/LeftoverSweep.h"
 #include "foundation/MyFile.h"
+#include "foundation/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/Module.h"
@@ -213,13 +215,14 @@ std::string MyObjectAes::EncryptedName(const std::string& source) const
     return m_changeExtension ? digits + ".aes" : digits + "." + (dot == std::string::npos ? "" : name.substr(dot + 1));
 }
 
-void MyObjectAes::SweepFolder(const std::string& folder)
+void MyObjectAes::ClearLeftovers()
 {
-    // Runs that were killed leave their temporary files behind; the first
-    // visit of a folder in a batch clears away those no run holds any more.
-    if (!m_sweptFolders.insert(folder).second)
+    // Runs that were killed leave their own files behind, recorded in their
+    // journals; the first file of a batch clears away those no run holds any
+    // more, wherever they are.
+    if (std::exchange(m_clearedLeftovers, true))
         return;
-    TempFile::SweepLeftovers(folder, m_wiping, m_sink);
+    LeftoverSweep::Clear(RunJournal::DefaultFolder(), m_wiping, m_sink);
 }
 
 void MyObjectAes::Run(const CFileFind& found)
@@ -240,7 +243,7 @@ void MyObjectAes::Run(const CFileFind& found)
     // their folder.
     if (!m_putOff.items.empty() && folder != m_putOffFolder)
         CommitPutOff();
-    SweepFolder(folder);
+    ClearLeftovers();
     // Whatever way the run ends, the handle goes with it.
     struct CloseListed {
         MyFile& file;

@@ -225,7 +225,7 @@ private:
     void CommitPutOff();
     void CommitOne(PutOff& putOff, bool& failed, pipeline::HeldAside& held);
     void ReportFailure(const ErrorHandler& e);
-    void SweepFolder(const std::string& folder);
+    void ClearLeftovers();
     void ShowLine(const std::string& text, int level);
     void UpdateLine(const std::string& text, int level);
     void Progress(double units);
@@ -282,7 +282,7 @@ private:
     bool m_sharing = false;
     bool m_putOffThisRun = false;
     LateFailures m_late;
-    std::set<std::string> m_sweptFolders;  // folders cleared of left-overs in this batch
+    bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
     std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;
     MyStream* m_sink = nullptr;  // not owned

@@ -1,8 +1,8 @@
 #include "selection/MyCFileFind.h"
 
+#include "foundation/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
-#include "platform/TempFile.h"
 #include "selection/MyCString.h"
 
 namespace tessarin {
@@ -83,10 +83,16 @@ bool MyCFileFind::FindNextFileA(const std::string& search)
             SkipEntry(finder, named);
             continue;
         }
-        // A temporary file of a run, ours or one that was killed, is never a
-        // user's file: it is cleared away, not processed.
-        if (TempFile::IsTemporaryName(finder.GetFileName()))
+        // This run's own files (its list, a temporary file being written)
+        // are known by the journal, whatever their names: any other file is
+        // the user's.
+        if (RunJournal::Current().Holds(finder.GetIdentity())) {
+            if (named)
+                Skipped(ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(finder.GetFilePath()) +
+                                                           "' (it is a file of this run's own)"),
+                        true);
             continue;
+        }
         MyCString name(finder.GetFileName());
         name.SetCaseSensitive(m_sensitive);
         if (name.Search(m_pattern)) {

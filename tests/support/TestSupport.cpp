@@ -150,4 +150,24 @@ std::string RecordingSink::Transcript() const
     return all;
 }
 
+namespace {
+
+// Every test process keeps the journals of its runs in a state folder of its
+// own: never the real user's, and never one that another test process
+// clears at the same time.
+struct PrivateStateHome {
+    TempFolder folder;
+    PrivateStateHome()
+    {
+#if defined(_WIN32)
+        _putenv_s("LOCALAPPDATA", folder.Path().c_str());
+#else
+        ::setenv("XDG_STATE_HOME", folder.Path().c_str(), 1);
+#endif
+    }
+};
+const PrivateStateHome privateStateHome;
+
+} // namespace
+
 } // namespace tessarin::test

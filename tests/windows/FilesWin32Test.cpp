@@ -7,6 +7,8 @@
 #include "platform/FileFind.h"
 #include "platform/Files.h"
 #include "platform/TempDir.h"
+#include "foundation/LeftoverSweep.h"
+#include "foundation/RunJournal.h"
 #include "platform/TempFile.h"
 #include "support/TestSupport.h"
 
@@ -116,16 +118,26 @@ TEST(FilesWin32, CommitReplacesWhileTheTemporaryFileIsStillOpenAndLocked)
 
 TEST(FilesWin32, SweepTakesLeftoversButNotTheFileOfALiveRun)
 {
-    TempFolder folder;
-    // Left behind by a run that is gone: its lock went with it.
-    test::WriteBytes(folder / "~aes-0123abcd.tmp", Bytes("stale"));
+    TempFolder folder, journals;
+    // Left behind by a run that is gone: its journal's lock went with it.
+    // A look-alike of a user's is no leftover (by name alone, it was one).
+    test::WriteBytes(folder / "~aes-0123abcd.tmp", Bytes("users"));
+    {
+        RunJournal dead(journals.Path() + "/");
+        const std::uint64_t entry = dead.Intend(RunJournal::Kind::File, true, folder / "stale");
+        test::WriteBytes(folder / "stale", Bytes("stale"));
+        dead.Made(entry, platform::IdentifyFile(folder / "stale"));
+    }
     TempFile live = TempFile::CreateBeside(folder / "target");
     const std::string liveName = live.Path().substr(live.Path().rfind('/') + 1);
 
-    EXPECT_EQ(TempFile::SweepLeftovers(folder.Path(), true, nullptr), 1u);
-    EXPECT_EQ(test::ListFolder(folder.Path()), std::vector<std::string>{liveName});
+    EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", true, nullptr), 1u);
+    EXPECT_EQ(LeftoverSweep::Clear(RunJournal::DefaultFolder(), true, nullptr), 0u);
+    std::vector<std::string> expected{"~aes-0123abcd.tmp", liveName};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::ListFolder(folder.Path()), expected);
     live.Remove();
-    EXPECT_TRUE(test::ListFolder(folder.Path()).empty());
+    EXPECT_EQ(test::ListFolder(folder.Path()), std::vector<std::string>{"~aes-0123abcd.tmp"});
 }
 
 TEST(FilesWin32, LockOfOneHandleIsSeenThroughAnother)

@@ -1,4 +1,5 @@
 #include "BatchHarness.h"
+#include "application/BatchList.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessarin {
@@ -109,28 +111,45 @@ TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
 }
 
 // A batch that was killed leaves its list behind; the next batch overwrites
-// and deletes every list whose lock is free, and leaves a live one alone.
+// and deletes it, known by the killed run's journal, and leaves a user's
+// file of a name like a list's alone (before, any such name was taken).
 TEST(BatchList, ListsOfKilledBatchesAreWipedAndDeleted)
 {
     BatchHarness h;
     h.Make("x/one", 100, 1);
-    const std::string stale = h.RuntimeDir() + "/~files.tmpAbC123";
-    const std::string live = h.RuntimeDir() + "/~files.tmpLive01";
-    const std::string other = h.RuntimeDir() + "/~files.tmp-not-a-list";
     const std::vector<std::uint8_t> names(5000, 'n');
-    for (const std::string& path : {stale, live, other})
-        test::WriteBytes(path, names);
-    const int witness = ::open(stale.c_str(), O_RDONLY | O_CLOEXEC);
-    const int holder = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    std::string killed;
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    if (const pid_t child = ::fork(); child == 0) {
+        try {
+            BatchList list;
+            test::WriteBytes(list.Path(), names);
+            ::_exit(::write(pipe[1], list.Path().data(), list.Path().size()) > 0 ? 0 : 1);
+        } catch (const ErrorHandler& e) {
+            ::_exit(::write(pipe[1], e.GetErrString().data(), e.GetErrString().size()) > 0 ? 2 : 1);
+        }
+    } else {
+        ::close(pipe[1]);
+        char path[4096];
+        const ssize_t n = ::read(pipe[0], path, sizeof path);
+        killed.assign(path, n > 0 ? static_cast<std::size_t>(n) : 0);
+        ::close(pipe[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+    }
+    ASSERT_TRUE(test::Exists(killed)) << killed;
+    const std::string users = h.RuntimeDir() + "/~files.tmpAbC123";
+    test::WriteBytes(users, names);
+    const int witness = ::open(killed.c_str(), O_RDONLY | O_CLOEXEC);
 
     h.Run({h.Data("x")});
     std::vector<std::uint8_t> seen(names.size());
     EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
     ::close(witness);
-    ::close(holder);
     EXPECT_NE(seen, names);
-    EXPECT_EQ(test::ListFolder(h.RuntimeDir()), (std::vector<std::string>{"~files.tmp-not-a-list", "~files.tmpLive01"}));
+    EXPECT_EQ(test::ListFolder(h.RuntimeDir()), std::vector<std::string>{"~files.tmpAbC123"});
+    EXPECT_EQ(test::ReadBytes(users), names);
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <csignal>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -126,6 +129,55 @@ TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
 
 // On a terminal the password is asked twice when it may make containers,
 // once when it only opens them.
+// The program's own files are known by the journal of the run that made
+// them, never by their names: users' files named like them are listed,
+// processed and reported as any other, and no later run removes them.
+TEST_F(Cli, UsersFilesNamedLikeOursAreTheirs)
+{
+    const std::string runtime = m_env.RuntimeDir();
+    const std::vector<std::uint8_t> names = Bytes("names of files");
+    test::WriteBytes(runtime + "/~files.tmpAbC123", names);
+    std::filesystem::create_directories(runtime + "/~pipe-x");
+    test::WriteBytes(runtime + "/~pipe-x/kept", names);
+    const timespec old[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (runtime + "/~pipe-x").c_str(), old, 0), 0);
+    struct Row {
+        const char* what;
+        std::string folder, lookAlike;
+        std::vector<std::string> args;
+    };
+    const Row rows[] = {
+        {"in a worked folder", "a", "~aes-1234abcd.tmp", {"-r", Data("a")}},
+        {"in a worked folder, wiping", "b", "~aes-1234abcd.tmp", {"-r", "--wipe", Data("b")}},
+        {"given by name", "c", "~aes-0badf00d.tmp", {Data("c/~aes-0badf00d.tmp"), Data("c/other")}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string path = Data(row.folder + "/" + row.lookAlike);
+        const auto bytes = Make(row.folder + "/" + row.lookAlike, 3000, 7);
+        Make(row.folder + "/other", 100, 8);
+        std::vector<std::string> args{"--defaults", "--no-log", "-e"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const CliResult sealed = Batch(args);
+        EXPECT_EQ(sealed.status, 0) << sealed.err;
+        EXPECT_NE(sealed.out.find("Encrypting " + path + " "), std::string::npos) << sealed.out;
+        // The container stores the name; it decrypts to a file that the
+        // next run in its folder, a test run and a pipe run leave alone.
+        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", path + ".aes"}).status, 0);
+        EXPECT_EQ(Batch({"--defaults", "--no-log", "-t", Data(row.folder + "/other.aes")}).status, 0);
+        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", Data(row.folder + "/other.aes")}).status, 0);
+        EXPECT_EQ(test::ReadBytes(path), bytes);
+    }
+    // A pipe run storing such a name (once refused for it).
+    std::ostringstream sealed;
+    EXPECT_EQ(Run({"--defaults", "-e", "--password-file", PasswordFile(), "--name", "~aes-0a1b2c3d.tmp", "-"}, &sealed)
+                  .status,
+              0);
+    EXPECT_EQ(test::ListFolder(runtime), (Names{"~files.tmpAbC123", "~pipe-x"}));
+    EXPECT_EQ(test::ReadBytes(runtime + "/~files.tmpAbC123"), names);
+    EXPECT_EQ(test::ReadBytes(runtime + "/~pipe-x/kept"), names);
+}
+
 TEST_F(Cli, ThePasswordIsConfirmedOnlyWhenEncrypting)
 {
     Make("p/a", 3000, 5);

@@ -1,16 +1,22 @@
-// What a killed run leaves behind: temporary files beside the user's files.
-// A later run clears away those no run holds any more, overwriting them
-// when wiping is on, and never takes them for the user's own files.
+// What a killed run leaves behind: temporary files beside the user's files,
+// recorded in the run's journal. A later run clears away exactly those
+// entries, overwriting them when wiping is on, and only while the path still
+// holds what was recorded; a user's file is never taken for one of ours,
+// whatever its name.
 #include "engine/processing/PipelineHarness.h"
 #include "engine/selection/RecordingAction.h"
+#include "foundation/LeftoverSweep.h"
+#include "foundation/RunJournal.h"
+#include "platform/TempDir.h"
 #include "platform/TempFile.h"
 #include "selection/MyFinder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessarin {
@@ -20,90 +26,149 @@ using namespace test;
 using Names = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr char Stale[] = "~aes-0123abcd.tmp";
-constexpr char Held[] = "~aes-89abcdef.tmp";
+constexpr char Killed[] = "~aes-89abcdef.tmp";
 
-// A folder with a stale temporary file, one that a live run holds (its lock
-// taken), and user files whose names only look alike.
-struct Scene {
-    TempFolder folder;
-    int holder = -1;
-    Bytes staleBytes = SeededBytes(3000, 1);
-
-    Scene()
-    {
-        WriteBytes(folder / Stale, staleBytes);
-        WriteBytes(folder / Held, SeededBytes(100, 2));
-        holder = ::open((folder / Held).c_str(), O_RDONLY | O_CLOEXEC);
-        EXPECT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        for (const char* name : {"~aes-0123ABCD.tmp", "~aes-0123abc.tmp", "aes-0123abcd.tmp", "~aes-0123abcd.tmp.txt"})
-            WriteBytes(folder / name, {1, 2, 3});
-    }
-    ~Scene() { ::close(holder); }
-    Names UserFiles() const
-    {
-        return {"aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abc.tmp", "~aes-0123abcd.tmp.txt"};
-    }
-};
-
-TEST(Leftovers, OnlyFreeTemporaryFilesAreClearedAway)
+// Records path in a journal of a run that then ends without clearing it,
+// as a kill would leave it; made: the file was made and its identity
+// recorded.
+void LeaveBehind(const std::string& journals, RunJournal::Kind kind, const std::string& path, bool made = true)
 {
-    for (const bool wipe : {false, true}) {
-        SCOPED_TRACE(wipe ? "wiping" : "deleting");
-        Scene scene;
-        const int witness = ::open((scene.folder / Stale).c_str(), O_RDONLY | O_CLOEXEC);
-        RecordingSink sink;
-        EXPECT_EQ(TempFile::SweepLeftovers(scene.folder.Path() + "/", wipe, &sink), 1u);
-        Names expected = scene.UserFiles();
-        expected.push_back(Held);
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(ListFolder(scene.folder.Path()), expected);
-        // What it held is overwritten only when wiping.
-        Bytes seen(scene.staleBytes.size());
-        EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
-        ::close(witness);
-        EXPECT_EQ(seen == scene.staleBytes, !wipe);
-        EXPECT_NE(sink.Transcript().find(scene.folder / Stale), std::string::npos) << sink.Transcript();
-    }
+    RunJournal dead(journals);
+    const std::uint64_t entry = dead.Intend(kind, false, path);
+    if (kind == RunJournal::Kind::Folder)
+        ::mkdir(path.c_str(), 0700);
+    else
+        WriteBytes(path, SeededBytes(kind == RunJournal::Kind::File && !made ? 0 : 3000, 1));
+    if (made)
+        dead.Made(entry, platform::IdentifyFile(path));
 }
 
-TEST(Leftovers, AreNeverListedAsFiles)
+// A folder with a killed run's temporary file and user files whose names
+// only look like ours: before, a name alone made a file a leftover.
+struct Scene {
+    TempFolder folder;
+    Scene()
+    {
+        platform::EnsureUserStateFolder();
+        LeaveBehind(RunJournal::DefaultFolder(), RunJournal::Kind::File, folder / Killed);
+        for (const std::string& name : UserFiles())
+            WriteBytes(folder / name, {1, 2, 3});
+    }
+    static Names UserFiles() { return {"aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abcd.tmp"}; }
+};
+
+TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
+{
+    enum Change { None, SecondName, Replaced, MadeEmpty, NeverRecordedAsMade };
+    struct Row {
+        const char* what;
+        Change change;
+        bool removed;
+    };
+    const Row rows[] = {
+        {"a temporary file as it was made", None, true},
+        {"one that has a second name now", SecondName, false},
+        {"one whose name holds another file now", Replaced, false},
+        {"one made empty just before the kill", MadeEmpty, true},
+        {"a file at a name recorded but never as made", NeverRecordedAsMade, false},
+    };
+    for (const bool wipe : {false, true}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.what) + (wipe ? ", wiping" : ""));
+            TempFolder folder, journals;
+            const std::string path = folder / "~aes-0123abcd.tmp";
+            if (row.change == NeverRecordedAsMade) {
+                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, false);
+                WriteBytes(path, SeededBytes(3000, 1));  // the user's, since
+            } else {
+                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, row.change != MadeEmpty);
+            }
+            if (row.change == SecondName) {
+                ASSERT_EQ(::link(path.c_str(), (folder / "second").c_str()), 0);
+            }
+            if (row.change == Replaced) {
+                WriteBytes(folder / "other", SeededBytes(3000, 2));
+                ASSERT_EQ(std::rename((folder / "other").c_str(), path.c_str()), 0);
+            }
+            const Bytes before = ReadBytes(path);
+            const int witness = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            RecordingSink sink;
+            EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", wipe, &sink), row.removed ? 1u : 0u);
+            EXPECT_EQ(Exists(path), !row.removed);
+            // What it held is overwritten only when it was ours and wiping
+            // is on: never through a second name, never another file.
+            Bytes seen(before.size());
+            EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
+            ::close(witness);
+            EXPECT_EQ(seen == before, !(row.removed && wipe && !before.empty()));
+            EXPECT_EQ(sink.Transcript().find(path) != std::string::npos, row.removed) << sink.Transcript();
+            // Every entry is settled: the dead journal is gone.
+            EXPECT_TRUE(ListFolder(journals.Path()).empty());
+        }
+    }
+    // A spool folder goes with its content; a file in it with a name outside
+    // as well loses only its name there, never its content.
+    TempFolder folder, journals;
+    const std::string spool = folder / "~pipe-AbC123";
+    LeaveBehind(journals.Path() + "/", RunJournal::Kind::Folder, spool);
+    WriteBytes(spool + "/stdin.aes", SeededBytes(500, 3));
+    WriteBytes(folder / "outside", SeededBytes(500, 4));
+    ASSERT_EQ(::link((folder / "outside").c_str(), (spool + "/linked").c_str()), 0);
+    EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", true, nullptr), 1u);
+    EXPECT_EQ(ListFolder(folder.Path()), Names{"outside"});
+    EXPECT_EQ(ReadBytes(folder / "outside"), SeededBytes(500, 4));
+    // A run still at work keeps its journal locked: nothing of it goes.
+    RunJournal live(journals.Path() + "/");
+    live.Made(live.Intend(RunJournal::Kind::File, true, folder / "live"), {});
+    WriteBytes(folder / "live", {1});
+    EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", true, nullptr), 0u);
+    EXPECT_TRUE(Exists(folder / "live"));
+}
+
+// Users' files are listed whatever their names (before, names like ours
+// were left out on purpose); this run's own files that exist while it
+// searches are not.
+TEST(Leftovers, OnlyThisRunsOwnFilesAreNeverListed)
 {
     Scene scene;
+    TempFile live = TempFile::CreateBeside(scene.folder / "out");
     RecordingAction action;
     MyFinder finder(&action, true, false);
     finder.ForEach(scene.folder.Path());
     Names found;
     for (const std::string& path : action.SortedPaths())
         found.push_back(path.substr(path.rfind('/') + 1));
+    Names expected = Scene::UserFiles();
+    expected.push_back(Killed);  // not cleared yet: any run's file but ours is listed
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, scene.UserFiles());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected);
 }
 
-// The first file a batch handles in a folder clears the folder.
-TEST(Leftovers, TheFirstRunInAFolderClearsItAway)
+// The first file a batch handles clears away what killed runs left, and
+// nothing else.
+TEST(Leftovers, TheFirstRunClearsAwayWhatKilledRunsLeft)
 {
     Scene scene;
     WriteBytes(scene.folder / "a.txt", SeededBytes(500, 3));
     PipelineOptions o;
     o.changeExtension = true;
     ASSERT_TRUE(Pipeline(o).Run(scene.folder / "a.txt").ok);
-    Names expected = scene.UserFiles();
-    expected.push_back(Held);
+    Names expected = Scene::UserFiles();
     expected.push_back("a.txt.aes");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ListFolder(scene.folder.Path()), expected);
 }
 
-// A temporary file is locked from its creation to its commit: a run that
-// sweeps the folder meanwhile leaves it alone.
+// A temporary file is recorded from its creation to its commit: a run that
+// clears leftovers meanwhile leaves it alone.
 TEST(Leftovers, ATemporaryFileInUseIsLeftAlone)
 {
     TempFolder folder;
     TempFile temp = TempFile::CreateBeside(folder / "out");
-    EXPECT_EQ(TempFile::SweepLeftovers(folder.Path(), false, nullptr), 0u);
-    temp.File().Close();  // the lock outlives the handle the data went through
-    EXPECT_EQ(TempFile::SweepLeftovers(folder.Path(), false, nullptr), 0u);
+    EXPECT_EQ(LeftoverSweep::Clear(RunJournal::DefaultFolder(), false, nullptr), 0u);
+    temp.File().Close();  // the record outlives the handle the data went through
+    EXPECT_EQ(LeftoverSweep::Clear(RunJournal::DefaultFolder(), false, nullptr), 0u);
     temp.CommitAs(folder / "out");
     EXPECT_EQ(ListFolder(folder.Path()), Names{"out"});
 }

@@ -1,0 +1,158 @@
+#include "foundation/LeftoverSweep.h"
+
+#include "foundation/ErrorHandler.h"
+#include "foundation/MyFile.h"
+#include "foundation/MyStream.h"
+#include "foundation/ShownName.h"
+#include "platform/FolderEntries.h"
+
+#include <vector>
+
+namespace tessarin {
+
+namespace {
+
+std::string ReadAll(platform::NativeHandle handle)
+{
+    std::string text;
+    std::vector<std::uint8_t> buffer(65536);
+    for (;;) {
+        const std::int64_t n = platform::ReadFile(handle, buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer.begin(), buffer.begin() + n);
+    }
+    return text;
+}
+
+} // namespace
+
+unsigned LeftoverSweep::Clear(const std::string& folder, bool wipe, MyStream* sink)
+{
+    LeftoverSweep sweep(wipe, sink);
+    for (const std::string& name : platform::FolderNames(folder)) {
+        if (!name.ends_with(RunJournal::Extension))
+            continue;
+        const std::string path = folder + name;
+        const platform::NativeHandle handle = platform::OpenFile(path, platform::FileAccess::Read);
+        if (handle == platform::InvalidHandle)
+            continue;
+        // A lock that is taken belongs to a run still at work, this one
+        // included; ours is held from here on, so that no other run clears
+        // the same journal meanwhile.
+        platform::FileLock lock(handle);
+        if (lock.IsHeld()) {
+            const std::vector<RunJournal::Entry> entries = RunJournal::Parse(ReadAll(handle));
+            bool settled = true;
+            // Files first: those in a spool folder go before the folder.
+            for (const RunJournal::Entry& entry : entries) {
+                if (!entry.gone && entry.kind == RunJournal::Kind::File)
+                    settled = sweep.ClearFile(entry) && settled;
+            }
+            for (const RunJournal::Entry& entry : entries) {
+                if (!entry.gone && entry.kind == RunJournal::Kind::Folder)
+                    settled = sweep.ClearFolder(entry) && settled;
+            }
+            if (settled)
+                platform::RemoveFile(path);
+        }
+        lock.Release();
+        platform::CloseFile(handle);
+    }
+    return sweep.m_removed;
+}
+
+bool LeftoverSweep::ClearFile(const RunJournal::Entry& entry)
+{
+    const platform::EntryStatus found = platform::StatEntry(entry.path);
+    if (found.kind != platform::EntryKind::Regular || found.links != 1)
+        return true;
+    // A file recorded only as intended was made just before the run ended,
+    // and empty it holds nothing to lose; any other is not ours to remove.
+    if (entry.identity.valid ? !(found.identity == entry.identity) : found.size != 0)
+        return true;
+    const bool shred = m_wipe || entry.wipe;
+    Tell(entry.path, shred);
+    const bool removed = RemoveVerified(entry.path, found.identity, shred);
+    Told(removed);
+    return removed;
+}
+
+bool LeftoverSweep::ClearFolder(const RunJournal::Entry& entry)
+{
+    const platform::EntryStatus found = platform::StatEntry(entry.path);
+    if (found.kind != platform::EntryKind::Folder)
+        return true;
+    if (!entry.identity.valid) {
+        // Made just before the run ended: removed only while empty.
+        platform::RemoveFolder(entry.path);
+        return true;
+    }
+    if (!(found.identity == entry.identity))
+        return true;
+    const bool shred = m_wipe || entry.wipe;
+    Tell(entry.path, shred);
+    // Everything in it is the run's own. A file with more names than this
+    // one loses only this name: the content belongs to the other names.
+    for (const std::string& name : platform::FolderNames(entry.path)) {
+        const std::string path = entry.path + "/" + name;
+        const platform::EntryStatus inner = platform::StatEntry(path);
+        if (inner.kind == platform::EntryKind::Folder)
+            continue;
+        if (inner.kind == platform::EntryKind::Regular && inner.links == 1)
+            RemoveVerified(path, inner.identity, shred);
+        else
+            platform::RemoveFile(path);
+    }
+    const bool removed = platform::RemoveFolder(entry.path);
+    Told(removed);
+    return removed;
+}
+
+bool LeftoverSweep::RemoveVerified(const std::string& path, const platform::FileIdentity& identity, bool shred)
+{
+    if (!shred)
+        return platform::RemoveFile(path);
+    try {
+        // Made writable only through a handle on the very file recorded (a
+        // temporary file may already carry its source's read-only mode).
+        {
+            MyFile reader(path, MyFile::OpenRead);
+            platform::FileStatus read;
+            if (!platform::StatHandle(reader.GetHandle(), read) || !(read.identity == identity))
+                return false;
+            platform::MakeWritable(reader.GetHandle());
+        }
+        MyFile file(path, MyFile::OpenWipe);
+        platform::FileStatus opened;
+        if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == identity) || opened.links != 1)
+            return false;
+        // The name goes first; the content is overwritten through the
+        // handle, which holds the very file that was checked.
+        if (!platform::RemoveFile(path))
+            return false;
+        file.SetSize(opened.size);
+        file.Wipe(WipeRounds);
+        return true;
+    } catch (const ErrorHandler&) {
+        // Tried again by the next run; it never stops the work at hand.
+        return false;
+    }
+}
+
+void LeftoverSweep::Tell(const std::string& path, bool shred)
+{
+    if (m_sink)
+        m_sink->Show((shred ? "Wiping left-over " : "Deleting left-over ") + ShownName(path) + " ",
+                     MyStream::LevelDetail);
+}
+
+void LeftoverSweep::Told(bool removed)
+{
+    if (removed)
+        ++m_removed;
+    if (m_sink)
+        m_sink->Update(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
+}
+
+} // namespace tessarin

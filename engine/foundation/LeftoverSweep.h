@@ -1,0 +1,47 @@
+#pragma once
+// Clears away what runs that are gone left behind, as their journals record
+// it (RunJournal): a journal whose lock is free belongs to a run that ended
+// without removing its own files. An entry is removed only while its path
+// still holds what was recorded: the same device and inode, a regular file
+// with one name (or, for a spool folder, the same folder); anything else at
+// that path is a user's file and stays as it is, however it is named. A
+// file is overwritten first only when it passes the same checks through the
+// handle that overwrites it, so nothing is ever wiped through a hard link.
+#include "EngineApi.h"
+#include "foundation/RunJournal.h"
+
+#include <string>
+
+namespace tessarin {
+
+class MyStream;
+
+class ENGINE_API LeftoverSweep {
+public:
+    static constexpr unsigned WipeRounds = 3;
+
+    // Clears the dead journals in folder and their entries, then removes
+    // each journal all of whose entries are settled. wipe: overwrite every
+    // file before removing it (entries recorded as plain text always are).
+    // Each removal is told to sink (when given) at level 4. Returns how many
+    // entries were removed.
+    static unsigned Clear(const std::string& folder, bool wipe, MyStream* sink);
+
+private:
+    explicit LeftoverSweep(bool wipe, MyStream* sink) : m_wipe(wipe), m_sink(sink) {}
+    // False when an entry that is ours could not be removed: its journal
+    // stays for the next run.
+    bool ClearFile(const RunJournal::Entry& entry);
+    bool ClearFolder(const RunJournal::Entry& entry);
+    // Removes a regular file with one name that holds identity, overwritten
+    // first when shred is set.
+    bool RemoveVerified(const std::string& path, const platform::FileIdentity& identity, bool shred);
+    void Tell(const std::string& path, bool shred);
+    void Told(bool removed);
+
+    bool m_wipe;
+    MyStream* m_sink;
+    unsigned m_removed = 0;
+};
+
+} // namespace tessarin
