@@ -62,6 +62,26 @@ unsigned LeftoverSweep::Clear(const std::string& folder, bool wipe, MyStream* si
     return sweep.m_removed;
 }
 
+bool LeftoverSweep::RecordedByRunAtWork(const std::string& folder, const platform::FileIdentity& identity)
+{
+    for (const std::string& name : platform::FolderNames(folder)) {
+        if (!name.ends_with(RunJournal::Extension))
+            continue;
+        const platform::NativeHandle handle = platform::OpenFile(folder + name, platform::FileAccess::Read);
+        if (handle == platform::InvalidHandle)
+            continue;
+        bool recorded = false;
+        if (!platform::FileLock(handle).IsHeld()) {  // taken: its run is at work
+            for (const RunJournal::Entry& entry : RunJournal::Parse(ReadAll(handle)))
+                recorded = recorded || (!entry.gone && entry.identity.valid && entry.identity == identity);
+        }
+        platform::CloseFile(handle);
+        if (recorded)
+            return true;
+    }
+    return false;
+}
+
 bool LeftoverSweep::ClearFile(const RunJournal::Entry& entry)
 {
     const platform::EntryStatus found = platform::StatEntry(entry.path);

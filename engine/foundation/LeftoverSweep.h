@@ -27,6 +27,12 @@ public:
     // entries were removed.
     static unsigned Clear(const std::string& folder, bool wipe, MyStream* sink);
 
+    // Whether a journal in folder of a run still at work records identity:
+    // such a file is that run's temporary file, not a user's, and no other
+    // run may take it up. Asked only of a file someone holds locked, as our
+    // temporary files are for their whole life, which keeps it rare.
+    static bool RecordedByRunAtWork(const std::string& folder, const platform::FileIdentity& identity);
+
 private:
     explicit LeftoverSweep(bool wipe, MyStream* sink) : m_wipe(wipe), m_sink(sink) {}
     // False when an entry that is ours could not be removed: its journal

@@ -295,6 +295,13 @@ FileLock::FileLock(NativeHandle handle)
     m_handle = own;
 }
 
+bool LockedByOthers(NativeHandle handle)
+{
+    // A shared lock is refused only while an exclusive one is held; kept,
+    // it disturbs nobody but a run that would take this file as its own.
+    return ::flock(handle, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
 FileLock& FileLock::operator=(FileLock&& other) noexcept
 {
     if (this != &other) {

@@ -140,6 +140,12 @@ private:
     NativeHandle m_handle = InvalidHandle;
 };
 
+// Whether another open file holds an exclusive lock on the file of handle,
+// as a run holds one on each of its temporary files. Where the system can
+// tell cheaply; else false. The probe may leave a shared lock on handle,
+// which goes with it.
+ENGINE_API bool LockedByOthers(NativeHandle handle);
+
 // What a path names when it is no regular file ("a symbolic link", "a
 // FIFO", "a folder", ...), as the path itself holds it; empty for a regular
 // file or nothing.

@@ -259,6 +259,13 @@ void MyObjectAes::Run(const CFileFind& found)
         // read through this one handle.
         m_listed.file = OpenListed(original, m_listedStatus);
         m_listedIdentity = m_listedStatus.identity;
+        // Another run's temporary file, listed while that run is at work in
+        // the same folder, is no user's file: taking it up would break that
+        // run's commit.
+        if (platform::LockedByOthers(m_listed.file.GetHandle()) &&
+            LeftoverSweep::RecordedByRunAtWork(RunJournal::DefaultFolder(), m_listedIdentity))
+            throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(original) +
+                                                     "' (it is a temporary file of another run at work)");
         m_listedAttributes = platform::ReadExtendedAttributes(m_listed.file.GetHandle());
         std::string source = original;
         std::string target = folder;

@@ -173,5 +173,31 @@ TEST(Leftovers, ATemporaryFileInUseIsLeftAlone)
     EXPECT_EQ(ListFolder(folder.Path()), Names{"out"});
 }
 
+// A file another run at work holds locked is left to it only when its
+// journal records it; a user's file that some program locks is the user's.
+TEST(Leftovers, AnotherRunsTemporaryFileIsNotTakenUp)
+{
+    for (const bool recorded : {true, false}) {
+        SCOPED_TRACE(recorded ? "recorded by a run at work" : "a user's locked file");
+        platform::EnsureUserStateFolder();
+        TempFolder folder;
+        const std::string path = folder / "data";
+        RunJournal other(RunJournal::DefaultFolder());
+        const std::uint64_t entry = other.Intend(RunJournal::Kind::File, false, recorded ? path : folder / "x");
+        WriteBytes(path, SeededBytes(3000, 1));
+        if (recorded)
+            other.Made(entry, platform::IdentifyFile(path));
+        const platform::NativeHandle handle = platform::OpenFile(path, platform::FileAccess::Read);
+        {
+            const platform::FileLock lock(handle);  // as the other run holds it
+            ASSERT_TRUE(lock.IsHeld());
+            EXPECT_EQ(Pipeline(PipelineOptions{}).Run(path).ok, !recorded);
+        }
+        platform::CloseFile(handle);
+        EXPECT_EQ(ReadBytes(path) == SeededBytes(3000, 1), recorded);  // encrypted in place otherwise
+        other.Forget(entry);
+    }
+}
+
 } // namespace
 } // namespace tessarin
