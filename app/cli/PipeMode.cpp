@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,21 +35,6 @@ std::string RandomSuffix()
     for (const std::uint8_t b : bytes)
         suffix += Letters[b % (sizeof(Letters) - 1)];
     return suffix;
-}
-
-// The regular files of a folder, by name.
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
 }
 
 } // namespace
@@ -157,7 +141,7 @@ std::string PipeSpool::Output() const
 {
     std::string found;
     int count = 0;
-    for (const std::string& name : FilesIn(m_folder)) {
+    for (const std::string& name : platform::FolderNames(m_folder)) {
         struct stat status {};
         const std::string path = m_folder + name;
         if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
@@ -174,7 +158,7 @@ void PipeSpool::Clear() noexcept
 {
     if (m_folder.empty())
         return;
-    for (const std::string& name : FilesIn(m_folder)) {
+    for (const std::string& name : platform::FolderNames(m_folder)) {
         const std::string path = m_folder + name;
         if (m_wipe && platform::IsRegularFile(path)) {
             try {
