@@ -4,6 +4,7 @@
 #include "foundation/ShownName.h"
 #include "foundation/OverlappedIo.h"
 #include "processing/CompressionChunks.h"
+#include "processing/StreamDecoder.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -24,20 +25,34 @@ namespace {
 // the same stream that the library's gzip file interface writes.
 constexpr int GzipWindowBits = 15 + 16;
 
-class Inflater {
+// zlib's inflater under the shared decompression loop.
+class GzipDecoder final : public compression::StreamDecoder {
 public:
-    explicit Inflater(const std::string& source)
+    explicit GzipDecoder(const std::string& source) : StreamDecoder(0x1F)
     {
         if (inflateInit2(&m_stream, GzipWindowBits) != Z_OK)
             throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(source) + "'");
     }
-    ~Inflater() { inflateEnd(&m_stream); }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    z_stream* operator->() { return &m_stream; }
-    z_stream* get() { return &m_stream; }
+    ~GzipDecoder() override { inflateEnd(&m_stream); }
 
 private:
+    void Restart() override { inflateReset(&m_stream); }
+    Step Run(std::span<std::uint8_t>& in, std::span<std::uint8_t>& out) override
+    {
+        m_stream.next_in = in.data();
+        m_stream.avail_in = static_cast<uInt>(in.size());
+        m_stream.next_out = out.data();
+        m_stream.avail_out = static_cast<uInt>(out.size());
+        const int result = inflate(&m_stream, Z_NO_FLUSH);
+        in = in.last(m_stream.avail_in);
+        out = out.last(m_stream.avail_out);
+        if (result == Z_STREAM_END)
+            return Step::StreamEnd;
+        if (result == Z_BUF_ERROR)
+            return Step::Stalled;
+        return result == Z_OK ? Step::Ok : Step::Failed;
+    }
+
     z_stream m_stream{};
 };
 
@@ -317,69 +332,8 @@ std::uint64_t MyCompressGzip::Decompress(const std::string& source, const std::s
 std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
 {
     const std::string failure = "Unable to gzread on '" + ShownName(source.GetFullFilename()) + "'";
-    Inflater z(source.GetFullFilename());
-    const float k = CalcFullKoeff(source.GetSize(), nfSize);
-    // The compressed input is read ahead and the content written behind on
-    // threads of their own; the library and the sink keep this thread.
-    const bool overlapped =
-        compression::WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), ChunkSize);
-    ReadAhead reader(source, ChunkSize, overlapped);
-    WriteBehind writer(target, ChunkSize, overlapped);
-    bool atEof = false;
-    bool ended = false;  // the current member is complete
-    std::uint64_t total = 0;
-    try {
-        for (;;) {
-            const std::span<std::uint8_t> out = writer.Buffer();
-            std::size_t produced = 0;
-            while (produced < out.size()) {
-                if (z->avail_in == 0 && !atEof) {
-                    const ReadAhead::Chunk chunk = reader.Next();
-                    atEof = chunk.count == 0;
-                    z->next_in = chunk.buffer.data();
-                    z->avail_in = static_cast<uInt>(chunk.count);
-                }
-                if (ended) {
-                    // Members may follow one another (the input is all read when
-                    // none is left here); anything else after a complete member
-                    // means the content is not what was compressed.
-                    if (z->avail_in == 0)
-                        break;
-                    if (z->next_in[0] != 0x1F)
-                        throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
-                    inflateReset(z.get());
-                    ended = false;
-                }
-                z->next_out = out.data() + produced;
-                z->avail_out = static_cast<uInt>(out.size() - produced);
-                const int result = inflate(z.get(), Z_NO_FLUSH);
-                produced = out.size() - z->avail_out;
-                if (result == Z_STREAM_END)
-                    ended = true;
-                else if (result == Z_BUF_ERROR && atEof && z->avail_in == 0)
-                    break;  // the input ends inside a member
-                else if (result != Z_OK && result != Z_BUF_ERROR)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-            }
-            if (produced == 0) {
-                if (!ended)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-                break;
-            }
-            if (total + produced > nfSize)
-                throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-            writer.Submit(produced);
-            total += produced;
-            compression::ReportChunk(sink, produced, k);
-        }
-        reader.Stop();
-        writer.Finish();
-    } catch (...) {
-        compression::RethrowInChunkOrder(reader, writer);
-    }
-    if (total != nfSize)
-        throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-    return total;
+    GzipDecoder decoder(source.GetFullFilename());
+    return decoder.Decompress(source, target, sink, nfSize, ChunkSize, failure);
 }
 
 float MyCompressGzip::CalcReductKoeff()
