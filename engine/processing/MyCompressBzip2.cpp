@@ -3,7 +3,6 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
 #include "processing/CompressionChunks.h"
-#include "processing/StreamDecoder.h"
 
 #include <bzlib.h>
 #include <vector>
@@ -32,40 +31,31 @@ private:
     bz_stream m_stream{};
 };
 
-// libbz2's decompressor under the shared decompression loop.
-class Bzip2Decoder final : public compression::StreamDecoder {
+class Decompressor {
 public:
-    explicit Bzip2Decoder(const std::string& source) : StreamDecoder('B'), m_source(source) { Init(); }
-    ~Bzip2Decoder() override { BZ2_bzDecompressEnd(&m_stream); }
+    explicit Decompressor(const std::string& source) : m_source(source) { Init(); }
+    ~Decompressor() { BZ2_bzDecompressEnd(&m_stream); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    bz_stream& get() { return m_stream; }
+
+    // A further stream follows: start again, keeping the pending input.
+    void Restart()
+    {
+        char* next = m_stream.next_in;
+        const unsigned avail = m_stream.avail_in;
+        BZ2_bzDecompressEnd(&m_stream);
+        m_stream = bz_stream{};
+        Init();
+        m_stream.next_in = next;
+        m_stream.avail_in = avail;
+    }
 
 private:
     void Init()
     {
         if (BZ2_bzDecompressInit(&m_stream, 0, 0) != BZ_OK)
             throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(m_source) + "'");
-    }
-    // The library has no reset: a further stream gets a fresh decompressor.
-    void Restart() override
-    {
-        BZ2_bzDecompressEnd(&m_stream);
-        m_stream = bz_stream{};
-        Init();
-    }
-    Step Run(std::span<std::uint8_t>& in, std::span<std::uint8_t>& out) override
-    {
-        m_stream.next_in = reinterpret_cast<char*>(in.data());
-        m_stream.avail_in = static_cast<unsigned>(in.size());
-        m_stream.next_out = reinterpret_cast<char*>(out.data());
-        m_stream.avail_out = static_cast<unsigned>(out.size());
-        const int result = BZ2_bzDecompress(&m_stream);
-        const bool idle = in.empty() && m_stream.avail_out == out.size();
-        in = in.last(m_stream.avail_in);
-        out = out.last(m_stream.avail_out);
-        if (result == BZ_STREAM_END)
-            return Step::StreamEnd;
-        if (result != BZ_OK)
-            return Step::Failed;
-        return idle ? Step::Stalled : Step::Ok;
     }
 
     bz_stream m_stream{};
@@ -149,8 +139,15 @@ std::uint64_t MyCompressBzip2::Decompress(const std::string& source, const std::
 std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
 {
     const std::string failure = "Unable to BZ2_bzread on '" + ShownName(source.GetFullFilename()) + "'";
-    Bzip2Decoder decoder(source.GetFullFilename());
-    return decoder.Decompress(source, target, sink, nfSize, ChunkSize, failure);
+    Decompressor bz(source.GetFullFilename());
+    const auto decode = [&bz] {
+        const int result = BZ2_bzDecompress(&bz.get());
+        if (result == BZ_STREAM_END)
+            return compression::Decoded::StreamEnd;
+        return result == BZ_OK ? compression::Decoded::Ok : compression::Decoded::Failed;
+    };
+    return compression::DecompressChunks(bz.get(), 'B', [&bz] { bz.Restart(); }, decode, source, target, sink,
+                                         nfSize, ChunkSize, failure);
 }
 
 float MyCompressBzip2::CalcReductKoeff()

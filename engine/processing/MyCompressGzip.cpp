@@ -4,7 +4,6 @@
 #include "foundation/ShownName.h"
 #include "foundation/OverlappedIo.h"
 #include "processing/CompressionChunks.h"
-#include "processing/StreamDecoder.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -25,34 +24,19 @@ namespace {
 // the same stream that the library's gzip file interface writes.
 constexpr int GzipWindowBits = 15 + 16;
 
-// zlib's inflater under the shared decompression loop.
-class GzipDecoder final : public compression::StreamDecoder {
+class Inflater {
 public:
-    explicit GzipDecoder(const std::string& source) : StreamDecoder(0x1F)
+    explicit Inflater(const std::string& source)
     {
         if (inflateInit2(&m_stream, GzipWindowBits) != Z_OK)
             throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(source) + "'");
     }
-    ~GzipDecoder() override { inflateEnd(&m_stream); }
+    ~Inflater() { inflateEnd(&m_stream); }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    z_stream& get() { return m_stream; }
 
 private:
-    void Restart() override { inflateReset(&m_stream); }
-    Step Run(std::span<std::uint8_t>& in, std::span<std::uint8_t>& out) override
-    {
-        m_stream.next_in = in.data();
-        m_stream.avail_in = static_cast<uInt>(in.size());
-        m_stream.next_out = out.data();
-        m_stream.avail_out = static_cast<uInt>(out.size());
-        const int result = inflate(&m_stream, Z_NO_FLUSH);
-        in = in.last(m_stream.avail_in);
-        out = out.last(m_stream.avail_out);
-        if (result == Z_STREAM_END)
-            return Step::StreamEnd;
-        if (result == Z_BUF_ERROR)
-            return Step::Stalled;
-        return result == Z_OK ? Step::Ok : Step::Failed;
-    }
-
     z_stream m_stream{};
 };
 
@@ -332,8 +316,17 @@ std::uint64_t MyCompressGzip::Decompress(const std::string& source, const std::s
 std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStream* sink, std::uint32_t nfSize)
 {
     const std::string failure = "Unable to gzread on '" + ShownName(source.GetFullFilename()) + "'";
-    GzipDecoder decoder(source.GetFullFilename());
-    return decoder.Decompress(source, target, sink, nfSize, ChunkSize, failure);
+    Inflater z(source.GetFullFilename());
+    // Z_BUF_ERROR only says that no progress was possible: the loop sees
+    // whether the input ran out.
+    const auto decode = [&z] {
+        const int result = inflate(&z.get(), Z_NO_FLUSH);
+        if (result == Z_STREAM_END)
+            return compression::Decoded::StreamEnd;
+        return result == Z_OK || result == Z_BUF_ERROR ? compression::Decoded::Ok : compression::Decoded::Failed;
+    };
+    return compression::DecompressChunks(z.get(), 0x1F, [&z] { inflateReset(&z.get()); }, decode, source, target,
+                                         sink, nfSize, ChunkSize, failure);
 }
 
 float MyCompressGzip::CalcReductKoeff()
