@@ -1,18 +1,38 @@
-#include "platform/FileFind.h"
-
-#include "platform/FaultInjection.h"
+// The Linux side of the directory search: paths from the current
+// directory, folders read with readdir, entries looked at with lstat.
+#include "platform/FileFindSystem.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
-namespace tessarin {
+namespace tessarin::platform::find {
 
 namespace {
 
-enum class EntryKind { Unknown, Directory, Regular, SymbolicLink, Other };
+EntryStatus StatusOf(const struct stat& st)
+{
+    EntryStatus status;
+    status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+    if (S_ISDIR(st.st_mode))
+        status.kind = EntryKind::Directory;
+    else if (S_ISREG(st.st_mode))
+        status.kind = EntryKind::Regular;
+    else if (S_ISLNK(st.st_mode))
+        status.kind = EntryKind::SymbolicLink;
+    else
+        status.kind = EntryKind::Other;
+    status.length = status.kind == EntryKind::Regular ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return status;
+}
+
+} // namespace
+
+bool IsListing(const std::string& path)
+{
+    return path == "*" || (path.size() >= 2 && path.compare(path.size() - 2, 2, "/*") == 0);
+}
 
 // A relative path is taken from the current directory, so that every entry
 // reports a full path that stays valid when read back later. Empty and "."
@@ -54,182 +74,40 @@ std::string Join(const std::string& folder, const std::string& name)
     return folder == "/" ? folder + name : folder + "/" + name;
 }
 
-} // namespace
-
-struct CFileFind::State {
-    // The names of a listed folder are read in one go: the action may add
-    // files to the folder while the walk is still in it, and those must not
-    // come round again as new entries.
-    std::string folder;               // full path of a listed folder
-    std::vector<std::string> names;   // entries still to step onto, in the order the system gave them
-    std::size_t next = 0;
-
-    std::string single;      // path to inspect for a single entry (may keep a final '/')
-    std::string singlePath;  // the single entry's full path as reported
-
-    // The current entry.
-    bool current = false;
-    std::string name;
-    std::string path;
-    EntryKind kind = EntryKind::Unknown;
-    std::uint64_t length = 0;
-    platform::FileIdentity identity;
-
-    // The status that starting a search for a single entry took already:
-    // the entry is not looked up a second time.
-    bool known = false;
-    struct stat knownStatus {};
-
-    void Inspect(const std::string& statPath)
-    {
-        struct stat st {};
-        // lstat: a symbolic link is reported as what it is and never followed.
-        if (known) {
-            st = knownStatus;
-            known = false;
-        } else if (::lstat(statPath.c_str(), &st) != 0) {
-            kind = EntryKind::Unknown;
-            length = 0;
-            identity = {};
-            return;
-        }
-        identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
-        if (S_ISDIR(st.st_mode))
-            kind = EntryKind::Directory;
-        else if (S_ISREG(st.st_mode))
-            kind = EntryKind::Regular;
-        else if (S_ISLNK(st.st_mode))
-            kind = EntryKind::SymbolicLink;
-        else
-            kind = EntryKind::Other;
-        length = kind == EntryKind::Regular ? static_cast<std::uint64_t>(st.st_size) : 0;
-    }
-};
-
-CFileFind::CFileFind() = default;
-CFileFind::~CFileFind() = default;
-
-bool CFileFind::FindFile(const std::string& path)
+int ListFolder(const std::string& folder, std::vector<std::string>& names)
 {
-    const bool listing = path == "*" || (path.size() >= 2 && path.compare(path.size() - 2, 2, "/*") == 0);
-    if (!listing)
-        return FindEntry(path);
-
-    Close();
-    m_error = 0;
-    if (path.find('\0') != std::string::npos) {
-        m_error = EINVAL;
-        return false;
-    }
-    auto state = std::make_unique<State>();
-    state->folder = FullPath(path.size() == 1 ? std::string(".") : path.substr(0, path.size() - 1));
-    DIR* dir = platform::FaultInjection::ShouldFail(platform::FaultInjection::Operation::List)
-                   ? nullptr
-                   : ::opendir(state->folder.c_str());
-    if (dir == nullptr) {
-        m_error = errno;
-        return false;
-    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return errno;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..")
-            state->names.push_back(name);
+            names.push_back(name);
     }
     ::closedir(dir);
-    if (state->names.empty())
-        return false;
-    m_state = std::move(state);
-    return true;
+    return 0;
 }
 
-bool CFileFind::FindEntry(const std::string& path)
+int LookUp(const std::string& path, const std::string& full, SingleEntry& entry)
 {
-    Close();
-    m_error = 0;
-    // A name cannot hold a zero byte: the system would read the path only
-    // up to it and find another file.
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        m_error = path.empty() ? ENOENT : EINVAL;
-        return false;
-    }
-    auto state = std::make_unique<State>();
-    const std::string full = FullPath(path);
     // A final separator asks for the folder a link points at, as everywhere
     // else on the system; without one the link itself is the entry.
     const bool followLink = path.size() > 1 && path.back() == '/' && full != "/";
-    state->single = followLink ? full + "/" : full;
-    if (::lstat(state->single.c_str(), &state->knownStatus) != 0) {
-        m_error = errno;
-        return false;
-    }
-    state->known = true;
+    entry.inspected = followLink ? full + "/" : full;
+    struct stat st {};
+    if (::lstat(entry.inspected.c_str(), &st) != 0)
+        return errno;
+    entry.status = StatusOf(st);
     const std::size_t slash = full.rfind('/');
-    state->names.push_back(slash == std::string::npos ? full : full.substr(slash + 1));
-    state->singlePath = full;
-    m_state = std::move(state);
-    return true;
+    entry.name = slash == std::string::npos ? full : full.substr(slash + 1);
+    return 0;
 }
 
-bool CFileFind::FindNextFile()
+EntryStatus Inspect(const std::string& path)
 {
-    if (!m_state || m_state->next >= m_state->names.size())
-        return false;
-    State& s = *m_state;
-    s.current = true;
-    s.name = s.names[s.next++];
-    if (s.single.empty()) {
-        s.path = Join(s.folder, s.name);
-        s.Inspect(s.path);
-    } else {
-        s.path = s.singlePath;
-        s.Inspect(s.single);
-    }
-    return s.next < s.names.size();
+    // lstat: a symbolic link is reported as what it is and never followed.
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? StatusOf(st) : EntryStatus{};
 }
 
-void CFileFind::Close()
-{
-    m_state.reset();
-}
-
-bool CFileFind::IsDots() const
-{
-    return m_state && m_state->current && (m_state->name == "." || m_state->name == "..");
-}
-
-bool CFileFind::IsDirectory() const
-{
-    return m_state && m_state->current && m_state->kind == EntryKind::Directory;
-}
-
-bool CFileFind::IsRegularFile() const
-{
-    return m_state && m_state->current && m_state->kind == EntryKind::Regular;
-}
-
-bool CFileFind::IsSymbolicLink() const
-{
-    return m_state && m_state->current && m_state->kind == EntryKind::SymbolicLink;
-}
-
-std::string CFileFind::GetFileName() const
-{
-    return m_state && m_state->current ? m_state->name : std::string();
-}
-
-std::string CFileFind::GetFilePath() const
-{
-    return m_state && m_state->current ? m_state->path : std::string();
-}
-
-std::uint64_t CFileFind::GetLength() const
-{
-    return m_state && m_state->current ? m_state->length : 0;
-}
-
-platform::FileIdentity CFileFind::GetIdentity() const
-{
-    return m_state && m_state->current ? m_state->identity : platform::FileIdentity{};
-}
-
-} // namespace tessarin
+} // namespace tessarin::platform::find

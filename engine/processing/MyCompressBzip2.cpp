@@ -37,8 +37,7 @@ public:
     ~Decompressor() { BZ2_bzDecompressEnd(&m_stream); }
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
-    bz_stream* operator->() { return &m_stream; }
-    bz_stream* get() { return &m_stream; }
+    bz_stream& get() { return m_stream; }
 
     // A further stream follows: start again, keeping the pending input.
     void Restart()
@@ -141,70 +140,14 @@ std::uint64_t MyCompressBzip2::Decompress(MyFile& source, MyFile& target, MyStre
 {
     const std::string failure = "Unable to BZ2_bzread on '" + ShownName(source.GetFullFilename()) + "'";
     Decompressor bz(source.GetFullFilename());
-    const float k = CalcFullKoeff(source.GetSize(), nfSize);
-    // The compressed input is read ahead and the content written behind on
-    // threads of their own; the library and the sink keep this thread.
-    const bool overlapped =
-        compression::WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), ChunkSize);
-    ReadAhead reader(source, ChunkSize, overlapped);
-    WriteBehind writer(target, ChunkSize, overlapped);
-    bool atEof = false;
-    bool ended = false;  // the current stream is complete
-    std::uint64_t total = 0;
-    try {
-        for (;;) {
-            const std::span<std::uint8_t> out = writer.Buffer();
-            std::size_t produced = 0;
-            while (produced < out.size()) {
-                if (bz->avail_in == 0 && !atEof) {
-                    const ReadAhead::Chunk chunk = reader.Next();
-                    atEof = chunk.count == 0;
-                    bz->next_in = reinterpret_cast<char*>(chunk.buffer.data());
-                    bz->avail_in = static_cast<unsigned>(chunk.count);
-                }
-                if (ended) {
-                    // Streams may follow one another (the input is all read when
-                    // none is left here); anything else after a complete stream
-                    // means the content is not what was compressed.
-                    if (bz->avail_in == 0)
-                        break;
-                    if (bz->next_in[0] != 'B')
-                        throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
-                    bz.Restart();
-                    ended = false;
-                }
-                bz->next_out = reinterpret_cast<char*>(out.data() + produced);
-                bz->avail_out = static_cast<unsigned>(out.size() - produced);
-                const unsigned availBefore = bz->avail_in;
-                const std::size_t producedBefore = produced;
-                const int result = BZ2_bzDecompress(bz.get());
-                produced = out.size() - bz->avail_out;
-                if (result == BZ_STREAM_END)
-                    ended = true;
-                else if (result != BZ_OK)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-                else if (atEof && bz->avail_in == 0 && availBefore == 0 && produced == producedBefore)
-                    break;  // the input ends inside a stream
-            }
-            if (produced == 0) {
-                if (!ended)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-                break;
-            }
-            if (total + produced > nfSize)
-                throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-            writer.Submit(produced);
-            total += produced;
-            compression::ReportChunk(sink, produced, k);
-        }
-        reader.Stop();
-        writer.Finish();
-    } catch (...) {
-        compression::RethrowInChunkOrder(reader, writer);
-    }
-    if (total != nfSize)
-        throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-    return total;
+    const auto decode = [&bz] {
+        const int result = BZ2_bzDecompress(&bz.get());
+        if (result == BZ_STREAM_END)
+            return compression::Decoded::StreamEnd;
+        return result == BZ_OK ? compression::Decoded::Ok : compression::Decoded::Failed;
+    };
+    return compression::DecompressChunks(bz.get(), 'B', [&bz] { bz.Restart(); }, decode, source, target, sink,
+                                         nfSize, ChunkSize, failure);
 }
 
 float MyCompressBzip2::CalcReductKoeff()

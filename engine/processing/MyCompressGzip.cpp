@@ -34,8 +34,7 @@ public:
     ~Inflater() { inflateEnd(&m_stream); }
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
-    z_stream* operator->() { return &m_stream; }
-    z_stream* get() { return &m_stream; }
+    z_stream& get() { return m_stream; }
 
 private:
     z_stream m_stream{};
@@ -318,68 +317,16 @@ std::uint64_t MyCompressGzip::Decompress(MyFile& source, MyFile& target, MyStrea
 {
     const std::string failure = "Unable to gzread on '" + ShownName(source.GetFullFilename()) + "'";
     Inflater z(source.GetFullFilename());
-    const float k = CalcFullKoeff(source.GetSize(), nfSize);
-    // The compressed input is read ahead and the content written behind on
-    // threads of their own; the library and the sink keep this thread.
-    const bool overlapped =
-        compression::WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), ChunkSize);
-    ReadAhead reader(source, ChunkSize, overlapped);
-    WriteBehind writer(target, ChunkSize, overlapped);
-    bool atEof = false;
-    bool ended = false;  // the current member is complete
-    std::uint64_t total = 0;
-    try {
-        for (;;) {
-            const std::span<std::uint8_t> out = writer.Buffer();
-            std::size_t produced = 0;
-            while (produced < out.size()) {
-                if (z->avail_in == 0 && !atEof) {
-                    const ReadAhead::Chunk chunk = reader.Next();
-                    atEof = chunk.count == 0;
-                    z->next_in = chunk.buffer.data();
-                    z->avail_in = static_cast<uInt>(chunk.count);
-                }
-                if (ended) {
-                    // Members may follow one another (the input is all read when
-                    // none is left here); anything else after a complete member
-                    // means the content is not what was compressed.
-                    if (z->avail_in == 0)
-                        break;
-                    if (z->next_in[0] != 0x1F)
-                        throw ErrorHandler(errc::ReadFailed, failure + compression::TrailingData);
-                    inflateReset(z.get());
-                    ended = false;
-                }
-                z->next_out = out.data() + produced;
-                z->avail_out = static_cast<uInt>(out.size() - produced);
-                const int result = inflate(z.get(), Z_NO_FLUSH);
-                produced = out.size() - z->avail_out;
-                if (result == Z_STREAM_END)
-                    ended = true;
-                else if (result == Z_BUF_ERROR && atEof && z->avail_in == 0)
-                    break;  // the input ends inside a member
-                else if (result != Z_OK && result != Z_BUF_ERROR)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-            }
-            if (produced == 0) {
-                if (!ended)
-                    throw ErrorHandler(errc::ReadFailed, failure);
-                break;
-            }
-            if (total + produced > nfSize)
-                throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-            writer.Submit(produced);
-            total += produced;
-            compression::ReportChunk(sink, produced, k);
-        }
-        reader.Stop();
-        writer.Finish();
-    } catch (...) {
-        compression::RethrowInChunkOrder(reader, writer);
-    }
-    if (total != nfSize)
-        throw ErrorHandler(errc::ReadFailed, failure + compression::SizeDiffers);
-    return total;
+    // Z_BUF_ERROR only says that no progress was possible: the loop sees
+    // whether the input ran out.
+    const auto decode = [&z] {
+        const int result = inflate(&z.get(), Z_NO_FLUSH);
+        if (result == Z_STREAM_END)
+            return compression::Decoded::StreamEnd;
+        return result == Z_OK || result == Z_BUF_ERROR ? compression::Decoded::Ok : compression::Decoded::Failed;
+    };
+    return compression::DecompressChunks(z.get(), 0x1F, [&z] { inflateReset(&z.get()); }, decode, source, target,
+                                         sink, nfSize, ChunkSize, failure);
 }
 
 float MyCompressGzip::CalcReductKoeff()
