@@ -57,55 +57,46 @@ struct Scene {
     static Names UserFiles() { return {"aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abcd.tmp"}; }
 };
 
+// Catches a sweep that takes a file by its name, or one no longer ours.
 TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
 {
     enum Change { None, SecondName, Replaced, MadeEmpty, NeverRecordedAsMade };
-    struct Row {
+    const struct Row {
         const char* what;
         Change change;
         bool removed;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"a temporary file as it was made", None, true},
         {"one that has a second name now", SecondName, false},
         {"one whose name holds another file now", Replaced, false},
         {"one made empty just before the kill", MadeEmpty, true},
         {"a file at a name recorded but never as made", NeverRecordedAsMade, false},
     };
-    for (const bool wipe : {false, true}) {
+    for (const bool wipe : {false, true})
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(row.what) + (wipe ? ", wiping" : ""));
             TempFolder folder, journals;
             const std::string path = folder / "~aes-0123abcd.tmp";
-            if (row.change == NeverRecordedAsMade) {
-                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, false);
+            LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, row.change < MadeEmpty);
+            if (row.change == NeverRecordedAsMade)
                 WriteBytes(path, SeededBytes(3000, 1));  // the user's, since
-            } else {
-                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, row.change != MadeEmpty);
-            }
-            if (row.change == SecondName) {
-                ASSERT_EQ(::link(path.c_str(), (folder / "second").c_str()), 0);
-            }
-            if (row.change == Replaced) {
+            if (row.change == Replaced)
                 WriteBytes(folder / "other", SeededBytes(3000, 2));
-                ASSERT_EQ(std::rename((folder / "other").c_str(), path.c_str()), 0);
-            }
+            ASSERT_TRUE(row.change != SecondName || ::link(path.c_str(), (folder / "second").c_str()) == 0);
+            ASSERT_TRUE(row.change != Replaced || std::rename((folder / "other").c_str(), path.c_str()) == 0);
             const Bytes before = ReadBytes(path);
             const int witness = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             RecordingSink sink;
             EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", wipe, &sink), row.removed ? 1u : 0u);
             EXPECT_EQ(Exists(path), !row.removed);
-            // What it held is overwritten only when it was ours and wiping
-            // is on: never through a second name, never another file.
+            // Overwritten only when ours and wiping: never through a second name.
             Bytes seen(before.size());
             EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
             ::close(witness);
             EXPECT_EQ(seen == before, !(row.removed && wipe && !before.empty()));
             EXPECT_EQ(sink.Transcript().find(path) != std::string::npos, row.removed) << sink.Transcript();
-            // Every entry is settled: the dead journal is gone.
             EXPECT_TRUE(ListFolder(journals.Path()).empty());
         }
-    }
     // A spool folder goes with its content; a file in it with a name outside
     // as well loses only its name there, never its content.
     TempFolder folder, journals;
