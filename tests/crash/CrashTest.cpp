@@ -10,10 +10,8 @@
 // Every trial's settings come from a cycle over direction, compression,
 // wiping and naming; its moment of the kill is drawn from the seed, evenly
 // within the time an undisturbed batch of the same settings takes. Aimed
-// trials go round the settings without compression (those whose outputs
-// wait for a shared commit) and kill once a folder holds a number of
-// temporary files drawn from the seed: the outputs of its files waiting for
-// that commit while the run is still in the folder.
+// trials go round the settings without compression and kill once a folder
+// holds a drawn number of outputs waiting for its shared commit.
 #include "CrashProcess.h"
 #include "CrashScan.h"
 #include "CrashSettings.h"
@@ -253,10 +251,8 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
     tally.second += findings.left.size();
 
     char moment[64];
-    if (waiting > 0)
-        std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting);
-    else
-        std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
+    waiting > 0 ? std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting)
+                : std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
     char heading[200];
     std::snprintf(heading, sizeof heading, "trial %3u  %s %-28s %s  %s", index, encrypt ? "encrypt" : "decrypt",
                   settings.Label().c_str(), moment, landed ? "landed " : "too late");
@@ -267,16 +263,13 @@ int CrashTest::Run()
 {
     const std::vector<Settings> all = AllSettings();
     const unsigned cycle = static_cast<unsigned>(2 * all.size());
-    // Aimed trials go round the settings whose outputs wait for a shared
-    // commit, encryption and decryption in turn.
-    std::vector<std::size_t> sharing;
-    for (std::size_t s = 0; s < all.size(); ++s) {
+    std::vector<std::size_t> sharing;  // settings whose outputs wait for a shared commit
+    for (std::size_t s = 0; s < all.size(); ++s)
         if (all[s].compression == Compression::None)
             sharing.push_back(s);
-    }
-    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials and " << m_aimed
-              << " aimed, tree of " << m_originals.size()
-              << " files, " << TotalBytes(m_originals) / 1024 << " KiB, in " << m_root.string() << "\n";
+    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials and " << m_aimed << " aimed, tree of "
+              << m_originals.size() << " files, " << TotalBytes(m_originals) / 1024 << " KiB, in "
+              << m_root.string() << "\n";
 
     const auto started = std::chrono::steady_clock::now();
     bool baselineFailed = false;

@@ -17,8 +17,7 @@ foreach(target decrypt file_table filter wildcard)
   tessarin_warnings(fuzz_replay_${target})
   # A crash input added later shows up at the next build.
   file(GLOB _crashes CONFIGURE_DEPENDS ${_fuzz_dir}/crashes/${target}-*)
-  # The harness's scratch folders and anything the engine keeps per user go
-  # to a folder of the test's own.
+  # Scratch folders and the engine's per-user files go to the test's own.
   set(_private ${CMAKE_CURRENT_BINARY_DIR}/fuzz-replay/${target})
   file(MAKE_DIRECTORY ${_private})
   add_test(NAME fuzz_replay.${target}
