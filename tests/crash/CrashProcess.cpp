@@ -59,8 +59,7 @@ public:
     }
     ~TemporaryWatch() { ::close(m_fd); }
 
-    // Waits at most timeoutMs for events; true once a folder held the
-    // wanted number at once.
+    // Waits at most timeoutMs for events; true once a folder held the wanted number.
     bool Reached(int timeoutMs)
     {
         pollfd ready{m_fd, POLLIN, 0};

@@ -1,7 +1,5 @@
-# The fuzz targets' saved inputs replayed by every ordinary test run: each
-# target's source linked with a small main instead of libFuzzer, fed its
-# seed corpus and the inputs under crashes/ that were found by it (named
-# <target>-<what>). Under a sanitized build these run with ASan and UBSan.
+# Every ordinary test run replays each fuzz target's corpus and its inputs
+# under crashes/ (named <target>-<what>) through a main without libFuzzer.
 find_package(ZLIB REQUIRED)
 find_package(BZip2 REQUIRED)
 

@@ -1,8 +1,6 @@
-// Replays saved inputs through a fuzz target without libFuzzer, so that the
-// ordinary builds (and their sanitizers) run the corpus and the inputs that
-// once violated a check. Each argument is a file or a folder, whose regular
-// files are replayed in name order; a missing path or no input at all fails,
-// so that a moved corpus cannot pass unnoticed.
+// Replays saved inputs through a fuzz target without libFuzzer: each argument
+// is a file or a folder of them, replayed in name order. A missing path or no
+// input at all fails, so that a moved corpus cannot pass unnoticed.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +11,6 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);  // optional, as for libFuzzer
 
 namespace fs = std::filesystem;
 
@@ -25,8 +22,6 @@ static int Fail(const char* what, const char* path = "")
 
 int main(int argc, char** argv)
 {
-    if (LLVMFuzzerInitialize)
-        LLVMFuzzerInitialize(&argc, &argv);
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
         const auto first = static_cast<std::ptrdiff_t>(inputs.size());
@@ -47,8 +42,7 @@ int main(int argc, char** argv)
         if (!in)
             return Fail("cannot open ", input.c_str());
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        // A copy of exactly the input's length, so that reads past its end
-        // are caught, as libFuzzer arranges.
+        // Exactly the input's length, so that reads past its end are caught.
         const auto copy = std::make_unique<std::uint8_t[]>(bytes.size());
         std::copy(bytes.begin(), bytes.end(), copy.get());
         LLVMFuzzerTestOneInput(copy.get(), bytes.size());

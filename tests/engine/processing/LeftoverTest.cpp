@@ -1,8 +1,6 @@
-// What a killed run leaves behind: temporary files beside the user's files,
-// recorded in the run's journal. A later run clears away exactly those
-// entries, overwriting them when wiping is on, and only while the path still
-// holds what was recorded; a user's file is never taken for one of ours,
-// whatever its name.
+// What a killed run leaves behind, recorded in its journal: a later run
+// clears exactly those files while they still hold what was recorded, and
+// never takes a user's file for one of ours, whatever its name.
 #include "engine/processing/PipelineHarness.h"
 #include "engine/selection/RecordingAction.h"
 #include "foundation/LeftoverSweep.h"
@@ -28,9 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr char Killed[] = "~aes-89abcdef.tmp";
 
-// Records path in a journal of a run that then ends without clearing it,
-// as a kill would leave it; made: the file was made and its identity
-// recorded.
+// Records path in a journal left as a kill leaves it; made: recorded as made.
 void LeaveBehind(const std::string& journals, RunJournal::Kind kind, const std::string& path, bool made = true)
 {
     RunJournal dead(journals);
@@ -43,8 +39,7 @@ void LeaveBehind(const std::string& journals, RunJournal::Kind kind, const std::
         dead.Made(entry, platform::IdentifyFile(path));
 }
 
-// A folder with a killed run's temporary file and user files whose names
-// only look like ours: before, a name alone made a file a leftover.
+// A killed run's temporary file beside users' files named like ours.
 struct Scene {
     TempFolder folder;
     Scene()
@@ -97,8 +92,7 @@ TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
             EXPECT_EQ(sink.Transcript().find(path) != std::string::npos, row.removed) << sink.Transcript();
             EXPECT_TRUE(ListFolder(journals.Path()).empty());
         }
-    // A spool folder goes with its content; a file in it with a name outside
-    // as well loses only its name there, never its content.
+    // A spool folder goes with its content, but a file linked outside keeps it.
     TempFolder folder, journals;
     const std::string spool = folder / "~pipe-AbC123";
     LeaveBehind(journals.Path() + "/", RunJournal::Kind::Folder, spool);
@@ -116,9 +110,7 @@ TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
     EXPECT_TRUE(Exists(folder / "live"));
 }
 
-// Users' files are listed whatever their names (before, names like ours
-// were left out on purpose); this run's own files that exist while it
-// searches are not.
+// Users' files are listed whatever their names; this run's own files are not.
 TEST(Leftovers, OnlyThisRunsOwnFilesAreNeverListed)
 {
     Scene scene;
@@ -136,8 +128,7 @@ TEST(Leftovers, OnlyThisRunsOwnFilesAreNeverListed)
     EXPECT_EQ(found, expected);
 }
 
-// The first file a batch handles clears away what killed runs left, and
-// nothing else.
+// The first file a batch handles clears what killed runs left, nothing else.
 TEST(Leftovers, TheFirstRunClearsAwayWhatKilledRunsLeft)
 {
     Scene scene;
@@ -164,8 +155,7 @@ TEST(Leftovers, ATemporaryFileInUseIsLeftAlone)
     EXPECT_EQ(ListFolder(folder.Path()), Names{"out"});
 }
 
-// A file another run at work holds locked is left to it only when its
-// journal records it; a user's file that some program locks is the user's.
+// A locked file is left to another run only when that run's journal records it.
 TEST(Leftovers, AnotherRunsTemporaryFileIsNotTakenUp)
 {
     for (const bool recorded : {true, false}) {

@@ -286,10 +286,8 @@ TEST(SharedCommitBreak, CommitsTheFilesDoneBeforeIt)
     }
 }
 
-// A file changed after its "[OK]", before its output takes its place or it
-// is deleted (in a shared commit: while its folder's other files are done),
-// keeps what it holds now and its output goes; a file put in its place is
-// never deleted.
+// A file changed after its "[OK]", before the commit (shared or its own),
+// keeps what it holds now and its output goes; one put in its place stays.
 TEST(CommitWindow, AFileChangedAfterItWasReadIsKept)
 {
     const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};

@@ -238,10 +238,8 @@ TEST(Options, AnIntermediateNeverTakesTheNameOfAUsersFile)
     }
 }
 
-// One size rule for every path: a file is encrypted only when its container
-// stays within 4 GiB - 1 byte, the largest file that decryption and -t read.
-// The files are sparse; every refusal comes before any reading, and a file
-// taken up after all breaks off at its first report.
+// One rule for every path: containers stay within 4 GiB - 1 byte. Sparse
+// files; refusals come before any reading, and one taken up breaks off.
 TEST(Options, The4GiBEdgeIsOneRuleForEveryPath)
 {
     constexpr std::uint64_t Limit = 0xFFFFFFFFull;
