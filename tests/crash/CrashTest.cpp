@@ -283,13 +283,10 @@ int CrashTest::Run()
             else if (t % cycle == 2 * s + 1)
                 decrypting.push_back(t);
         }
-        std::vector<unsigned> aimedEncrypting, aimedDecrypting;
-        for (unsigned a = 0; a < m_aimed; ++a) {
-            const std::size_t at = a / 2 % sharing.size();
-            if (sharing[at] == s)
-                (a % 2 == 0 ? aimedEncrypting : aimedDecrypting).push_back(m_trials + a);
-        }
-        if (encrypting.empty() && decrypting.empty() && aimedEncrypting.empty() && aimedDecrypting.empty())
+        for (unsigned a = 0; a < m_aimed; ++a)
+            if (sharing[a / 2 % sharing.size()] == s)
+                (a % 2 == 0 ? encrypting : decrypting).push_back(m_trials + a);
+        if (encrypting.empty() && decrypting.empty())
             continue;
         const Settings& settings = all[s];
 
@@ -310,17 +307,13 @@ int CrashTest::Run()
             Report("undisturbed round trip " + settings.Label() + " FAILED:", baseline);
         }
 
-        for (const unsigned t : encrypting)
-            Trial(t, true, settings, encryptTime, m_originals);
-        for (const unsigned t : decrypting)
-            Trial(t, false, settings, decryptTime, encrypted);
-        const auto waiting = [&](unsigned t) {
+        const auto waiting = [&](unsigned t) {  // trials from m_trials on are aimed
             Random random(m_seed ^ (static_cast<std::uint64_t>(t) + 1) * 0xD1B54A32D192ED03ull);
-            return static_cast<unsigned>(2 + random.Below(MostWaiting - 1));
+            return t < m_trials ? 0u : static_cast<unsigned>(2 + random.Below(MostWaiting - 1));
         };
-        for (const unsigned t : aimedEncrypting)
+        for (const unsigned t : encrypting)
             Trial(t, true, settings, encryptTime, m_originals, waiting(t));
-        for (const unsigned t : aimedDecrypting)
+        for (const unsigned t : decrypting)
             Trial(t, false, settings, decryptTime, encrypted, waiting(t));
     }
 
