@@ -110,9 +110,8 @@ TEST(BatchList, PathsTheListCannotHoldAreErrorsOfTheirFiles)
     EXPECT_EQ(h.Boxes("STATUS REPORT")[0].find("Original size"), std::string::npos);
 }
 
-// A batch that was killed leaves its list behind; the next batch overwrites
-// and deletes it, known by the killed run's journal, and leaves a user's
-// file of a name like a list's alone (before, any such name was taken).
+// A killed batch's list, known by its journal, is overwritten and deleted by
+// the next batch; a user's file named like a list is left alone.
 TEST(BatchList, ListsOfKilledBatchesAreWipedAndDeleted)
 {
     BatchHarness h;

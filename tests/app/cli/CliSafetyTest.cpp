@@ -151,9 +151,9 @@ TEST_F(Cli, UsersFilesNamedLikeOursAreTheirs)
         EXPECT_EQ(sealed.status, 0) << sealed.err;
         EXPECT_NE(sealed.out.find("Encrypting " + path + " "), std::string::npos) << sealed.out;
         // Decrypted to that name, it is left alone by the next runs there.
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", path + ".aes"}).status, 0);
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-t", Data(row.folder + "/other.aes")}).status, 0);
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", Data(row.folder + "/other.aes")}).status, 0);
+        for (const auto& [work, file] : {std::pair{"-d", path + ".aes"}, {"-t", Data(row.folder + "/other.aes")},
+                                         {"-d", Data(row.folder + "/other.aes")}})
+            EXPECT_EQ(Batch({"--defaults", "--no-log", work, file}).status, 0) << work << file;
         EXPECT_EQ(test::ReadBytes(path), bytes);
     }
     std::ostringstream sealed;  // a pipe run storing such a name (once refused for it)
