@@ -45,59 +45,46 @@ std::vector<char*> Argv(const std::string& program, const std::vector<std::strin
     return argv;
 }
 
-// Counts the temporary files of each folder of a tree as they come and go,
-// from the moment it is made: the program's own events, seen as they
-// happen rather than by polling, which would miss a short wait.
+// Counts each folder's temporary files as they come and go, from before the
+// start: seen as they happen, where polling would miss a short wait.
 class TemporaryWatch {
 public:
     TemporaryWatch(const std::filesystem::path& tree, unsigned wanted)
-        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_wanted(wanted)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_wanted(static_cast<int>(wanted))
     {
-        if (m_fd < 0)
-            throw std::runtime_error(std::string("inotify: ") + std::strerror(errno));
-        constexpr std::uint32_t events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-        Watch(tree, events);
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(tree)) {
+        Watch(tree);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(tree))
             if (entry.is_directory() && !entry.is_symlink())
-                Watch(entry.path(), events);
-        }
+                Watch(entry.path());
     }
     ~TemporaryWatch() { ::close(m_fd); }
-    TemporaryWatch(const TemporaryWatch&) = delete;
-    TemporaryWatch& operator=(const TemporaryWatch&) = delete;
 
-    // Waits at most timeout for events; true once a folder held the wanted
-    // number of temporary files.
+    // Waits at most timeoutMs for events; true once a folder held the wanted number.
     bool Reached(int timeoutMs)
     {
         pollfd ready{m_fd, POLLIN, 0};
-        if (!m_reached && ::poll(&ready, 1, timeoutMs) > 0) {
-            alignas(inotify_event) char buffer[64 * 1024];
-            ssize_t n = 0;
-            while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-                for (ssize_t at = 0; at < n;) {
-                    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                    if (event->len == 0 || std::string_view(event->name).rfind("~aes-", 0) != 0)
-                        continue;
-                    int& count = m_counts[event->wd];
-                    count += (event->mask & (IN_CREATE | IN_MOVED_TO)) ? 1 : -1;
-                    m_reached = m_reached || count >= static_cast<int>(m_wanted);
-                }
+        alignas(inotify_event) char buffer[64 * 1024];
+        if (m_reached || ::poll(&ready, 1, timeoutMs) <= 0)
+            return m_reached;
+        for (ssize_t n = 0; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->len > 0 && std::string_view(event->name).starts_with("~aes-"))
+                    m_reached |= (m_counts[event->wd] += event->mask & (IN_CREATE | IN_MOVED_TO) ? 1 : -1) >= m_wanted;
             }
-        }
         return m_reached;
     }
 
 private:
-    void Watch(const std::filesystem::path& folder, std::uint32_t events)
+    void Watch(const std::filesystem::path& folder)
     {
-        if (::inotify_add_watch(m_fd, folder.c_str(), events) < 0)
+        if (::inotify_add_watch(m_fd, folder.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) < 0)
             throw std::runtime_error("cannot watch " + folder.string() + ": " + std::strerror(errno));
     }
 
     int m_fd;
-    unsigned m_wanted;
+    int m_wanted;
     bool m_reached = false;
     std::map<int, int> m_counts;  // by watched folder
 };
@@ -120,7 +107,6 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
                      const std::filesystem::path& outputFile, std::optional<double> killAfter, double limit,
                      const Aim* aim)
 {
-    // Watching from before the start: no temporary file comes unseen.
     std::optional<TemporaryWatch> watch;
     if (aim)
         watch.emplace(aim->tree, aim->temporaries);
@@ -165,10 +151,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
         double nap = 0.001;
         if (killAfter && *killAfter - elapsed < nap)
             nap = std::max(0.0, *killAfter - elapsed);
-        if (watch)
-            watch->Reached(1);  // woken by the program's own events
-        else
-            std::this_thread::sleep_for(std::chrono::duration<double>(nap));
+        watch ? void(watch->Reached(1)) : std::this_thread::sleep_for(std::chrono::duration<double>(nap));
     }
     result.seconds = Since(start);
     result.exited = WIFEXITED(status);

@@ -20,10 +20,9 @@ struct RunResult {
     std::string Describe() const;  // "exit 1", "signal 11", ...
 };
 
-// A kill aimed at a state rather than a moment: once some folder under
-// tree holds `temporaries` temporary files ("~aes-" names) at once. The
-// outputs of a folder's files wait so for their shared commit while the
-// next one is written; that wait is where a kill finds the most at stake.
+// A kill aimed at a state rather than a moment: once a folder under tree
+// holds `temporaries` "~aes-" files at once, outputs waiting for their
+// folder's shared commit, where a kill finds the most at stake.
 struct Aim {
     std::filesystem::path tree;
     unsigned temporaries = 2;

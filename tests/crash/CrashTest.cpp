@@ -10,10 +10,8 @@
 // Every trial's settings come from a cycle over direction, compression,
 // wiping and naming; its moment of the kill is drawn from the seed, evenly
 // within the time an undisturbed batch of the same settings takes. Aimed
-// trials go round the settings without compression (those whose outputs
-// wait for a shared commit) and kill once a folder holds a number of
-// temporary files drawn from the seed: the outputs of its files waiting for
-// that commit while the run is still in the folder.
+// trials go round the settings without compression and kill once a folder
+// holds a drawn number of outputs waiting for its shared commit.
 #include "CrashProcess.h"
 #include "CrashScan.h"
 #include "CrashSettings.h"
@@ -253,10 +251,8 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
     tally.second += findings.left.size();
 
     char moment[64];
-    if (waiting > 0)
-        std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting);
-    else
-        std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
+    waiting > 0 ? std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting)
+                : std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
     char heading[200];
     std::snprintf(heading, sizeof heading, "trial %3u  %s %-28s %s  %s", index, encrypt ? "encrypt" : "decrypt",
                   settings.Label().c_str(), moment, landed ? "landed " : "too late");
@@ -267,16 +263,13 @@ int CrashTest::Run()
 {
     const std::vector<Settings> all = AllSettings();
     const unsigned cycle = static_cast<unsigned>(2 * all.size());
-    // Aimed trials go round the settings whose outputs wait for a shared
-    // commit, encryption and decryption in turn.
-    std::vector<std::size_t> sharing;
-    for (std::size_t s = 0; s < all.size(); ++s) {
+    std::vector<std::size_t> sharing;  // settings whose outputs wait for a shared commit
+    for (std::size_t s = 0; s < all.size(); ++s)
         if (all[s].compression == Compression::None)
             sharing.push_back(s);
-    }
-    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials and " << m_aimed
-              << " aimed, tree of " << m_originals.size()
-              << " files, " << TotalBytes(m_originals) / 1024 << " KiB, in " << m_root.string() << "\n";
+    std::cout << "crash test: seed " << m_seed << ", " << m_trials << " trials and " << m_aimed << " aimed, tree of "
+              << m_originals.size() << " files, " << TotalBytes(m_originals) / 1024 << " KiB, in "
+              << m_root.string() << "\n";
 
     const auto started = std::chrono::steady_clock::now();
     bool baselineFailed = false;
@@ -290,13 +283,10 @@ int CrashTest::Run()
             else if (t % cycle == 2 * s + 1)
                 decrypting.push_back(t);
         }
-        std::vector<unsigned> aimedEncrypting, aimedDecrypting;
-        for (unsigned a = 0; a < m_aimed; ++a) {
-            const std::size_t at = a / 2 % sharing.size();
-            if (sharing[at] == s)
-                (a % 2 == 0 ? aimedEncrypting : aimedDecrypting).push_back(m_trials + a);
-        }
-        if (encrypting.empty() && decrypting.empty() && aimedEncrypting.empty() && aimedDecrypting.empty())
+        for (unsigned a = 0; a < m_aimed; ++a)
+            if (sharing[a / 2 % sharing.size()] == s)
+                (a % 2 == 0 ? encrypting : decrypting).push_back(m_trials + a);
+        if (encrypting.empty() && decrypting.empty())
             continue;
         const Settings& settings = all[s];
 
@@ -317,17 +307,13 @@ int CrashTest::Run()
             Report("undisturbed round trip " + settings.Label() + " FAILED:", baseline);
         }
 
-        for (const unsigned t : encrypting)
-            Trial(t, true, settings, encryptTime, m_originals);
-        for (const unsigned t : decrypting)
-            Trial(t, false, settings, decryptTime, encrypted);
-        const auto waiting = [&](unsigned t) {
+        const auto waiting = [&](unsigned t) {  // trials from m_trials on are aimed
             Random random(m_seed ^ (static_cast<std::uint64_t>(t) + 1) * 0xD1B54A32D192ED03ull);
-            return static_cast<unsigned>(2 + random.Below(MostWaiting - 1));
+            return t < m_trials ? 0u : static_cast<unsigned>(2 + random.Below(MostWaiting - 1));
         };
-        for (const unsigned t : aimedEncrypting)
+        for (const unsigned t : encrypting)
             Trial(t, true, settings, encryptTime, m_originals, waiting(t));
-        for (const unsigned t : aimedDecrypting)
+        for (const unsigned t : decrypting)
             Trial(t, false, settings, decryptTime, encrypted, waiting(t));
     }
 

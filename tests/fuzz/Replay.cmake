@@ -1,7 +1,5 @@
-# The fuzz targets' saved inputs replayed by every ordinary test run: each
-# target's source linked with a small main instead of libFuzzer, fed its
-# seed corpus and the inputs under crashes/ that were found by it (named
-# <target>-<what>). Under a sanitized build these run with ASan and UBSan.
+# Every ordinary test run replays each fuzz target's corpus and its inputs
+# under crashes/ (named <target>-<what>) through a main without libFuzzer.
 find_package(ZLIB REQUIRED)
 find_package(BZip2 REQUIRED)
 
@@ -17,8 +15,7 @@ foreach(target decrypt file_table filter wildcard)
   tessarin_warnings(fuzz_replay_${target})
   # A crash input added later shows up at the next build.
   file(GLOB _crashes CONFIGURE_DEPENDS ${_fuzz_dir}/crashes/${target}-*)
-  # The harness's scratch folders and anything the engine keeps per user go
-  # to a folder of the test's own.
+  # Scratch folders and the engine's per-user files go to the test's own.
   set(_private ${CMAKE_CURRENT_BINARY_DIR}/fuzz-replay/${target})
   file(MAKE_DIRECTORY ${_private})
   add_test(NAME fuzz_replay.${target}

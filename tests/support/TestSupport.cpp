@@ -152,10 +152,9 @@ std::string RecordingSink::Transcript() const
 
 namespace {
 
-// Every test process keeps the journals of its runs in a state folder of its
-// own: never the real user's, and never one that another test process
-// clears at the same time.
-struct PrivateStateHome {
+// Every test process keeps its runs' journals in a state folder of its own,
+// never the real user's nor one that another test process clears meanwhile.
+const struct PrivateStateHome {
     TempFolder folder;
     PrivateStateHome()
     {
@@ -165,8 +164,7 @@ struct PrivateStateHome {
         ::setenv("XDG_STATE_HOME", folder.Path().c_str(), 1);
 #endif
     }
-};
-const PrivateStateHome privateStateHome;
+} privateStateHome;
 
 } // namespace
 

@@ -119,8 +119,7 @@ TEST(FilesWin32, CommitReplacesWhileTheTemporaryFileIsStillOpenAndLocked)
 TEST(FilesWin32, SweepTakesLeftoversButNotTheFileOfALiveRun)
 {
     TempFolder folder, journals;
-    // Left behind by a run that is gone: its journal's lock went with it.
-    // A look-alike of a user's is no leftover (by name alone, it was one).
+    // A dead run's file, and a user's look-alike that is no leftover.
     test::WriteBytes(folder / "~aes-0123abcd.tmp", Bytes("users"));
     {
         RunJournal dead(journals.Path() + "/");

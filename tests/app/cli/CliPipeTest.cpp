@@ -431,9 +431,7 @@ TEST_F(CliPipe, UsageErrorsOfPipeMode)
     const Case cases[] = {
         {{"--defaults", "-a", "-"}, "tessarin: error: '-' needs a direction\n"},
         {{"--defaults", "-e", "-"}, "tessarin: error: no password given\n"},
-        // A stored name like a temporary file's is no longer refused: the
-        // program's own files are known by its journal, not by names
-        // (CliSafetyTest's UsersFilesNamedLikeOursAreTheirs).
+        // A stored name like a temporary file's is no longer refused.
         {{"--defaults", "-d", "--password-fd", "9", "-"},
          "tessarin: error: cannot read the password from descriptor 9: Bad file descriptor\n"},
     };

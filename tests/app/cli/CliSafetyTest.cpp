@@ -70,19 +70,14 @@ TEST_F(Cli, ControlBytesInNamesAreShownEscaped)
 }
 
 // Signals stop a batch as Ctrl-C does: the file under way is rolled back,
-// the list goes, and the exit status tells the signal. Neither a reader of
-// the output that went away (SIGPIPE) nor a file-size limit (SIGXFSZ) may
-// kill the program in the middle of a write; over the limit, only the file
-// that outgrew it fails.
+// the list goes, and the exit status tells the signal. A reader gone
+// (SIGPIPE) or a file-size limit (SIGXFSZ) must not kill it mid-write.
 TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
 {
-    const struct {
-        int signal;
-        int status;
-    } cases[] = {{SIGTERM, 143}, {SIGHUP, 129}, {SIGUSR1, 138}, {SIGPIPE, 141}, {SIGXFSZ, 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(strsignal(c.signal));
-        const bool sent = c.signal != SIGPIPE && c.signal != SIGXFSZ;
+    const std::pair<int, int> cases[] = {{SIGTERM, 143}, {SIGHUP, 129}, {SIGUSR1, 138}, {SIGPIPE, 141}, {SIGXFSZ, 1}};
+    for (const auto& [signal, exitStatus] : cases) {
+        SCOPED_TRACE(strsignal(signal));
+        const bool sent = signal != SIGPIPE && signal != SIGXFSZ;
         std::filesystem::remove_all(Data("s"));
         // bzip2 takes seconds on 48 MiB: time to see the work start.
         const auto plain = Make("s/big", sent ? 48u << 20 : 4u << 20, 4);
@@ -90,12 +85,10 @@ TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
         ASSERT_GE(child, 0);
         if (child == 0) {
             const rlimit limit{1u << 20, 1u << 20};
-            if (c.signal == SIGXFSZ)
+            int closed[2];  // the reader gone before the first line, which comes mid-file
+            if (signal == SIGXFSZ)
                 ::setrlimit(RLIMIT_FSIZE, &limit);
-            // The reader gone before the first line, which comes after the
-            // compression: mid-file.
-            int closed[2];
-            if (c.signal == SIGPIPE && ::pipe(closed) == 0 && ::close(closed[0]) == 0)
+            if (signal == SIGPIPE && ::pipe(closed) == 0 && ::close(closed[0]) == 0)
                 ::dup2(closed[1], STDOUT_FILENO);
             const std::string pw = PasswordFile(), folder = Data("s");
             ::execl(TESSARIN_CLI, TESSARIN_CLI, "--defaults", "--no-log", "-e", "-z", "bzip2", "--wipe",
@@ -112,12 +105,12 @@ TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             EXPECT_TRUE(started);
-            ::kill(child, c.signal);
+            ::kill(child, signal);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(WEXITSTATUS(status), exitStatus);
         EXPECT_EQ(test::ListFolder(Data("s")), Names{"big"});
         EXPECT_EQ(test::ReadBytes(Data("s/big")), plain);
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -127,11 +120,8 @@ TEST_F(Cli, ASignalStopsTheBatchAndRollsBack)
     }
 }
 
-// On a terminal the password is asked twice when it may make containers,
-// once when it only opens them.
-// The program's own files are known by the journal of the run that made
-// them, never by their names: users' files named like them are listed,
-// processed and reported as any other, and no later run removes them.
+// Catches users' files taken for the program's own by their names: they are
+// listed, processed and reported as any other, and no later run removes them.
 TEST_F(Cli, UsersFilesNamedLikeOursAreTheirs)
 {
     const std::string runtime = m_env.RuntimeDir();
@@ -141,17 +131,16 @@ TEST_F(Cli, UsersFilesNamedLikeOursAreTheirs)
     test::WriteBytes(runtime + "/~pipe-x/kept", names);
     const timespec old[2] = {{1000, 0}, {1000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (runtime + "/~pipe-x").c_str(), old, 0), 0);
-    struct Row {
+    const struct {
         const char* what;
         std::string folder, lookAlike;
         std::vector<std::string> args;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"in a worked folder", "a", "~aes-1234abcd.tmp", {"-r", Data("a")}},
         {"in a worked folder, wiping", "b", "~aes-1234abcd.tmp", {"-r", "--wipe", Data("b")}},
         {"given by name", "c", "~aes-0badf00d.tmp", {Data("c/~aes-0badf00d.tmp"), Data("c/other")}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string path = Data(row.folder + "/" + row.lookAlike);
         const auto bytes = Make(row.folder + "/" + row.lookAlike, 3000, 7);
@@ -161,23 +150,22 @@ TEST_F(Cli, UsersFilesNamedLikeOursAreTheirs)
         const CliResult sealed = Batch(args);
         EXPECT_EQ(sealed.status, 0) << sealed.err;
         EXPECT_NE(sealed.out.find("Encrypting " + path + " "), std::string::npos) << sealed.out;
-        // The container stores the name; it decrypts to a file that the
-        // next run in its folder, a test run and a pipe run leave alone.
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", path + ".aes"}).status, 0);
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-t", Data(row.folder + "/other.aes")}).status, 0);
-        EXPECT_EQ(Batch({"--defaults", "--no-log", "-d", Data(row.folder + "/other.aes")}).status, 0);
+        // Decrypted to that name, it is left alone by the next runs there.
+        for (const auto& [work, file] : {std::pair{"-d", path + ".aes"}, {"-t", Data(row.folder + "/other.aes")},
+                                         {"-d", Data(row.folder + "/other.aes")}})
+            EXPECT_EQ(Batch({"--defaults", "--no-log", work, file}).status, 0) << work << file;
         EXPECT_EQ(test::ReadBytes(path), bytes);
     }
-    // A pipe run storing such a name (once refused for it).
-    std::ostringstream sealed;
-    EXPECT_EQ(Run({"--defaults", "-e", "--password-file", PasswordFile(), "--name", "~aes-0a1b2c3d.tmp", "-"}, &sealed)
-                  .status,
-              0);
+    std::ostringstream sealed;  // a pipe run storing such a name (once refused for it)
+    const std::string pw = PasswordFile();
+    EXPECT_EQ(Run({"--defaults", "-e", "--password-file", pw, "--name", "~aes-0a1b2c3d.tmp", "-"}, &sealed).status, 0);
     EXPECT_EQ(test::ListFolder(runtime), (Names{"~files.tmpAbC123", "~pipe-x"}));
     EXPECT_EQ(test::ReadBytes(runtime + "/~files.tmpAbC123"), names);
     EXPECT_EQ(test::ReadBytes(runtime + "/~pipe-x/kept"), names);
 }
 
+// On a terminal the password is asked twice when it may make containers,
+// once when it only opens them.
 TEST_F(Cli, ThePasswordIsConfirmedOnlyWhenEncrypting)
 {
     Make("p/a", 3000, 5);

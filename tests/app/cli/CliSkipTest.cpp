@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
-#include <initializer_list>
 #include <tuple>
 #include <unistd.h>
 #include <sys/stat.h>
@@ -61,9 +60,8 @@ TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
                 text.replace(at, 1, Data(""));
             return text;
         };
-        std::vector<std::string> args{"-e", "--aes-ext", "--keep", c.recursive ? "-r" : "--no-recursive"};
-        args.insert(args.end(), c.log ? std::initializer_list<std::string>{"--log", place(c.log)}
-                                      : std::initializer_list<std::string>{"--no-log"});
+        std::vector<std::string> args{"-e", "--aes-ext", "--keep", c.recursive ? "-r" : "--no-recursive",
+                                      c.log ? "--log=" + place(c.log) : "--no-log"};
         for (const std::string& name : c.names)
             args.push_back(place(name));
         const CliResult r = Batch(args);

@@ -1,8 +1,6 @@
-// What a killed run leaves behind: temporary files beside the user's files,
-// recorded in the run's journal. A later run clears away exactly those
-// entries, overwriting them when wiping is on, and only while the path still
-// holds what was recorded; a user's file is never taken for one of ours,
-// whatever its name.
+// What a killed run leaves behind, recorded in its journal: a later run
+// clears exactly those files while they still hold what was recorded, and
+// never takes a user's file for one of ours, whatever its name.
 #include "engine/processing/PipelineHarness.h"
 #include "engine/selection/RecordingAction.h"
 #include "foundation/LeftoverSweep.h"
@@ -28,9 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr char Killed[] = "~aes-89abcdef.tmp";
 
-// Records path in a journal of a run that then ends without clearing it,
-// as a kill would leave it; made: the file was made and its identity
-// recorded.
+// Records path in a journal left as a kill leaves it; made: recorded as made.
 void LeaveBehind(const std::string& journals, RunJournal::Kind kind, const std::string& path, bool made = true)
 {
     RunJournal dead(journals);
@@ -38,13 +34,12 @@ void LeaveBehind(const std::string& journals, RunJournal::Kind kind, const std::
     if (kind == RunJournal::Kind::Folder)
         ::mkdir(path.c_str(), 0700);
     else
-        WriteBytes(path, SeededBytes(kind == RunJournal::Kind::File && !made ? 0 : 3000, 1));
+        WriteBytes(path, SeededBytes(made ? 3000 : 0, 1));
     if (made)
         dead.Made(entry, platform::IdentifyFile(path));
 }
 
-// A folder with a killed run's temporary file and user files whose names
-// only look like ours: before, a name alone made a file a leftover.
+// A killed run's temporary file beside users' files named like ours.
 struct Scene {
     TempFolder folder;
     Scene()
@@ -57,57 +52,47 @@ struct Scene {
     static Names UserFiles() { return {"aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abcd.tmp"}; }
 };
 
+// Catches a sweep that takes a file by its name, or one no longer ours.
 TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
 {
     enum Change { None, SecondName, Replaced, MadeEmpty, NeverRecordedAsMade };
-    struct Row {
+    const struct Row {
         const char* what;
         Change change;
         bool removed;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"a temporary file as it was made", None, true},
         {"one that has a second name now", SecondName, false},
         {"one whose name holds another file now", Replaced, false},
         {"one made empty just before the kill", MadeEmpty, true},
         {"a file at a name recorded but never as made", NeverRecordedAsMade, false},
     };
-    for (const bool wipe : {false, true}) {
+    for (const bool wipe : {false, true})
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(row.what) + (wipe ? ", wiping" : ""));
             TempFolder folder, journals;
             const std::string path = folder / "~aes-0123abcd.tmp";
-            if (row.change == NeverRecordedAsMade) {
-                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, false);
+            LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, row.change < MadeEmpty);
+            if (row.change == NeverRecordedAsMade)
                 WriteBytes(path, SeededBytes(3000, 1));  // the user's, since
-            } else {
-                LeaveBehind(journals.Path() + "/", RunJournal::Kind::File, path, row.change != MadeEmpty);
-            }
-            if (row.change == SecondName) {
-                ASSERT_EQ(::link(path.c_str(), (folder / "second").c_str()), 0);
-            }
-            if (row.change == Replaced) {
+            if (row.change == Replaced)
                 WriteBytes(folder / "other", SeededBytes(3000, 2));
-                ASSERT_EQ(std::rename((folder / "other").c_str(), path.c_str()), 0);
-            }
+            ASSERT_TRUE(row.change != SecondName || ::link(path.c_str(), (folder / "second").c_str()) == 0);
+            ASSERT_TRUE(row.change != Replaced || std::rename((folder / "other").c_str(), path.c_str()) == 0);
             const Bytes before = ReadBytes(path);
             const int witness = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             RecordingSink sink;
             EXPECT_EQ(LeftoverSweep::Clear(journals.Path() + "/", wipe, &sink), row.removed ? 1u : 0u);
             EXPECT_EQ(Exists(path), !row.removed);
-            // What it held is overwritten only when it was ours and wiping
-            // is on: never through a second name, never another file.
+            // Overwritten only when ours and wiping: never through a second name.
             Bytes seen(before.size());
             EXPECT_EQ(::pread(witness, seen.data(), seen.size(), 0), static_cast<ssize_t>(seen.size()));
             ::close(witness);
             EXPECT_EQ(seen == before, !(row.removed && wipe && !before.empty()));
             EXPECT_EQ(sink.Transcript().find(path) != std::string::npos, row.removed) << sink.Transcript();
-            // Every entry is settled: the dead journal is gone.
             EXPECT_TRUE(ListFolder(journals.Path()).empty());
         }
-    }
-    // A spool folder goes with its content; a file in it with a name outside
-    // as well loses only its name there, never its content.
+    // A spool folder goes with its content, but a file linked outside keeps it.
     TempFolder folder, journals;
     const std::string spool = folder / "~pipe-AbC123";
     LeaveBehind(journals.Path() + "/", RunJournal::Kind::Folder, spool);
@@ -125,9 +110,7 @@ TEST(Leftovers, OnlyWhatTheJournalRecordsIsClearedAway)
     EXPECT_TRUE(Exists(folder / "live"));
 }
 
-// Users' files are listed whatever their names (before, names like ours
-// were left out on purpose); this run's own files that exist while it
-// searches are not.
+// Users' files are listed whatever their names; this run's own files are not.
 TEST(Leftovers, OnlyThisRunsOwnFilesAreNeverListed)
 {
     Scene scene;
@@ -138,15 +121,11 @@ TEST(Leftovers, OnlyThisRunsOwnFilesAreNeverListed)
     Names found;
     for (const std::string& path : action.SortedPaths())
         found.push_back(path.substr(path.rfind('/') + 1));
-    Names expected = Scene::UserFiles();
-    expected.push_back(Killed);  // not cleared yet: any run's file but ours is listed
-    std::sort(found.begin(), found.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(found, expected);
+    std::sort(found.begin(), found.end());  // Killed not cleared yet: any run's file but ours is listed
+    EXPECT_EQ(found, (Names{"aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abcd.tmp", Killed}));
 }
 
-// The first file a batch handles clears away what killed runs left, and
-// nothing else.
+// The first file a batch handles clears what killed runs left, nothing else.
 TEST(Leftovers, TheFirstRunClearsAwayWhatKilledRunsLeft)
 {
     Scene scene;
@@ -154,10 +133,7 @@ TEST(Leftovers, TheFirstRunClearsAwayWhatKilledRunsLeft)
     PipelineOptions o;
     o.changeExtension = true;
     ASSERT_TRUE(Pipeline(o).Run(scene.folder / "a.txt").ok);
-    Names expected = Scene::UserFiles();
-    expected.push_back("a.txt.aes");
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(ListFolder(scene.folder.Path()), expected);
+    EXPECT_EQ(ListFolder(scene.folder.Path()), (Names{"a.txt.aes", "aes-0123abcd.tmp", "~aes-0123ABCD.tmp", "~aes-0123abcd.tmp"}));
 }
 
 // A temporary file is recorded from its creation to its commit: a run that
@@ -173,8 +149,7 @@ TEST(Leftovers, ATemporaryFileInUseIsLeftAlone)
     EXPECT_EQ(ListFolder(folder.Path()), Names{"out"});
 }
 
-// A file another run at work holds locked is left to it only when its
-// journal records it; a user's file that some program locks is the user's.
+// A locked file is left to another run only when that run's journal records it.
 TEST(Leftovers, AnotherRunsTemporaryFileIsNotTakenUp)
 {
     for (const bool recorded : {true, false}) {

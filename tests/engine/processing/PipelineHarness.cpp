@@ -56,16 +56,6 @@ Pipeline::Pipeline(const PipelineOptions& o, int breakAfterReports)
     m_object.LoadBzip2Library();
 }
 
-RunResult Pipeline::Run(const std::string& path)
-{
-    return RunOn(m_object, path);
-}
-
-RunResult Pipeline::Test(const std::string& path)
-{
-    return RunOn(m_check, path);
-}
-
 RunResult Pipeline::RunOn(MyObject& action, const std::string& path)
 {
     RunResult result;

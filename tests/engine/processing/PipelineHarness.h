@@ -39,9 +39,8 @@ class Pipeline {
 public:
     explicit Pipeline(const PipelineOptions& options, int breakAfterReports = -1);
 
-    RunResult Run(const std::string& path);
-    // The check of -t on the file, under the same options and sink.
-    RunResult Test(const std::string& path);
+    RunResult Run(const std::string& path) { return RunOn(m_object, path); }
+    RunResult Test(const std::string& path) { return RunOn(m_check, path); }  // -t's check
     RecordingSink& Sink() { return m_sink; }
     MyObjectAes& Object() { return m_object; }
     ContainerCheck& Check() { return m_check; }

@@ -203,9 +203,8 @@ TEST(OutputNames, OutputsKeepTheTimesOfTheirSource)
     }
 }
 
-// A stored name longer than the file system takes (255 bytes here): the
-// file is written under a shortened free name that keeps its extension,
-// the log says which and why, and -t says it beforehand.
+// A stored name too long for the file system is written under a shortened
+// free name keeping its extension; the log and -t say which.
 TEST(OutputNames, ANameTooLongForTheFileSystemIsShortened)
 {
     TempFolder folder;

@@ -138,30 +138,23 @@ INSTANTIATE_TEST_SUITE_P(Namings, PipelinePermission, ::testing::ValuesIn(Permis
 
 constexpr unsigned Nobody = 65534, Unused = 48213;
 
-// Starts fn in a child as uid (group Nobody, and member when not 0), or as
-// root for uid 0; Exit waits for its status.
+// Runs fn in a child as uid (group Nobody, plus member when not 0), or as
+// root for uid 0, with a state folder of that user's; Exit waits for it.
 template <class F>
 pid_t StartAs(unsigned uid, unsigned member, F fn)
 {
     const pid_t child = ::fork();
+    if (child != 0)
+        return child;
     const gid_t groups[] = {Nobody, member};
-    if (child == 0 && uid != 0 && (::setgroups(member ? 2 : 1, groups) | ::setresgid(Nobody, Nobody, Nobody) |
-                                   ::setresuid(uid, uid, uid)) != 0)
+    char state[] = "/tmp/tessarin-state-XXXXXX";
+    if (uid != 0 && (::setgroups(member ? 2 : 1, groups) | ::setresgid(Nobody, Nobody, Nobody) |
+                     ::setresuid(uid, uid, uid) | !::mkdtemp(state) | ::setenv("XDG_STATE_HOME", state, 1)) != 0)
         ::_exit(99);
-    if (child == 0 && uid == 0)
-        ::_exit(fn());
-    if (child == 0) {
-        // The run keeps its journal in its user's state folder, which the
-        // test's own (root's, private) is not.
-        char state[] = "/tmp/tessarin-state-XXXXXX";
-        if (!::mkdtemp(state) || ::setenv("XDG_STATE_HOME", state, 1) != 0)
-            ::_exit(98);
-        const int result = fn();
-        std::error_code ignored;
-        std::filesystem::remove_all(state, ignored);
-        ::_exit(result);
-    }
-    return child;
+    const int result = fn();
+    std::error_code ignored;
+    std::filesystem::remove_all(state, ignored);
+    ::_exit(result);
 }
 
 int Exit(pid_t child)
@@ -190,60 +183,54 @@ std::string Xattr(const std::string& path, const char* name)
     return value;
 }
 
-struct OwnerCase {
-    const char* what;
-    unsigned owner, group, mode, runAs, member;  // runAs 0: root; member: a further group of runAs
-    unsigned wantOwner, wantGroup, wantMode;
-    bool notice;  // that the set-ID bits were dropped
-};
-class PipelineOwners : public ::testing::TestWithParam<OwnerCase> {};
-
-// A round trip, with an access list and a user attribute, as root or as
-// another user: the result has the owner, group, mode and list wanted.
-TEST_P(PipelineOwners, OutputsKeepWhatTheRunningUserMaySetAndNeverMore)
+// Catches outputs that lose the owner, group, access list or attributes the
+// running user may set, or keep set-ID bits and a group it may not.
+TEST(PipelineOwners, OutputsKeepWhatTheRunningUserMaySetAndNeverMore)
 {
-    const OwnerCase& c = GetParam();
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give files other owners";
-    for (const int family : {MyObjectAes::FamilyNone, MyObjectAes::FamilyGzip}) {
-        TempFolder folder;
-        const std::string path = folder / "a.txt";
-        WriteBytes(path, SeededBytes(20000, 9));
-        if (::setxattr(path.c_str(), "system.posix_acl_access", AclOf(c.mode).data(), 44, 0) != 0)
-            GTEST_SKIP() << "the test folder's file system takes no access lists";
-        ASSERT_EQ(::chown(path.c_str(), c.owner, c.group) | ::chown(folder.Path().c_str(), c.runAs, Nobody), 0);
-        SetMode(path, c.mode);
-        ASSERT_EQ(::setxattr(path.c_str(), "user.note", "kept", 4, 0), 0);
-        Pipeline pipeline(With(false, false, family));
-        EXPECT_EQ(Exit(StartAs(c.runAs, c.member, [&] {
-                      if (!pipeline.Run(path).ok || !pipeline.Run(folder / ListFolder(folder.Path()).front()).ok)
-                          return 1;
-                      return pipeline.Sink().Transcript().find("set-user-ID") != std::string::npos ? 2 : 0;
-                  })),
-                  c.notice ? 2 : 0);
-        struct stat st {};
-        ASSERT_EQ(::stat(path.c_str(), &st), 0);
-        EXPECT_EQ(ReadBytes(path), SeededBytes(20000, 9));
-        EXPECT_EQ(std::vector<unsigned>({st.st_uid, st.st_gid}), std::vector<unsigned>({c.wantOwner, c.wantGroup}));
-        EXPECT_EQ(Octal(st.st_mode & 07777), Octal(c.wantMode));
-        EXPECT_EQ(Xattr(path, "system.posix_acl_access"), AclOf(c.wantMode));
-        EXPECT_EQ(Xattr(path, "user.note"), "kept");
-    }
+    const struct {
+        const char* what;
+        unsigned owner, group, mode, runAs, member;  // runAs 0: root; member: a further group of runAs
+        unsigned wantOwner, wantGroup, wantMode;
+        bool notice;  // that the set-ID bits were dropped
+    } cases[] = {
+        {"root keeps a user's setuid file", Nobody, Nobody, 04755, 0, 0, Nobody, Nobody, 04755, false},
+        {"root keeps unused ids and setgid", Unused, Unused + 1, 02750, 0, 0, Unused, Unused + 1, 02750, false},
+        {"another user drops setuid", Unused, Nobody, 04755, Nobody, 0, Nobody, Nobody, 0755, true},
+        {"a member keeps the group", Unused, Unused + 1, 0644, Nobody, Unused + 1, Nobody, Unused + 1, 0644, false},
+        {"a stranger drops the group and its bits", Unused, Unused + 1, 02754, Nobody, 0, Nobody, Nobody, 0704, true},
+    };
+    for (const auto& c : cases)
+        for (const int family : {MyObjectAes::FamilyNone, MyObjectAes::FamilyGzip}) {
+            SCOPED_TRACE(std::string(c.what) + (family ? ", gzip" : ""));
+            TempFolder folder;
+            const std::string path = folder / "a.txt";
+            WriteBytes(path, SeededBytes(20000, 9));
+            if (::setxattr(path.c_str(), "system.posix_acl_access", AclOf(c.mode).data(), 44, 0) != 0)
+                GTEST_SKIP() << "the test folder's file system takes no access lists";
+            ASSERT_EQ(::chown(path.c_str(), c.owner, c.group) | ::chown(folder.Path().c_str(), c.runAs, Nobody), 0);
+            SetMode(path, c.mode);
+            ASSERT_EQ(::setxattr(path.c_str(), "user.note", "kept", 4, 0), 0);
+            Pipeline pipeline(With(false, false, family));
+            EXPECT_EQ(Exit(StartAs(c.runAs, c.member, [&] {
+                          if (!pipeline.Run(path).ok || !pipeline.Run(folder / ListFolder(folder.Path()).front()).ok)
+                              return 1;
+                          return pipeline.Sink().Transcript().find("set-user-ID") != std::string::npos ? 2 : 0;
+                      })),
+                      c.notice ? 2 : 0);
+            struct stat st {};
+            ASSERT_EQ(::stat(path.c_str(), &st), 0);
+            EXPECT_EQ(ReadBytes(path), SeededBytes(20000, 9));
+            EXPECT_EQ(std::vector<unsigned>({st.st_uid, st.st_gid, st.st_mode & 07777}),
+                      std::vector<unsigned>({c.wantOwner, c.wantGroup, c.wantMode}));
+            EXPECT_EQ(Xattr(path, "system.posix_acl_access"), AclOf(c.wantMode));
+            EXPECT_EQ(Xattr(path, "user.note"), "kept");
+        }
 }
 
-const OwnerCase OwnerCases[] = {
-    {"root keeps a user's setuid file", Nobody, Nobody, 04755, 0, 0, Nobody, Nobody, 04755, false},
-    {"root keeps unused ids and setgid", Unused, Unused + 1, 02750, 0, 0, Unused, Unused + 1, 02750, false},
-    {"another user drops setuid", Unused, Nobody, 04755, Nobody, 0, Nobody, Nobody, 0755, true},
-    {"a member keeps the group", Unused, Unused + 1, 0644, Nobody, Unused + 1, Nobody, Unused + 1, 0644, false},
-    {"a stranger drops the group and its bits", Unused, Unused + 1, 02754, Nobody, 0, Nobody, Nobody, 0704, true},
-};
-INSTANTIATE_TEST_SUITE_P(Ids, PipelineOwners, ::testing::ValuesIn(OwnerCases),
-                         [](const ::testing::TestParamInfo<OwnerCase>& p) { return CaseName(p.param.what); });
-
-// Another user opens every new name in a 0755 folder the instant it
-// appears, while private files are encrypted and decrypted with
-// compression: none of them may open.
+// Catches a new file that another user can open, in the instant it appears
+// in a 0755 folder, while private files are encrypted and decrypted.
 TEST(PipelineExposure, AnotherUserWatchingTheFolderOpensNothing)
 {
     if (::geteuid() != 0)

@@ -286,20 +286,17 @@ TEST(SharedCommitBreak, CommitsTheFilesDoneBeforeIt)
     }
 }
 
-// A file changed after its "[OK]", before its output takes its place or it
-// is deleted (in a shared commit: while its folder's other files are done),
-// keeps what it holds now and its output goes; a file put in its place is
-// never deleted.
+// A file changed after its "[OK]", before the commit (shared or its own),
+// keeps what it holds now and its output goes; one put in its place stays.
 TEST(CommitWindow, AFileChangedAfterItWasReadIsKept)
 {
     const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    struct Case {
+    const char* changed = "ERROR(-36): File '";
+    const struct Case {
         int change;  // 0 appended, 1 a byte rewritten and the old times put back, 2 replaced by another file
         bool changeExtension, shared, wiping;
         const char* error;
-    };
-    const char* changed = "ERROR(-36): File '";
-    const Case cases[] = {{0, true, true, false, changed}, {0, false, true, true, changed},
+    } cases[] = {{0, true, true, false, changed}, {0, false, true, true, changed},
                           {0, true, false, false, changed}, {1, true, true, true, changed},
                           {1, false, true, false, changed}, {1, true, false, false, changed},
                           {2, true, true, false, "ERROR(-4): Unable to delete '"},
