@@ -6,6 +6,7 @@
 #include "foundation/MyStream.h"
 #include "platform/FileFind.h"
 #include "processing/MyObjectAes.h"
+#include "processing/OutputName.h"
 
 #include <algorithm>
 #include <array>
@@ -364,8 +365,13 @@ void CheckWorkFolder(const Folders& f, const Case& c, const Bytes& plain, const 
     Require(IsPlainName(stored), "a header name that is no plain name was accepted");
     Require(stored.size() > suffix.size() && stored.compare(stored.size() - suffix.size(), suffix.size(), suffix) == 0,
             "a compressed content without its family's suffix was accepted");
-    const std::string output = stored.substr(0, stored.size() - suffix.size());
+    std::string output = stored.substr(0, stored.size() - suffix.size());
     Require(IsPlainName(output), "a compressed content whose name is a bare suffix was accepted");
+    // A name longer than the file system takes is written shortened, in a
+    // folder where nothing else holds that shorter name.
+    const auto fits = [](const std::string& name) { return name.size() <= 255; };
+    if (!fits(output))
+        output = OutputName::Shortened(output, 0, fits);
     for (const std::string& name : left)
         Require(name == output || name == ContainerName, "a success left a file other than the container and its output");
     Require(std::find(left.begin(), left.end(), output) != left.end(), "a success left no output");
