@@ -37,21 +37,28 @@ inline constexpr int SourceChanged = -36;
 inline constexpr int Bzip2Internal = -40;
 } // namespace errc
 
-// The one exception type of the system: a code and a message naming the
-// place of the failure. Thrown by value, caught by reference.
+// The one exception type of the system: a code, a message naming the place of
+// the failure and, where the system knows it, the reason (an errno text, "data
+// follows the end of the compressed stream"). The message is the fixed text
+// users and scripts know; the reason is shown beside it on a line of its own.
+// Thrown by value, caught by reference.
 class ENGINE_API ErrorHandler : public std::exception {
 public:
     explicit ErrorHandler(int code) : m_code(code) {}
     ErrorHandler(int code, const char* message) : m_code(code), m_message(message ? message : "") {}
     ErrorHandler(int code, std::string message) : m_code(code), m_message(std::move(message)) {}
+    ErrorHandler(int code, std::string message, std::string reason)
+        : m_code(code), m_message(std::move(message)), m_reason(std::move(reason)) {}
 
     int GetErrCode() const noexcept { return m_code; }
     const std::string& GetErrString() const noexcept { return m_message; }
+    const std::string& GetReason() const noexcept { return m_reason; }
     const char* what() const noexcept override { return m_message.c_str(); }
 
 private:
     int m_code = 0;
     std::string m_message;
+    std::string m_reason;
 };
 
 } // namespace tessarin
