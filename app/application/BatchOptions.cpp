@@ -33,15 +33,15 @@ BatchOptions BatchOptions::From(const AppSettings& s)
     o.deleteOrig = s.checkKeepOriginal == 0;
     o.nameMangling = s.checkMangling != 0;
     o.changeExtension = s.checkChangeExt != 0;
-    std::uint32_t family = MyObjectAes::FamilyNone;
+    int family = CompressionFamily::None;
     if (s.checkFilterCompress == 1 && s.comprFamily == 0)
-        family = MyObjectAes::FamilyGzip;
+        family = CompressionFamily::Gzip;
     else if (s.checkFilterCompress == 1 && s.comprFamily == 1)
-        family = MyObjectAes::FamilyBzip2;
+        family = CompressionFamily::Bzip2;
     // The level travels even without compression; the index is taken as it
     // is stored, so only the low 16 bits of its image reach the filter word.
     const auto level = static_cast<std::uint32_t>(s.comprLevel) * 2u + 1u;
-    o.filter = family * 65536u + (level & 0xFFFFu);
+    o.filter = CompressionFamily::FilterWord(family, level);
     o.filterSensitive = s.checkFilterExclusion != 0;
     o.exclusionList = Bytes(s.editFilterExclusionList);
     o.recursive = s.checkRecursive != 0;
@@ -65,6 +65,12 @@ void BatchOptions::Apply(MyObjectAes& action, const std::string& password) const
     action.SetFilterSensitive(filterSensitive);
     action.SetFilterParse(exclusionList);
     action.SetReplaceExisting(replaceExisting);
+}
+
+void BatchOptions::Apply(CipherSession& session, const std::string& password) const
+{
+    session.SetMode(mode);
+    session.SetPasswd(password, keyLen, blockSize);
 }
 
 } // namespace tessarin

@@ -37,6 +37,9 @@ struct BatchOptions {
     // Sets the options of the per-file action in the order the engine
     // expects them, with the password for the key.
     void Apply(MyObjectAes& action, const std::string& password) const;
+    // Sets what a reader of containers needs: the mode and the password
+    // with its key length and block size.
+    void Apply(CipherSession& session, const std::string& password) const;
 };
 
 } // namespace tessarin

@@ -183,8 +183,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
         // All three, whether this batch compresses or not: any file may turn
         // out to be a compressed container.
         if (check) {
-            check->SetMode(options.mode);
-            check->SetPasswd(password, options.keyLen, options.blockSize);
+            options.Apply(check->Session(), password);
             check->LoadLibraryA(static_cast<unsigned>(options.blockSize));
             check->LoadBzip2Library();
             check->LoadGzipLibrary();

@@ -12,16 +12,6 @@ namespace tessarin {
 
 namespace {
 
-const char* FamilyName(int family)
-{
-    switch (family) {
-    case 0: return "none";
-    case 1: return "gzip";
-    case 2: return "bzip2";
-    default: return "unknown";
-    }
-}
-
 std::string Utc(std::uint32_t seconds)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
@@ -117,8 +107,8 @@ std::string InfoLine(const std::string& shownPath, const ContainerInfo& info, bo
         return "{\"path\":" + JsonString(shownPath) + ",\"name\":" + JsonString(info.name) +
                ",\"format\":" + (info.legacy ? "\"legacy\"" : "\"current\"") +
                ",\"size\":" + std::to_string(info.nfSize) + ",\"stored_size\":" + std::to_string(info.length) +
-               ",\"compression\":\"" + FamilyName(info.Family()) + "\",\"level\":" +
-               std::to_string(info.Family() == 0 ? 0 : info.Level()) + ",\"crc32\":\"" + [&] {
+               ",\"compression\":\"" + CompressionFamily::NameOf(info.Family()) + "\",\"level\":" +
+               std::to_string(info.Family() == CompressionFamily::None ? 0 : info.Level()) + ",\"crc32\":\"" + [&] {
                    char hex[9];
                    std::snprintf(hex, sizeof hex, "%08x", info.crc);
                    return std::string(hex);
@@ -126,8 +116,8 @@ std::string InfoLine(const std::string& shownPath, const ContainerInfo& info, bo
     }
     std::string line = ShownName(shownPath) + ": name '" + ShownName(info.name) + "', " +
                        std::to_string(info.nfSize) + " bytes";
-    if (info.Family() != 0)
-        line += " (" + std::string(FamilyName(info.Family())) + " level " + std::to_string(info.Level()) + ", " +
+    if (info.Family() != CompressionFamily::None)
+        line += " (" + std::string(CompressionFamily::NameOf(info.Family())) + " level " + std::to_string(info.Level()) + ", " +
                 std::to_string(info.length) + " bytes compressed)";
     else
         line += " (not compressed)";
@@ -151,10 +141,9 @@ int ListContainers(std::span<const std::string> paths, const std::string& shownA
 {
     const BatchOptions options = BatchOptions::From(settings);
     ContainerCheck check(nullptr);
-    check.SetMode(options.mode);
-    check.SetPasswd(password, options.keyLen, options.blockSize);
+    options.Apply(check.Session(), password);
     try {
-        check.LoadLibraryA(static_cast<unsigned>(options.blockSize));
+        check.Session().LoadLibraryA(static_cast<unsigned>(options.blockSize));
     } catch (const ErrorHandler& e) {
         output.Line(output.Err(), "tessarin: error: " + e.GetErrString());
         return -1;

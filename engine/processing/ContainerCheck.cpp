@@ -2,13 +2,10 @@
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
-#include "platform/Module.h"
-#include "processing/MyCompressBzip2.h"
-#include "processing/MyCompressGzip.h"
-#include "processing/OutputName.h"
-#include "selection/MyFileFound.h"
-
 #include "platform/Files.h"
+#include "processing/OutputName.h"
+#include "processing/StoredName.h"
+#include "selection/MyFileFound.h"
 
 #include <exception>
 #include <optional>
@@ -19,42 +16,13 @@ namespace tessarin {
 
 namespace {
 
-constexpr int FamilyNone = 0;
-constexpr int FamilyGzip = 1;
-constexpr int FamilyBzip2 = 2;
-
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// A name a decryption would create in the container's own folder: no
-// folder part, nothing that names the folder itself or its parent.
-bool IsPlainName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find(platform::PathSeparator) == std::string::npos;
-}
-
-// A decryption refuses a stored name that would lead elsewhere, or a
-// compressed content without its family's suffix; so does the check.
-void CheckStoredName(const std::string& container, const ContainerInfo& info)
-{
-    const std::string where = "Unsafe name '" + ShownName(info.name) + "' stored in '" + ShownName(container) + "'";
-    if (!IsPlainName(info.name))
-        throw ErrorHandler(errc::UnsafeStoredName, where + "!");
-    const char* suffix = info.Family() == FamilyGzip ? ".gz" : info.Family() == FamilyBzip2 ? ".bz" : nullptr;
-    if (suffix && (!EndsWith(info.name, suffix) || !IsPlainName(info.name.substr(0, info.name.size() - 3))))
-        throw ErrorHandler(errc::UnsafeStoredName,
-                           where + ": it lacks the suffix '" + suffix + "' of its compression!");
-}
-
 // The decompressing half of a check of compressed content: it reads the
 // deciphered bytes from a pipe while the codec writes them, so they never
 // touch a disk. After a failure it goes on reading to the end, so that the
 // writer is never left blocked on a full pipe.
 class PipedDecompression {
 public:
-    PipedDecompression(int family, std::uint32_t nfSize, const std::string& shownAs)
+    PipedDecompression(const CompressionFamily& family, std::uint32_t nfSize, const std::string& shownAs)
     {
         platform::NativeHandle readEnd = platform::InvalidHandle;
         platform::NativeHandle writeEnd = platform::InvalidHandle;
@@ -64,10 +32,9 @@ public:
         m_reader.Adopt(readEnd, shownAs, MyFile::OpenRead);
         // Where checked plain bytes go: nowhere.
         m_sinkFile.Open(platform::NullDevice, MyFile::OpenWrite);
-        m_thread = std::thread([this, family, nfSize] {
+        m_thread = std::thread([this, &family, nfSize] {
             try {
-                m_length = family == FamilyGzip ? MyCompressGzip::Decompress(m_reader, m_sinkFile, nullptr, nfSize)
-                                                : MyCompressBzip2::Decompress(m_reader, m_sinkFile, nullptr, nfSize);
+                m_length = family.decompress(m_reader, m_sinkFile, nullptr, nfSize);
             } catch (...) {
                 m_failure = std::current_exception();
             }
@@ -125,55 +92,6 @@ ContainerCheck::~ContainerCheck()
     CloseLibrary();
 }
 
-void ContainerCheck::SetPasswd(const std::string& password, MyAesFiles::KeyLen keyLength,
-                               MyAesFiles::BlockSize blockSize)
-{
-    m_password = password;
-    m_keyLength = keyLength;
-    m_blockSize = blockSize;
-}
-
-void ContainerCheck::LoadLibraryA(unsigned blockBytes)
-{
-    AESclass::AesCallBack record{};
-    platform::ModuleHandle module = CAesCore::LoadLibraryA(blockBytes, &record);
-    m_cipherLibrary = std::shared_ptr<void>(module.release(), platform::ModuleCloser{});
-    m_callBack = record;
-}
-
-void ContainerCheck::LoadGzipLibrary()
-{
-    m_gzipLibrary = std::shared_ptr<void>(MyCompressGzip::LoadLibraryA().release(), platform::ModuleCloser{});
-}
-
-void ContainerCheck::LoadBzip2Library()
-{
-    m_bzip2Library = std::shared_ptr<void>(MyCompressBzip2::LoadLibraryA().release(), platform::ModuleCloser{});
-}
-
-void ContainerCheck::CloseLibrary()
-{
-    m_callBack = AESclass::AesCallBack{};
-    m_cipherLibrary.reset();
-    m_bzip2Library.reset();
-    m_gzipLibrary.reset();
-}
-
-void ContainerCheck::KeyCodec(MyAesFiles& codec) const
-{
-    if (!m_cipherLibrary || m_callBack.blockLength != static_cast<unsigned>(m_blockSize))
-        throw ErrorHandler(errc::LibraryNotFound,
-                           platform::Module::ShownNameFor("aes" + std::to_string(static_cast<int>(m_blockSize)) +
-                                                          ".dll") +
-                               " not found!");
-    // Cipher feedback deciphers with the forward direction of the block
-    // cipher.
-    if (m_mode == OperMode::CFB)
-        codec.MakeEncKey(m_password, m_keyLength, m_blockSize);
-    else
-        codec.MakeDecKey(m_password, m_keyLength, m_blockSize);
-}
-
 MyFile ContainerCheck::OpenQuietly(const std::string& path) const
 {
     // Read only, never through a link; and reading it should not count as
@@ -185,19 +103,17 @@ MyFile ContainerCheck::OpenQuietly(const std::string& path) const
 
 int ContainerCheck::ReadHeaderOf(MyAesFiles& codec, MyFile& file)
 {
-    KeyCodec(codec);
-    const int kind = codec.CheckHeader(file, m_mode);
+    m_session.KeyCodec(codec);
+    const int kind = codec.CheckHeader(file, m_session.GetMode());
     if (kind == MyAesFiles::HeaderNone)
         throw ErrorHandler(errc::NotAesFile, "Not AES file or wrong passwd!");
-    const int family = static_cast<int>(codec.GetFilterFromHeader() >> 16);
-    if (family != FamilyNone && family != FamilyGzip && family != FamilyBzip2)
-        throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
+    CompressionFamily::CheckKnown(codec.GetFilterFromHeader());
     return kind;
 }
 
 ContainerInfo ContainerCheck::ReadHeader(const std::string& path)
 {
-    MyAesFiles codec(m_sink, &m_callBack);
+    MyAesFiles codec(m_sink, m_session.Binding());
     MyFile file = OpenQuietly(path);
     ContainerInfo info;
     info.legacy = ReadHeaderOf(codec, file) == MyAesFiles::HeaderLegacy;
@@ -212,27 +128,26 @@ ContainerInfo ContainerCheck::ReadHeader(const std::string& path)
 
 std::uint64_t ContainerCheck::Test(const std::string& path)
 {
-    MyAesFiles codec(m_sink, &m_callBack);
+    MyAesFiles codec(m_sink, m_session.Binding());
     MyFile in = OpenQuietly(path);
     ReadHeaderOf(codec, in);
-    ContainerInfo info;
-    info.name = codec.GetNameFromHeader();
-    info.filter = codec.GetFilterFromHeader();
-    CheckStoredName(path, info);
+    const std::string name = codec.GetNameFromHeader();
+    const std::uint32_t filter = codec.GetFilterFromHeader();
+    // A decryption refuses such a name; so does the check.
+    StoredName::Check(path, name, filter);
     // A name this file system does not take: the decryption writes the
     // file under a shortened one, and the check says which.
-    const std::string wanted = info.Family() == FamilyNone ? info.name : info.name.substr(0, info.name.size() - 3);
-    const auto slash = path.rfind(platform::PathSeparator);
+    const std::string wanted = StoredName::Final(name, filter);
     bool shortened = false;
-    const std::string used =
-        OutputName::In(slash == std::string::npos ? std::string() : path.substr(0, slash + 1), wanted, shortened);
+    const std::string used = OutputName::In(OutputName::FolderOf(path), wanted, shortened);
     if (shortened)
         m_shortened = "Name '" + ShownName(wanted) + "' is too long for this file system: decrypting writes it as '" +
                       ShownName(used) + "'\r\n";
 
-    if (info.Family() == FamilyNone) {
+    const CompressionFamily* family = CompressionFamily::OfFilter(filter);
+    if (!family) {
         MyFile nowhere(platform::NullDevice, MyFile::OpenWrite);
-        return codec.Decode(in, nowhere, m_mode);
+        return codec.Decode(in, nowhere, m_session.GetMode());
     }
     // Deciphered and decompressed at once: the deciphered bytes pass
     // through a pipe to the decompression, so nothing is kept anywhere. A
@@ -240,9 +155,9 @@ std::uint64_t ContainerCheck::Test(const std::string& path)
     // decompression then only saw its input end early.
     const std::uint32_t nfSize = codec.GetNfSizeFromHeader();
     std::optional<PipedDecompression> piped;
-    piped.emplace(info.Family(), nfSize, info.name);
+    piped.emplace(*family, nfSize, name);
     try {
-        codec.Decode(in, piped->Writer(), m_mode);
+        codec.Decode(in, piped->Writer(), m_session.GetMode());
     } catch (...) {
         piped.reset();
         throw;

@@ -7,15 +7,14 @@
 // is opened for reading only, without updating its access time where the
 // system lets us.
 #include "EngineApi.h"
-#include "cipher/AESclass.h"
-#include "cipher/CAesCore.h"
 #include "cipher/MyAesFiles.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
+#include "processing/CipherSession.h"
+#include "processing/CompressionFamily.h"
 #include "selection/MyObject.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace tessarin {
@@ -30,8 +29,8 @@ struct ContainerInfo {
     std::uint32_t filter = 0;   // compression family (high 16 bits) and level (low 16 bits)
     std::uint32_t nfSize = 0;   // size before compression: the original file's length
 
-    int Family() const { return static_cast<int>(filter >> 16); }
-    int Level() const { return static_cast<int>(filter & 0xFFFFu); }
+    int Family() const { return CompressionFamily::NumberOf(filter); }
+    int Level() const { return CompressionFamily::LevelOf(filter); }
 };
 
 class ENGINE_API ContainerCheck : public MyObject {
@@ -41,15 +40,20 @@ public:
     ContainerCheck(const ContainerCheck&) = delete;
     ContainerCheck& operator=(const ContainerCheck&) = delete;
 
-    void SetMode(OperMode mode) { m_mode = mode; }
-    void SetPasswd(const std::string& password, MyAesFiles::KeyLen keyLength, MyAesFiles::BlockSize blockSize);
+    // The password, the settings and the libraries containers are read with.
+    CipherSession& Session() { return m_session; }
+    void SetMode(OperMode mode) { m_session.SetMode(mode); }
+    void SetPasswd(const std::string& password, MyAesFiles::KeyLen keyLength, MyAesFiles::BlockSize blockSize)
+    {
+        m_session.SetPasswd(password, keyLength, blockSize);
+    }
 
     // As a decrypting batch needs them: the cipher module of the block size,
     // and both compression libraries. Loader errors pass on.
-    void LoadLibraryA(unsigned blockBytes);
-    void LoadGzipLibrary();
-    void LoadBzip2Library();
-    void CloseLibrary();
+    void LoadLibraryA(unsigned blockBytes) { m_session.LoadLibraryA(blockBytes); }
+    void LoadGzipLibrary() { m_session.LoadCompressionLibrary(CompressionFamily::Gzip); }
+    void LoadBzip2Library() { m_session.LoadCompressionLibrary(CompressionFamily::Bzip2); }
+    void CloseLibrary() { m_session.CloseLibrary(); }
 
     // The header of the container at path. Throws -20 when the file is no
     // container under this password and these settings, -35 for a
@@ -70,16 +74,8 @@ public:
 private:
     MyFile OpenQuietly(const std::string& path) const;
     int ReadHeaderOf(MyAesFiles& codec, MyFile& file);
-    void KeyCodec(MyAesFiles& codec) const;
 
-    std::shared_ptr<void> m_cipherLibrary;
-    std::shared_ptr<void> m_gzipLibrary;
-    std::shared_ptr<void> m_bzip2Library;
-    AESclass::AesCallBack m_callBack{};
-    OperMode m_mode = OperMode::CBC;
-    std::string m_password;
-    MyAesFiles::KeyLen m_keyLength = MyAesFiles::Key256;
-    MyAesFiles::BlockSize m_blockSize = MyAesFiles::Block256;
+    CipherSession m_session;
     std::uint32_t m_size = 0;
     bool m_resultOk = false;
     std::string m_shortened;  // what a decryption will write under another name, told after the check

@@ -6,9 +6,8 @@
 #include "foundation/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
-#include "platform/Module.h"
 #include "platform/TempFile.h"
-#include "selection/MyCString.h"
+#include "processing/OutputName.h"
 #include "selection/MyFileFound.h"
 
 #include <algorithm>
@@ -101,62 +100,36 @@ std::string MyObjectAes::GetFilterParse() const
 
 void MyObjectAes::SetPasswd(const std::string& password, KeyLen keyLength, BlockSize blockSize)
 {
-    m_password = password;
-    m_keyLength = keyLength;
-    m_blockSize = blockSize;
+    m_session.SetPasswd(password, keyLength, blockSize);
 }
 
 void MyObjectAes::LoadLibraryA(unsigned blockBytes)
 {
-    AESclass::AesCallBack record{};
-    platform::ModuleHandle module = CAesCore::LoadLibraryA(blockBytes, &record);
-    m_cipherLibrary = SharedModule(module.release(), platform::ModuleCloser{});
-    m_callBack = record;
+    m_session.LoadLibraryA(blockBytes);
 }
 
 void MyObjectAes::LoadGzipLibrary()
 {
-    m_gzipLibrary = SharedModule(MyCompressGzip::LoadLibraryA().release(), platform::ModuleCloser{});
+    m_session.LoadCompressionLibrary(FamilyGzip);
 }
 
 void MyObjectAes::LoadBzip2Library()
 {
-    m_bzip2Library = SharedModule(MyCompressBzip2::LoadLibraryA().release(), platform::ModuleCloser{});
+    m_session.LoadCompressionLibrary(FamilyBzip2);
 }
 
 void MyObjectAes::CloseLibrary()
 {
-    // A copy that still holds a library keeps it loaded, and with it the
-    // entry points its own record points to.
-    m_callBack = AESclass::AesCallBack{};
-    m_cipherLibrary.reset();
-    m_bzip2Library.reset();
-    m_gzipLibrary.reset();
-}
-
-void MyObjectAes::KeyCodec(MyAesFiles& codec) const
-{
-    // Without the cipher module of the block size in use there is nothing to
-    // key; a module of another block size would cipher the wrong lengths.
-    if (!m_cipherLibrary || m_callBack.blockLength != static_cast<unsigned>(m_blockSize))
-        throw ErrorHandler(errc::LibraryNotFound,
-                           platform::Module::ShownNameFor("aes" + std::to_string(static_cast<int>(m_blockSize)) + ".dll") +
-                               " not found!");
-    // Cipher feedback deciphers with the forward direction of the block
-    // cipher, so its header check needs the encryption schedule.
-    if (m_mode == OperMode::CFB)
-        codec.MakeEncKey(m_password, m_keyLength, m_blockSize);
-    else
-        codec.MakeDecKey(m_password, m_keyLength, m_blockSize);
+    m_session.CloseLibrary();
 }
 
 MyObjectAes::Modality MyObjectAes::GetModality(const std::string& path)
 {
-    MyAesFiles codec(m_sink, &m_callBack);
-    KeyCodec(codec);
+    MyAesFiles codec(m_sink, m_session.Binding());
+    m_session.KeyCodec(codec);
     platform::FileStatus status;
     MyFile file = OpenListed(path, status);
-    const bool plain = codec.CheckHeader(file, m_mode) == MyAesFiles::HeaderNone;
+    const bool plain = codec.CheckHeader(file, GetMode()) == MyAesFiles::HeaderNone;
     HandBack(file, path);
     return plain ? Encryption : Decryption;
 }
@@ -197,22 +170,8 @@ void MyObjectAes::CheckUnchanged(const MyFile& file, const platform::FileStatus&
 
 std::string& MyObjectAes::GetFilename(const std::string& path, std::string& out)
 {
-    const auto slash = path.rfind(platform::PathSeparator);
-    out = slash == std::string::npos ? path : path.substr(slash + 1);
+    out = OutputName::NameOf(path);
     return out;
-}
-
-std::string MyObjectAes::EncryptedName(const std::string& source) const
-{
-    std::string name;
-    GetFilename(source, name);
-    if (!m_nameMangling)
-        return m_changeExtension ? name + ".aes" : name;
-    MyCString mangled(source);
-    mangled.Mangling();
-    const std::string digits = mangled.GetString();
-    const auto dot = name.rfind('.');
-    return m_changeExtension ? digits + ".aes" : digits + "." + (dot == std::string::npos ? "" : name.substr(dot + 1));
 }
 
 void MyObjectAes::ClearLeftovers()
@@ -273,20 +232,18 @@ void MyObjectAes::Run(const CFileFind& found)
         const Modality direction = m_modality == Automatic ? detected : m_modality;
 
         if (direction == Encryption) {
-            const int family = GetFilterFamily();
-            const bool known = family == FamilyGzip || family == FamilyBzip2;
-            if (family == FamilyNone || (known && m_exclusions.Search(file.GetFileName()))) {
+            const CompressionFamily* family = CompressionFamily::OfFilter(m_filter);
+            if (GetFilterFamily() == FamilyNone || (family && m_exclusions.Search(file.GetFileName()))) {
                 Encrypt(source, target, 0, 0);
-            } else if (known) {
+            } else if (family) {
                 // Refused before any work when the output could not take its
                 // name: the compressed content stands for original + suffix.
-                std::string output = folder + EncryptedName(original + (family == FamilyGzip ? ".gz" : ".bz"));
+                std::string output =
+                    folder + OutputName::Encrypted(family->Suffixed(original), m_nameMangling, m_changeExtension);
                 ClaimOutputName(output, original, m_nameMangling);
                 std::optional<TempFile> intermediate;
                 const std::uint64_t nfSize =
-                    family == FamilyGzip
-                        ? CompressGzip(source, target, detected, file.GetFileSize64(), &intermediate)
-                        : CompressBzip2(source, target, detected, file.GetFileSize64(), &intermediate);
+                    CompressWith(*family, source, target, detected, file.GetFileSize64(), &intermediate);
                 const std::string compressed = target;
                 target = folder;
                 Encrypt(compressed, target, m_filter, static_cast<std::uint32_t>(nfSize), &*intermediate);
@@ -315,13 +272,11 @@ void MyObjectAes::Run(const CFileFind& found)
         } else if (direction == Decryption) {
             std::optional<TempFile> held;
             Decrypt(source, target, &held);
-            const int family = GetFilterFamily();
             bool containerGone = false;
-            if (family == FamilyGzip || family == FamilyBzip2) {
+            if (const CompressionFamily* family = CompressionFamily::OfFilter(m_filter)) {
                 const std::string compressed = target;
                 target = folder;
-                const std::uint64_t length = family == FamilyGzip ? DecompressGzip(compressed, target, &*held)
-                                                                  : DecompressBzip2(compressed, target, &*held);
+                const std::uint64_t length = DecompressWith(*family, compressed, target, &*held);
                 m_processedSize = static_cast<std::uint32_t>(length);
                 // A container that held its compressed content under its own
                 // name gives way to the content, as one decrypted under its

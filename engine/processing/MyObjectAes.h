@@ -15,14 +15,12 @@
 // the pipeline acts only on the file that was listed, never on a link, FIFO
 // or other file put under its name since.
 #include "EngineApi.h"
-#include "cipher/AESclass.h"
-#include "cipher/CAesCore.h"
 #include "cipher/MyAesFiles.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 #include "platform/TempFile.h"
-#include "processing/MyCompressBzip2.h"
-#include "processing/MyCompressGzip.h"
+#include "processing/CipherSession.h"
+#include "processing/CompressionFamily.h"
 #include "selection/MyFilter.h"
 #include "selection/MyObject.h"
 
@@ -36,8 +34,7 @@
 namespace tessarin {
 
 namespace pipeline {
-struct CompressFamily;  // a compression family's suffix, words and adapter
-class HeldAside;        // handles of replaced and deleted files, closed aside
+class HeldAside;  // handles of replaced and deleted files, closed aside
 }
 
 class ENGINE_API MyObjectAes : public MyObject {
@@ -47,9 +44,9 @@ public:
     using BlockSize = MyAesFiles::BlockSize;
 
     // Filter families: the high 16 bits of the filter word.
-    static constexpr int FamilyNone = 0;
-    static constexpr int FamilyGzip = 1;
-    static constexpr int FamilyBzip2 = 2;
+    static constexpr int FamilyNone = CompressionFamily::None;
+    static constexpr int FamilyGzip = CompressionFamily::Gzip;
+    static constexpr int FamilyBzip2 = CompressionFamily::Bzip2;
     static constexpr unsigned WipeRounds = 3;
 
     explicit MyObjectAes(MyStream* sink);  // the sink is not owned and must outlive the object
@@ -60,8 +57,8 @@ public:
     ~MyObjectAes() override;
 
     // Options.
-    void SetMode(OperMode mode) { m_mode = mode; }
-    OperMode GetMode() const { return m_mode; }
+    void SetMode(OperMode mode) { m_session.SetMode(mode); }
+    OperMode GetMode() const { return m_session.GetMode(); }
     void SetModality(Modality modality) { m_modality = modality; }
     Modality GetModality() const { return m_modality; }
     void SetWiping(bool on) { m_wiping = on; }
@@ -86,8 +83,8 @@ public:
     // file fails with an error naming the existing file).
     void SetReplaceExisting(bool on) { m_replaceExisting = on; }
     bool GetReplaceExisting() const { return m_replaceExisting; }
-    KeyLen GetKeyLen() const { return m_keyLength; }
-    BlockSize GetBlockSize() const { return m_blockSize; }
+    KeyLen GetKeyLen() const { return m_session.GetKeyLen(); }
+    BlockSize GetBlockSize() const { return m_session.GetBlockSize(); }
 
     // Stores the password and key settings; a password that cannot make a
     // key fails every file in Run (-22 longer than 32 bytes, -21 empty).
@@ -151,16 +148,10 @@ protected:
     void DeleteSource(const std::string& source, const std::string& result);
 
 private:
-    using SharedModule = std::shared_ptr<void>;
-    using CompressFamily = pipeline::CompressFamily;
-
-    void KeyCodec(MyAesFiles& codec) const;
-    std::string EncryptedName(const std::string& source) const;  // of the file at path source
-    std::uint64_t CompressWith(const CompressFamily& family, const std::string& source, std::string& target,
+    std::uint64_t CompressWith(const CompressionFamily& family, const std::string& source, std::string& target,
                                Modality detected, std::uint64_t sourceSize, std::optional<TempFile>* intermediate);
-    std::uint64_t DecompressWith(const CompressFamily& family, const std::string& source, std::string& target,
+    std::uint64_t DecompressWith(const CompressionFamily& family, const std::string& source, std::string& target,
                                  TempFile* decrypted);
-    void CheckStoredName(const std::string& container, const std::string& name, std::uint32_t filter) const;
     void DiscardTemp(TempFile& temp);
     // A finished output takes what it can of the listed file's owner,
     // group, mode, access list and attributes (status: as it was read);
@@ -183,9 +174,7 @@ private:
     // Deletes path only if it still is the file read, as it was read (when
     // read.identity is valid): a file changed since keeps its new content.
     void DeleteFile(const std::string& path, const platform::FileStatus& read);
-    // Gives path a shortened free name when its own is too long for the
-    // file system (true then); ShowShortened tells it once it is written.
-    static bool FitName(std::string& path);
+    // Tells that a name too long for the file system was written shortened.
     void ShowShortened(const std::string& wanted, const std::string& used);
     // Checks early that an output can take its name; with name mangling a
     // taken name moves on to the next free number.
@@ -230,17 +219,11 @@ private:
     void UpdateLine(const std::string& text, int level);
     void Progress(double units);
 
-    SharedModule m_cipherLibrary;
-    SharedModule m_bzip2Library;
-    SharedModule m_gzipLibrary;
-    AESclass::AesCallBack m_callBack{};
+    CipherSession m_session;  // password, key, mode and the loaded libraries
     std::uint32_t m_processedSize = 0;
     std::uint32_t m_filter = 0;
     std::uint32_t m_nfSize = 0;
     Modality m_modality = Decryption;
-    KeyLen m_keyLength = MyAesFiles::Key256;
-    BlockSize m_blockSize = MyAesFiles::Block256;
-    OperMode m_mode = OperMode::CBC;
     bool m_wiping = false;
     bool m_nameMangling = false;
     bool m_changeExtension = false;
@@ -283,7 +266,6 @@ private:
     bool m_putOffThisRun = false;
     LateFailures m_late;
     bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
-    std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;
     MyStream* m_sink = nullptr;  // not owned
 };

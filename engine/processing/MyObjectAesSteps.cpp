@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/TempFile.h"
 #include "processing/OutputName.h"
+#include "processing/StoredName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,14 +19,6 @@
 #include <vector>
 
 namespace tessarin {
-
-struct pipeline::CompressFamily {
-    const char* suffix;
-    const char* compressWord;
-    const char* decompressWord;
-    std::uint64_t (*compress)(MyFile&, MyFile&, MyStream*, int);
-    std::uint64_t (*decompress)(MyFile&, MyFile&, MyStream*, std::uint32_t);
-};
 
 // Handles on files about to be deleted or replaced, held until then and
 // closed aside together: the release of their blocks does not hold up the
@@ -49,55 +42,6 @@ private:
 
 namespace {
 
-std::uint64_t GzipCompress(MyFile& s, MyFile& t, MyStream* sink, int level)
-{
-    return MyCompressGzip::Compress(s, t, sink, level);
-}
-std::uint64_t GzipDecompress(MyFile& s, MyFile& t, MyStream* sink, std::uint32_t nf)
-{
-    return MyCompressGzip::Decompress(s, t, sink, nf);
-}
-std::uint64_t Bzip2Compress(MyFile& s, MyFile& t, MyStream* sink, int level)
-{
-    return MyCompressBzip2::Compress(s, t, sink, level);
-}
-std::uint64_t Bzip2Decompress(MyFile& s, MyFile& t, MyStream* sink, std::uint32_t nf)
-{
-    return MyCompressBzip2::Decompress(s, t, sink, nf);
-}
-
-const pipeline::CompressFamily GzipFamily{".gz", "Deflating ", "Inflating ", GzipCompress, GzipDecompress};
-const pipeline::CompressFamily Bzip2Family{".bz", "BZipping ", "BUnzipping ", Bzip2Compress, Bzip2Decompress};
-
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// A name fit to be created in the container's own folder: no folder part,
-// nothing that names the folder itself or its parent.
-bool IsPlainName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find(platform::PathSeparator) == std::string::npos &&
-           name.find('\0') == std::string::npos;
-}
-
-// The next name after a taken mangled one: the number counts on, the rest
-// of the name stays.
-std::string NextMangled(const std::string& path)
-{
-    const auto slash = path.rfind(platform::PathSeparator);
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t end = start;
-    while (end < path.size() && path[end] >= '0' && path[end] <= '9')
-        ++end;
-    const std::uint32_t number =
-        end > start ? static_cast<std::uint32_t>(std::stoull(path.substr(start, end - start)) & 0xFFFFFFFFu) : 0;
-    return path.substr(0, start) + std::to_string(static_cast<std::uint32_t>(number + 1u)) + path.substr(end);
-}
-
-constexpr int MaxMangledTries = 100000;
-
 // A deletion the system refused, with its reason.
 ErrorHandler CannotDelete(const std::string& shown)
 {
@@ -110,8 +54,8 @@ ErrorHandler CannotDelete(const std::string& shown)
 void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::uint32_t filter,
                           std::uint32_t nfSize, TempFile* intermediate)
 {
-    MyAesFiles codec(m_sink, &m_callBack);
-    KeyCodec(codec);
+    MyAesFiles codec(m_sink, m_session.Binding());
+    m_session.KeyCodec(codec);
 
     MyFile own;
     MyFile& in = intermediate ? intermediate->File() : own;
@@ -129,13 +73,13 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
             own = OpenListed(source, before);
         }
         // A container that no decryption would take back is not written.
-        MyAesFiles::CheckEncryptable(in.GetSize(), m_blockSize, m_listedPath);
-        target += EncryptedName(in.GetFullFilename());
+        MyAesFiles::CheckEncryptable(in.GetSize(), GetBlockSize(), m_listedPath);
+        target += OutputName::Encrypted(in.GetFullFilename(), m_nameMangling, m_changeExtension);
         ClaimOutputName(target, m_listedPath, m_nameMangling);
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
                  MyStream::LevelStep);
         temp.emplace(TempFile::CreateBeside(target));
-        m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
+        m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), GetMode(), filter, nfSize));
         if (!intermediate)
             CheckUnchanged(in, before, source);
         TakeListedAttributes(*temp, m_listedStatus);
@@ -171,8 +115,8 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
 
 void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::optional<TempFile>* held)
 {
-    MyAesFiles codec(m_sink, &m_callBack);
-    KeyCodec(codec);
+    MyAesFiles codec(m_sink, m_session.Binding());
+    m_session.KeyCodec(codec);
 
     MyFile in;
     std::optional<TempFile> temp;
@@ -182,33 +126,27 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         ShowLine("Decrypting " + ShownName(source) + " ", MyStream::LevelStep);
         // The header tells what the container holds and where it goes: all
         // of that is checked before anything is written.
-        if (codec.CheckHeader(in, m_mode) == MyAesFiles::HeaderNone)
+        if (codec.CheckHeader(in, GetMode()) == MyAesFiles::HeaderNone)
             throw ErrorHandler(errc::NotAesFile, "Not AES file or wrong passwd!");
         const std::uint32_t filter = codec.GetFilterFromHeader();
-        const std::uint32_t family = filter >> 16;
-        if (family != FamilyNone && family != FamilyGzip && family != FamilyBzip2)
-            throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
-        // The stored name comes from the file, not from the user: it must
-        // not lead outside the container's folder, and a compressed content
-        // must carry its family's suffix.
+        CompressionFamily::CheckKnown(filter);
         const std::string stored = codec.GetNameFromHeader();
-        CheckStoredName(source, stored, filter);
-        target += stored;
-        const bool compressed = family != FamilyNone;
-        const std::size_t suffix = compressed ? 3 : 0;  // ".gz", ".bz"
+        StoredName::Check(source, stored, filter);
+        const bool compressed = CompressionFamily::OfFilter(filter) != nullptr;
         // A name this file system does not take is shortened, never the
         // reason to fail (a compressed content is shortened as it is
         // decompressed).
-        std::string final = target.substr(0, target.size() - suffix);
+        std::string final = target + StoredName::Final(stored, filter);
+        target += stored;
         const std::string wanted = final;
-        const bool shortened = FitName(final);
+        const bool shortened = OutputName::Fit(final);
         if (!compressed)
             target = final;
         ClaimOutputName(final, m_listedPath, false);
 
         // The plain content is wiped with the rest when it is not kept.
         temp.emplace(TempFile::CreateBeside(target, m_wiping));
-        const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
+        const std::uint32_t length = codec.Decode(in, temp->File(), GetMode());
 
         m_processedSize = length;
         m_filter = filter;
@@ -246,50 +184,33 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
     }
 }
 
-void MyObjectAes::CheckStoredName(const std::string& container, const std::string& name,
-                                  std::uint32_t filter) const
-{
-    const std::string where = "Unsafe name '" + ShownName(name) + "' stored in '" + ShownName(container) + "'";
-    if (!IsPlainName(name))
-        throw ErrorHandler(errc::UnsafeStoredName, where + "!");
-    const CompressFamily* family = nullptr;
-    if ((filter >> 16) == FamilyGzip)
-        family = &GzipFamily;
-    else if ((filter >> 16) == FamilyBzip2)
-        family = &Bzip2Family;
-    if (family && (!EndsWith(name, family->suffix) ||
-                   !IsPlainName(name.substr(0, name.size() - std::string(family->suffix).size()))))
-        throw ErrorHandler(errc::UnsafeStoredName,
-                           where + ": it lacks the suffix '" + family->suffix + "' of its compression!");
-}
-
 std::uint64_t MyObjectAes::CompressGzip(const std::string& source, std::string& target, Modality detected,
                                         std::uint64_t sourceSize, std::optional<TempFile>* intermediate)
 {
-    return CompressWith(GzipFamily, source, target, detected, sourceSize, intermediate);
+    return CompressWith(*CompressionFamily::Of(FamilyGzip), source, target, detected, sourceSize, intermediate);
 }
 
 std::uint64_t MyObjectAes::CompressBzip2(const std::string& source, std::string& target, Modality detected,
                                          std::uint64_t sourceSize, std::optional<TempFile>* intermediate)
 {
-    return CompressWith(Bzip2Family, source, target, detected, sourceSize, intermediate);
+    return CompressWith(*CompressionFamily::Of(FamilyBzip2), source, target, detected, sourceSize, intermediate);
 }
 
 std::uint64_t MyObjectAes::DecompressGzip(const std::string& source, std::string& target, TempFile* decrypted)
 {
-    return DecompressWith(GzipFamily, source, target, decrypted);
+    return DecompressWith(*CompressionFamily::Of(FamilyGzip), source, target, decrypted);
 }
 
 std::uint64_t MyObjectAes::DecompressBzip2(const std::string& source, std::string& target, TempFile* decrypted)
 {
-    return DecompressWith(Bzip2Family, source, target, decrypted);
+    return DecompressWith(*CompressionFamily::Of(FamilyBzip2), source, target, decrypted);
 }
 
-std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std::string& source,
+std::uint64_t MyObjectAes::CompressWith(const CompressionFamily& family, const std::string& source,
                                         std::string& target, Modality detected, std::uint64_t sourceSize,
                                         std::optional<TempFile>* intermediate)
 {
-    target = source + family.suffix;
+    target = family.Suffixed(source);
     std::string name;
     ShowLine(family.compressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
              MyStream::LevelStep);
@@ -327,20 +248,15 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
     }
 }
 
-std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const std::string& source,
+std::uint64_t MyObjectAes::DecompressWith(const CompressionFamily& family, const std::string& source,
                                           std::string& target, TempFile* decrypted)
 {
-    // Decryption has refused such names already; without the suffix the
-    // output would be the input itself.
-    std::string name;
-    if (!EndsWith(source, family.suffix) ||
-        !IsPlainName(GetFilename(source.substr(0, source.size() - std::string(family.suffix).size()), name)))
-        throw ErrorHandler(errc::UnsafeStoredName, "Unsafe name '" + ShownName(GetFilename(source, name)) +
-                                                       "': it lacks the suffix '" + family.suffix +
-                                                       "' of its compression!");
-    target = source.substr(0, source.size() - std::string(family.suffix).size());
+    // Decryption has refused such names already.
+    StoredName::CheckCompressed(source, family);
+    target = source.substr(0, source.size() - family.SuffixLength());
     const std::string wanted = target;
-    const bool shortened = FitName(target);
+    const bool shortened = OutputName::Fit(target);
+    std::string name;
     ShowLine(family.decompressWord + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
              MyStream::LevelStep);
 
@@ -386,158 +302,6 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         if (temp && temp->IsPending())
             DiscardTemp(*temp);
         throw;
-    }
-}
-
-void MyObjectAes::Delete(const std::string& path)
-{
-    DeleteFile(path, platform::FileStatus{});
-}
-
-void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus& read)
-{
-    const std::string shown = ShownName(path);
-    const platform::FileIdentity& identity = read.identity;
-    const auto refuse = [&] {
-        return ErrorHandler(errc::DeleteFailed,
-                            "Unable to delete '" + shown + "': it is no longer the file that was processed!");
-    };
-    // Checked at the last moment: an edit saved since the file was read is
-    // the user's newest content, and it stays.
-    const auto check = [&](const platform::FileStatus& now) {
-        if (!identity.valid)
-            return;
-        if (!(now.identity == identity))
-            throw refuse();
-        if (!now.SameContentAs(read))
-            throw SourceChangedError(path);
-    };
-    if (!m_wiping) {
-        ShowLine("Deleting " + shown + " ", MyStream::LevelDetail);
-        platform::FileStatus now;
-        if (identity.valid && !platform::StatPath(path, now))
-            throw refuse();
-        check(now);
-        if (!platform::RemoveFile(path))
-            throw CannotDelete(shown);
-        UpdateLine("[OK]\r\n", MyStream::LevelDetail);
-        return;
-    }
-    // Only the file itself is overwritten: never what a link at its name
-    // points to, never a file put in its place. The name goes first and the
-    // content is overwritten through the handle that stays open: the blocks
-    // are freed only at the close, after the overwrite. A deletion that
-    // fails has touched nothing, and a wipe that fails leaves no damaged
-    // file under the user's name.
-    platform::FileStatus status;
-    {
-        MyFile probe(path, MyFile::OpenRead);
-        platform::StatHandle(probe.GetHandle(), status);
-        check(status);
-        platform::MakeWritable(probe.GetHandle());
-    }
-    MyFile file(path, MyFile::OpenWipe);
-    platform::FileStatus opened;
-    if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == status.identity))
-        throw refuse();
-    if (opened.links > 1) {
-        // Its content lives on under the other names, which the user did
-        // not ask us to touch.
-        ShowLine("Deleting " + shown + " (not wiped: the file has " + std::to_string(opened.links - 1) +
-                     " other name(s)) ",
-                 MyStream::LevelDetail);
-        if (!platform::RemoveFile(path))
-            throw CannotDelete(shown);
-    } else {
-        ShowLine("Wiping " + shown + " ", MyStream::LevelDetail);
-        if (!platform::RemoveFile(path))
-            throw CannotDelete(shown);
-        file.Wipe(WipeRounds);
-    }
-    file.Close();
-    UpdateLine("[OK]\r\n", MyStream::LevelDetail);
-}
-
-bool MyObjectAes::FitName(std::string& path)
-{
-    const auto slash = path.rfind(platform::PathSeparator);
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    bool shortened = false;
-    const std::string name = OutputName::In(folder, path.substr(folder.size()), shortened);
-    path = folder + name;
-    return shortened;
-}
-
-void MyObjectAes::ShowShortened(const std::string& wanted, const std::string& used)
-{
-    std::string wantedName, usedName;
-    GetFilename(wanted, wantedName);
-    GetFilename(used, usedName);
-    ShowLine("Name '" + ShownName(wantedName) + "' is too long for this file system: written as '" +
-                 ShownName(usedName) + "'\r\n",
-             MyStream::LevelStep);
-}
-
-void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const
-{
-    if (m_replaceExisting)
-        return;
-    for (int tries = 0; target != madeFrom && platform::PathExists(target); ++tries) {
-        if (!mangled || tries == MaxMangledTries)
-            throw NameTakenError(target);
-        target = NextMangled(target);
-    }
-}
-
-std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::string& target,
-                                                       const std::string& madeFrom,
-                                                       const platform::FileStatus& madeFromStatus, bool mangled,
-                                                       bool wipeReplaced)
-{
-    if (target == madeFrom) {
-        if (!(wipeReplaced && m_wiping)) {
-            temp.CommitOver(target, madeFromStatus);
-            return std::nullopt;
-        }
-        // The replaced file is held open across the rename: its blocks stay
-        // allocated until it is closed, so they are overwritten before
-        // anything can reuse them, and a rename that fails leaves it
-        // untouched. Checked before it is made writable, which changes its
-        // times; from then on it is checked as it is after that.
-        platform::FileStatus expected = madeFromStatus;
-        {
-            MyFile probe(target, MyFile::OpenRead);
-            platform::FileStatus now;
-            if (platform::StatHandle(probe.GetHandle(), now) && now.identity == madeFromStatus.identity &&
-                !now.SameContentAs(madeFromStatus))
-                throw SourceChangedError(target);
-            platform::MakeWritable(probe.GetHandle());
-        }
-        Replaced replaced{MyFile(target, MyFile::OpenWipe), 0};
-        platform::FileStatus opened;
-        platform::StatHandle(replaced.file.GetHandle(), opened);
-        // Another file in its place is not the one to wipe: it counts as
-        // kept elsewhere.
-        replaced.links = opened.identity == madeFromStatus.identity ? opened.links : 2;
-        if (opened.identity == madeFromStatus.identity)
-            expected = opened;
-        temp.CommitOver(target, expected);
-        return replaced;
-    }
-    if (m_replaceExisting) {
-        temp.CommitAs(target);
-        return std::nullopt;
-    }
-    for (int tries = 0;; ++tries) {
-        try {
-            temp.CommitAsNew(target);
-            return std::nullopt;
-        } catch (const ErrorHandler&) {
-            // Taken since it was claimed: a mangled name moves on.
-            if (!mangled || platform::LastError() != EEXIST || tries == MaxMangledTries || !temp.IsPending())
-                throw;
-            target = NextMangled(target);
-        }
     }
 }
 
@@ -637,6 +401,143 @@ void MyObjectAes::CommitOne(PutOff& item, bool& failed, pipeline::HeldAside& hel
         if (item.temp.IsPending())
             DiscardTemp(item.temp);
         ReportFailure(e);
+    }
+}
+
+void MyObjectAes::Delete(const std::string& path)
+{
+    DeleteFile(path, platform::FileStatus{});
+}
+
+void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus& read)
+{
+    const std::string shown = ShownName(path);
+    const platform::FileIdentity& identity = read.identity;
+    const auto refuse = [&] {
+        return ErrorHandler(errc::DeleteFailed,
+                            "Unable to delete '" + shown + "': it is no longer the file that was processed!");
+    };
+    // Checked at the last moment: an edit saved since the file was read is
+    // the user's newest content, and it stays.
+    const auto check = [&](const platform::FileStatus& now) {
+        if (!identity.valid)
+            return;
+        if (!(now.identity == identity))
+            throw refuse();
+        if (!now.SameContentAs(read))
+            throw SourceChangedError(path);
+    };
+    if (!m_wiping) {
+        ShowLine("Deleting " + shown + " ", MyStream::LevelDetail);
+        platform::FileStatus now;
+        if (identity.valid && !platform::StatPath(path, now))
+            throw refuse();
+        check(now);
+        if (!platform::RemoveFile(path))
+            throw CannotDelete(shown);
+        UpdateLine("[OK]\r\n", MyStream::LevelDetail);
+        return;
+    }
+    // Only the file itself is overwritten: never what a link at its name
+    // points to, never a file put in its place. The name goes first and the
+    // content is overwritten through the handle that stays open: the blocks
+    // are freed only at the close, after the overwrite. A deletion that
+    // fails has touched nothing, and a wipe that fails leaves no damaged
+    // file under the user's name.
+    platform::FileStatus status;
+    {
+        MyFile probe(path, MyFile::OpenRead);
+        platform::StatHandle(probe.GetHandle(), status);
+        check(status);
+        platform::MakeWritable(probe.GetHandle());
+    }
+    MyFile file(path, MyFile::OpenWipe);
+    platform::FileStatus opened;
+    if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == status.identity))
+        throw refuse();
+    if (opened.links > 1) {
+        // Its content lives on under the other names, which the user did
+        // not ask us to touch.
+        ShowLine("Deleting " + shown + " (not wiped: the file has " + std::to_string(opened.links - 1) +
+                     " other name(s)) ",
+                 MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw CannotDelete(shown);
+    } else {
+        ShowLine("Wiping " + shown + " ", MyStream::LevelDetail);
+        if (!platform::RemoveFile(path))
+            throw CannotDelete(shown);
+        file.Wipe(WipeRounds);
+    }
+    file.Close();
+    UpdateLine("[OK]\r\n", MyStream::LevelDetail);
+}
+
+void MyObjectAes::ShowShortened(const std::string& wanted, const std::string& used)
+{
+    std::string wantedName, usedName;
+    GetFilename(wanted, wantedName);
+    GetFilename(used, usedName);
+    ShowLine("Name '" + ShownName(wantedName) + "' is too long for this file system: written as '" +
+                 ShownName(usedName) + "'\r\n",
+             MyStream::LevelStep);
+}
+
+void MyObjectAes::ClaimOutputName(std::string& target, const std::string& madeFrom, bool mangled) const
+{
+    if (!m_replaceExisting)
+        OutputName::Claim(target, madeFrom, mangled, platform::PathExists);
+}
+
+std::optional<MyObjectAes::Replaced> MyObjectAes::Move(TempFile& temp, std::string& target,
+                                                       const std::string& madeFrom,
+                                                       const platform::FileStatus& madeFromStatus, bool mangled,
+                                                       bool wipeReplaced)
+{
+    if (target == madeFrom) {
+        if (!(wipeReplaced && m_wiping)) {
+            temp.CommitOver(target, madeFromStatus);
+            return std::nullopt;
+        }
+        // The replaced file is held open across the rename: its blocks stay
+        // allocated until it is closed, so they are overwritten before
+        // anything can reuse them, and a rename that fails leaves it
+        // untouched. Checked before it is made writable, which changes its
+        // times; from then on it is checked as it is after that.
+        platform::FileStatus expected = madeFromStatus;
+        {
+            MyFile probe(target, MyFile::OpenRead);
+            platform::FileStatus now;
+            if (platform::StatHandle(probe.GetHandle(), now) && now.identity == madeFromStatus.identity &&
+                !now.SameContentAs(madeFromStatus))
+                throw SourceChangedError(target);
+            platform::MakeWritable(probe.GetHandle());
+        }
+        Replaced replaced{MyFile(target, MyFile::OpenWipe), 0};
+        platform::FileStatus opened;
+        platform::StatHandle(replaced.file.GetHandle(), opened);
+        // Another file in its place is not the one to wipe: it counts as
+        // kept elsewhere.
+        replaced.links = opened.identity == madeFromStatus.identity ? opened.links : 2;
+        if (opened.identity == madeFromStatus.identity)
+            expected = opened;
+        temp.CommitOver(target, expected);
+        return replaced;
+    }
+    if (m_replaceExisting) {
+        temp.CommitAs(target);
+        return std::nullopt;
+    }
+    for (int tries = 0;; ++tries) {
+        try {
+            temp.CommitAsNew(target);
+            return std::nullopt;
+        } catch (const ErrorHandler&) {
+            // Taken since it was claimed: a mangled name moves on.
+            if (!mangled || platform::LastError() != EEXIST || tries == OutputName::MaxMangledTries || !temp.IsPending())
+                throw;
+            target = OutputName::NextMangled(target);
+        }
     }
 }
 

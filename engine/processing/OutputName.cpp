@@ -1,11 +1,58 @@
-// Shortening of names that the file system does not take.
+// Output names: encrypted, mangled, claimed, and shortened where the file
+// system does not take them.
 #include "processing/OutputName.h"
 
 #include "platform/Files.h"
+#include "platform/TempFile.h"
+#include "selection/MyCString.h"
 
 #include <vector>
 
 namespace tessarin {
+
+std::string OutputName::NameOf(const std::string& path)
+{
+    const auto slash = path.rfind(platform::PathSeparator);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string OutputName::FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind(platform::PathSeparator);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string OutputName::Encrypted(const std::string& path, bool mangling, bool changeExtension)
+{
+    const std::string name = NameOf(path);
+    if (!mangling)
+        return changeExtension ? name + ".aes" : name;
+    MyCString mangled(path);
+    mangled.Mangling();
+    const std::string digits = mangled.GetString();
+    const auto dot = name.rfind('.');
+    return changeExtension ? digits + ".aes" : digits + "." + (dot == std::string::npos ? "" : name.substr(dot + 1));
+}
+
+std::string OutputName::NextMangled(const std::string& path)
+{
+    const std::size_t start = FolderOf(path).size();
+    std::size_t end = start;
+    while (end < path.size() && path[end] >= '0' && path[end] <= '9')
+        ++end;
+    const std::uint32_t number =
+        end > start ? static_cast<std::uint32_t>(std::stoull(path.substr(start, end - start)) & 0xFFFFFFFFu) : 0;
+    return path.substr(0, start) + std::to_string(static_cast<std::uint32_t>(number + 1u)) + path.substr(end);
+}
+
+void OutputName::Claim(std::string& target, const std::string& madeFrom, bool mangled, const Exists& exists)
+{
+    for (int tries = 0; target != madeFrom && exists(target); ++tries) {
+        if (!mangled || tries == MaxMangledTries)
+            throw NameTakenError(target);
+        target = NextMangled(target);
+    }
+}
 
 std::string OutputName::Shortened(const std::string& name, unsigned number, const Fits& fits)
 {
@@ -49,6 +96,14 @@ std::string OutputName::In(const std::string& folder, const std::string& name, b
         }
     }
     return name;
+}
+
+bool OutputName::Fit(std::string& path)
+{
+    const std::string folder = FolderOf(path);
+    bool shortened = false;
+    path = folder + In(folder, path.substr(folder.size()), shortened);
+    return shortened;
 }
 
 } // namespace tessarin
