@@ -282,7 +282,7 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
     // a content encrypted as it is only while its container fits; a
     // compressed one is judged by the pipeline once it is compressed.
     const BatchOptions batch = BatchOptions::From(settings);
-    const std::uint64_t limit = encrypting && (batch.filter >> 16) == 0 ? MyAesFiles::MaxPlainLength(batch.blockSize)
+    const std::uint64_t limit = encrypting && CompressionFamily::NumberOf(batch.filter) == CompressionFamily::None ? MyAesFiles::MaxPlainLength(batch.blockSize)
                                                                        : MyAesFiles::MaxContainerLength;
     std::string problem;
     bool stopped = false;

@@ -70,12 +70,12 @@ MyObject::LateFailures MyObjectAes::TakeLateFailures()
 
 void MyObjectAes::SetFilterFamily(int family)
 {
-    m_filter = (static_cast<std::uint32_t>(family) << 16) | (m_filter & 0xFFFFu);
+    m_filter = CompressionFamily::FilterWord(family, m_filter);
 }
 
 void MyObjectAes::SetFilterParam(int parameter)
 {
-    m_filter = (m_filter & 0xFFFF0000u) | (static_cast<std::uint32_t>(parameter) & 0xFFFFu);
+    m_filter = CompressionFamily::FilterWord(GetFilterFamily(), static_cast<std::uint32_t>(parameter));
 }
 
 void MyObjectAes::SetFilterSensitive(bool on)

@@ -70,9 +70,9 @@ public:
     void SetChangeExtention(bool on) { m_changeExtension = on; }
     bool GetChangeExtention() const { return m_changeExtension; }
     void SetFilterFamily(int family);
-    int GetFilterFamily() const { return static_cast<int>(m_filter >> 16); }
+    int GetFilterFamily() const { return CompressionFamily::NumberOf(m_filter); }
     void SetFilterParam(int parameter);
-    int GetFilterParam() const { return static_cast<int>(m_filter & 0xFFFFu); }
+    int GetFilterParam() const { return CompressionFamily::LevelOf(m_filter); }
     void SetFilter(std::uint32_t filter) { m_filter = filter; }
     std::uint32_t GetFilter() const { return m_filter; }
     void SetFilterSensitive(bool on);
