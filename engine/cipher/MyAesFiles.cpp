@@ -321,8 +321,8 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     // data area must be whole blocks and hold at least the stored length.
     const std::uint64_t dataArea = source.GetSize() - std::min<std::uint64_t>(source.GetSize(), header);
     if (dataArea % static_cast<std::uint64_t>(m_blockSize) != 0 || dataArea < GetLengthFromHeader())
-        throw ErrorHandler(errc::CrcMismatch, "Damaged container '" + ShownName(source.GetFullFilename()) +
-                                                  "': its data is cut short or not whole blocks!");
+        throw ErrorHandler(errc::CrcMismatch, "CRC32 mismatch!",
+                           "'" + ShownName(source.GetFullFilename()) + "' is cut short or not whole blocks");
     const std::uint32_t filter = GetFilterFromHeader();
     const float k = CalcReductKoeff(filter);
     if (m_sink)

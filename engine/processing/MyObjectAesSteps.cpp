@@ -101,8 +101,21 @@ constexpr int MaxMangledTries = 100000;
 // A deletion the system refused, with its reason.
 ErrorHandler CannotDelete(const std::string& shown)
 {
-    return ErrorHandler(errc::DeleteFailed,
-                        "Unable to delete '" + shown + "' (" + platform::ErrorText(platform::LastError()) + ")");
+    return ErrorHandler(errc::DeleteFailed, "Unable to delete '" + shown + "' (Read only file?)",
+                        platform::ErrorText(platform::LastError()));
+}
+
+// The compressed output is the adapter's stream: a file that cannot be made
+// for it is told in the adapter's words, with the system's reason beside.
+TempFile CompressedOutput(const std::string& target, bool wipe)
+{
+    try {
+        return TempFile::CreateBeside(target, wipe);
+    } catch (const ErrorHandler& e) {
+        if (e.GetErrCode() != errc::OpenFailed)
+            throw;
+        throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(target) + "'", e.GetReason());
+    }
 }
 
 } // namespace
@@ -302,7 +315,7 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
         platform::FileStatus before;
         in = OpenListed(source, before);
         // Compressed plain text: wiped when it goes, whichever way.
-        temp.emplace(TempFile::CreateBeside(target, m_wiping));
+        temp.emplace(CompressedOutput(target, m_wiping));
         const std::uint64_t length = family.compress(in, temp->File(), m_sink, GetFilterParam());
         if (length != before.size)
             throw ErrorHandler(errc::SourceChanged, "File '" + ShownName(source) + "' changed while it was read!");
