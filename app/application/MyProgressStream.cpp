@@ -87,9 +87,9 @@ void MyProgressStream::Output(const std::string& text, int level, bool append)
         // Once, then never again for this batch: the engine goes on and
         // its messages are still shown.
         m_log = nullptr;
-        m_display->ShowMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
-                                   ". Logging on file is turned off!",
-                               "ERROR MESSAGE", BoxIcon::Exclamation);
+        m_display->ShowDetailedMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
+                                           ". Logging on file is turned off!",
+                                       "ERROR MESSAGE", BoxIcon::Exclamation, e.GetReason());
     }
 }
 

@@ -125,7 +125,7 @@ TEST(BatchLog, LogInAMissingFolderIsTurnedOffOnceAndEveryFileIsProcessed)
     EXPECT_EQ(test::ListFolder(h.DataFolder()), (Names{"a.aes", "b.aes"}));
     ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
     EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + logName +
-                                          "' (No such file or directory). Logging on file is turned off!");
+                                          "'. Logging on file is turned off!\r\nNo such file or directory");
     EXPECT_EQ(h.m_ui.m_boxes[0].title, "ERROR MESSAGE");
     EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
     EXPECT_EQ(h.m_ui.m_boxes[1].title, "STATUS REPORT");
@@ -198,8 +198,9 @@ TEST(BatchLog, ALinkOrAPipeAtTheLogNameIsRefused)
         EXPECT_EQ(report.summary.files, 1u);
         EXPECT_EQ(test::ReadBytes(h.Data("victim")), victim);
         ASSERT_EQ(h.m_ui.m_boxes.size(), 2u);
-        EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + h.LogPath() + "' (it is " + c.kind +
-                                              ", not a regular file). Logging on file is turned off!");
+        EXPECT_EQ(h.m_ui.m_boxes[0].text, "ERROR(-5): Unable to open file '" + h.LogPath() +
+                                              "'. Logging on file is turned off!\r\nit is " + c.kind +
+                                              ", not a regular file");
         EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
     }
 }

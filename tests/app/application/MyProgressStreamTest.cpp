@@ -99,7 +99,7 @@ TEST(MyProgressStream, FailedLogWriteTurnsLoggingOffOnceAndShowingGoesOn)
 
     ASSERT_EQ(display.m_messages.size(), 1u);
     EXPECT_EQ(display.m_messages[0].text,
-              "ERROR(-2): Unable to write file '/dev/full' (No space left on device). Logging on file is turned off!");
+              "ERROR(-2): Unable to write file '/dev/full'. Logging on file is turned off!\r\nNo space left on device");
     EXPECT_EQ(display.m_messages[0].title, "ERROR MESSAGE");
     EXPECT_EQ(display.m_messages[0].icon, BoxIcon::Exclamation);
     EXPECT_FALSE(sink.IsLogging());
