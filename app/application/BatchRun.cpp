@@ -60,6 +60,7 @@ struct SearchResult {
     std::uint32_t originalSize = 0;
     std::vector<ErrorHandler> refused;
     std::vector<ErrorHandler> notes;
+    std::vector<std::string> fruitless;
 };
 
 // First pass: every file under the names onto the list. The run's own
@@ -86,7 +87,10 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
         }
         // A name is searched as it stands, never cut to fit a buffer: a
         // shortened path could name another file.
+        const std::size_t refusedBefore = writer.GetRefused().size();
         search.ForEach(name, options.pattern);
+        if (search.GetTotalFiles() == 0 && writer.GetRefused().size() == refusedBefore)
+            result.fruitless.push_back(name);
         result.originalSize += search.GetTotalBytes();
         search.ResetAllCouters();
     }
@@ -149,6 +153,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     try {
         list.emplace();
         found = Search(names, options, *list, choices.ownFiles);
+        report.fruitless = found.fruitless;
     } catch (const ErrorHandler& e) {
         ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
         report.outcome = BatchReport::Outcome::ListFailed;
