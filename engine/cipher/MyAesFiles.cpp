@@ -130,14 +130,14 @@ float MyAesFiles::CalcReductKoeff(std::uint32_t filter)
 
 float MyAesFiles::CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std::uint32_t nfSize)
 {
-    // An empty file on either side has no ratio; it then counts as 1:1 so
-    // that the progress stays finite.
-    // Each byte enciphered stands for its share of the file before the
-    // filter, whether the filter shrank it or (incompressible) grew it: the
-    // step then reports exactly half of the original file's units.
+    // The ratio of the sizes before and after the filter, taken the way up
+    // whichever side is larger. An empty file on either side has no ratio;
+    // it counts as 1:1 so that the progress stays finite.
     float f = 1.0f;
-    if (length != 0 && nfSize != 0)
-        f = static_cast<float>(nfSize) / static_cast<float>(length);
+    if (length != 0 && nfSize != 0) {
+        const float r = static_cast<float>(nfSize) / static_cast<float>(length);
+        f = r > 1.0f ? r : 1.0f / r;
+    }
     return filter == 0 ? f / 1024.0f : f / 2048.0f;
 }
 
@@ -252,12 +252,12 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     std::uint64_t total = WriteHunks(destination, m_hunk1, mode);
     total += WriteHunks(destination, m_hunk2, mode);
 
-    // The header stands for no plain bytes: it counts at the plain rate.
-    // Scaled by the compression ratio, as the data is, a small file that
-    // compressed well would report many times its own size.
-    if (m_sink)
-        m_sink->AddProgress(CalcReductKoeff(filter) * static_cast<float>(total));
+    // The header counts at the data's rate. A small file that compressed
+    // well reports many times its own size so; the display keeps its
+    // caption within the range.
     const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
+    if (m_sink)
+        m_sink->AddProgress(k * static_cast<float>(total));
 
     const auto bs = static_cast<std::size_t>(m_blockSize);
     // The header's length and CRC come from a pass of their own: the bytes

@@ -28,10 +28,10 @@ inline float FullKoeff(std::uint64_t compressedLength, std::uint64_t nfSize)
     // An empty side has no ratio; it counts as 1:1 so the progress stays finite.
     if (compressedLength == 0 || nfSize == 0)
         return 1.0f / 2048.0f;
-    // Each decompressed byte stands for its share of the compressed file, so
-    // that the step reports half of the container's units whether the
-    // content shrank or (incompressible) grew when it was compressed.
-    const float y = static_cast<float>(compressedLength) / static_cast<float>(nfSize);
+    // The ratio of the two sizes taken the way down: a content that shrank
+    // when it was compressed reports half of the compressed file's units.
+    const float x = static_cast<float>(nfSize) / static_cast<float>(compressedLength);
+    const float y = x < 1.0f ? x : 1.0f / x;
     return y / 2048.0f;
 }
 
