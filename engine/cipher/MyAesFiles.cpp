@@ -240,6 +240,10 @@ int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
 std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
                                  std::uint32_t nfSize)
 {
+    // Without a key the container would be enciphered under all zeros:
+    // readable by anyone, and by nobody with the user's password.
+    if (!m_keyed)
+        throw ErrorHandler(errc::EmptyPassword, "No key is set: the password must be given before encrypting!");
     CheckEncryptable(source.GetSize(), m_blockSize, source.GetFullFilename());
     if (CheckHeader(source, mode) != HeaderNone)
         throw ErrorHandler(errc::AlreadyEncrypted, "Already encrypted!");

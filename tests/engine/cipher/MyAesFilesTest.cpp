@@ -220,6 +220,13 @@ TEST(MyAesFiles, FailuresCarryTheirCodes)
     EXPECT_TRUE(test::ReadBytes(folder / "twice").empty());
     // Under another password it is just a file.
     EXPECT_NO_THROW(EncodeFile(folder / "box", folder / "twice", {32, 16, OperMode::CFB, "other"}));
+
+    // A codec never keyed refuses to encode rather than use a zero key.
+    MyAesFiles unkeyed(nullptr, &test::LoadedCipher(16));
+    MyFile source(folder / "plain", MyFile::OpenRead), destination(folder / "zero", MyFile::OpenWrite);
+    EXPECT_EQ(test::CatchError([&] { unkeyed.Encode(source, destination, OperMode::CBC, 0, 0); }).GetErrCode(),
+              errc::EmptyPassword);
+    EXPECT_TRUE(test::ReadBytes(folder / "zero").empty());
 }
 
 TEST(MyAesFiles, PasswordLimits)
