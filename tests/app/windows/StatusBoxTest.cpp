@@ -146,6 +146,30 @@ private slots:
         QCOMPARE(boxes.front().detailsButton, !details.isEmpty());
     }
 
+    // A log not written yet opens in the user's text editor as a new page,
+    // with no box: the editor the user's defaults name for plain text.
+    void AMissingLogOpensInTheTextEditor()
+    {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        QDir().mkpath(data.filePath(QStringLiteral("applications")));
+        QFile entry(data.filePath(QStringLiteral("applications/fake-editor.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Editor\nExec=touch %f\n");
+        entry.close();
+        QFile defaults(m_settings.Folder() + QStringLiteral("/mimeapps.list"));
+        QVERIFY(defaults.open(QIODevice::WriteOnly));
+        defaults.write("[Default Applications]\ntext/plain=fake-editor.desktop;\n");
+        defaults.close();
+
+        const QString log = data.filePath(QStringLiteral("log.txt"));
+        tessarin::QtShellServices shell;
+        const std::vector<SeenBox> boxes = AnswerBoxes([&] { shell.OpenLogFile(nullptr, log); });
+        QVERIFY(boxes.empty());
+        QTRY_VERIFY(QFileInfo::exists(log));  // the editor was started on the name
+        qunsetenv("XDG_DATA_HOME");
+    }
+
 private:
     PrivateSettings m_settings;
 };
