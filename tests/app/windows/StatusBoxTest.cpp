@@ -146,26 +146,22 @@ private slots:
         QCOMPARE(boxes.front().detailsButton, !details.isEmpty());
     }
 
-    // A log not written yet opens in the user's text editor as a new page,
-    // with no box: the editor the user's defaults name for plain text.
+    // A log not written yet opens, without a box, in the editor the user's
+    // defaults name for plain text.
     void AMissingLogOpensInTheTextEditor()
     {
         QTemporaryDir data;
         qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-        QDir().mkpath(data.filePath(QStringLiteral("applications")));
-        QFile entry(data.filePath(QStringLiteral("applications/fake-editor.desktop")));
-        QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Editor\nExec=touch %f\n");
-        entry.close();
-        QFile defaults(m_settings.Folder() + QStringLiteral("/mimeapps.list"));
-        QVERIFY(defaults.open(QIODevice::WriteOnly));
-        defaults.write("[Default Applications]\ntext/plain=fake-editor.desktop;\n");
-        defaults.close();
-
+        const auto put = [](const QString& path, const QByteArray& text) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        };
+        put(data.filePath("applications/editor.desktop"), "[Desktop Entry]\nType=Application\nExec=touch %f\n");
+        put(m_settings.Folder() + "/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop;\n");
         const QString log = data.filePath(QStringLiteral("log.txt"));
         tessarin::QtShellServices shell;
-        const std::vector<SeenBox> boxes = AnswerBoxes([&] { shell.OpenLogFile(nullptr, log); });
-        QVERIFY(boxes.empty());
+        QVERIFY(AnswerBoxes([&] { shell.OpenLogFile(nullptr, log); }).empty());
         QTRY_VERIFY(QFileInfo::exists(log));  // the editor was started on the name
         qunsetenv("XDG_DATA_HOME");
     }
