@@ -231,15 +231,15 @@ int ExitStatus(const BatchReport& report)
 }
 
 // Why a path on the command line gave no file, told where errors go.
-void HintFruitless(const BatchReport& report, TerminalOutput& output)
+void HintFruitless(const BatchReport& report, bool recursive, TerminalOutput& output)
 {
     for (const std::string& name : report.fruitless) {
         std::error_code error;
         const bool folder = std::filesystem::is_directory(FsPath(name), error);
-        output.Lines(output.Err(), "tessarin: hint: ",
-                     "'" + ShownName(name) + "' gave no file: " +
-                         (folder ? "folders are searched only with --recursive; 'folder/*' gives the files of a folder"
-                                 : "its name does not match the pattern"));
+        const char* why = !folder   ? "its name does not match the pattern"
+                          : recursive ? "no file in it matches the pattern"
+                                      : "folders are searched only with --recursive; 'folder/*' gives the files of a folder";
+        output.Lines(output.Err(), "tessarin: hint: ", "'" + ShownName(name) + "' gave no file: " + why);
     }
 }
 
@@ -444,7 +444,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     choices.testOnly = options.work == CliOptions::Work::Test;
     choices.ownFiles = OwnFiles(options);
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
-    HintFruitless(report, output);
+    HintFruitless(report, settings.checkRecursive != 0, output);
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
         report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {
