@@ -39,9 +39,10 @@ std::string Coded(const ErrorHandler& e)
     return "ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString();
 }
 
-std::string LoggingOff(const ErrorHandler& e)
+// The box that says the log is off: the fixed text, the reason as details.
+void ShowLoggingOff(BatchUi& ui, const ErrorHandler& e, BoxIcon icon)
 {
-    return Coded(e) + ". Logging on file is turned off!";
+    ui.ShowDetailedMessage(Coded(e) + ". Logging on file is turned off!", ErrorTitle, icon, e.GetReason());
 }
 
 // Disposes of the list; a failure is shown, and the batch goes on: the
@@ -59,6 +60,7 @@ struct SearchResult {
     std::uint32_t originalSize = 0;
     std::vector<ErrorHandler> refused;
     std::vector<ErrorHandler> notes;
+    std::vector<std::string> fruitless;
 };
 
 // First pass: every file under the names onto the list. The run's own
@@ -85,7 +87,10 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
         }
         // A name is searched as it stands, never cut to fit a buffer: a
         // shortened path could name another file.
+        const std::size_t refusedBefore = writer.GetRefused().size();
         search.ForEach(name, options.pattern);
+        if (search.GetTotalFiles() == 0 && writer.GetRefused().size() == refusedBefore)
+            result.fruitless.push_back(name);
         result.originalSize += search.GetTotalBytes();
         search.ResetAllCouters();
     }
@@ -107,16 +112,20 @@ std::string ErrorHint(const std::vector<std::string>& errorLines)
     return {};
 }
 
+void BatchUi::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                  const std::string& details)
+{
+    ShowMessage(details.empty() ? text : text + "\r\n" + details, title, icon);
+}
+
 void BatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
 {
-    if (errorLines.empty()) {
-        ShowMessage(text, StatusTitle, BoxIcon::Information);
-        return;
-    }
-    std::string shown = text + errorLines.front() + "\r\n";
+    std::string details;
+    for (const std::string& line : errorLines)
+        details += line + "\r\n";
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())
-        shown += hint + "\r\n";
-    ShowMessage(shown, StatusTitle, BoxIcon::Exclamation);
+        details += hint + "\r\n";
+    ShowDetailedMessage(text, StatusTitle, BoxIcon::Information, details);
 }
 
 BatchReport RunBatch(std::span<const std::string> names, const std::string& password,
@@ -144,6 +153,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     try {
         list.emplace();
         found = Search(names, options, *list, choices.ownFiles);
+        report.fruitless = found.fruitless;
     } catch (const ErrorHandler& e) {
         ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
         report.outcome = BatchReport::Outcome::ListFailed;
@@ -156,7 +166,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
             log.Open(options.logFilename);
             log.WriteHeader(std::time(nullptr));
         } catch (const ErrorHandler& e) {
-            ui.ShowMessage(LoggingOff(e), ErrorTitle, BoxIcon::Exclamation);
+            ShowLoggingOff(ui, e, BoxIcon::Exclamation);
             log.Close();
         }
     }
@@ -238,7 +248,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     try {
         log.WriteSummary(summary);
     } catch (const ErrorHandler& e) {
-        ui.ShowMessage(LoggingOff(e), ErrorTitle, BoxIcon::Stop);
+        ShowLoggingOff(ui, e, BoxIcon::Stop);
     }
     log.Close();
     display->Dismiss();

@@ -34,6 +34,9 @@ struct BatchReport {
     BatchSummary summary;
     // The error line of every file that failed, in order.
     std::vector<std::string> errorLines;
+    // The names given that listed no file and were not refused either (a
+    // folder searched without recursion, a pattern that matched nothing).
+    std::vector<std::string> fruitless;
 };
 
 // What the user should check as well after these errors (a line of text, or

@@ -31,10 +31,15 @@ public:
     // seen it.
     virtual void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) = 0;
 
-    // The status report that ends a batch, with the error lines of its files
-    // (each naming its file), in the order they came. A box that shows the
-    // first of them and keeps the rest at hand; this one shows only the
-    // first, with the warning icon when there are any.
+    // The same box with more behind a "Show Details..." part (the reason of
+    // a failure, every error of a batch). Where there is no such part, the
+    // details follow the text on lines of their own.
+    virtual void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                     const std::string& details);
+
+    // The status report that ends a batch: its summary lines with the
+    // information icon, and the error lines of its files (each naming its
+    // file, in the order they came) as the box's details.
     virtual void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines);
 
     // The busy cursor, from after the password check to the end of the

@@ -58,7 +58,9 @@ std::string LogFile::Timestamp(std::time_t time)
     } catch (const std::runtime_error&) {
         text.imbue(std::locale::classic());
     }
-    text << std::put_time(&local, "%c");
+    // The long form of date and time, weekday and month written out:
+    // "Monday, December 07, 2026 16:22:38", in the environment's language.
+    text << std::put_time(&local, "%A, %B %d, %Y %H:%M:%S");
     return text.str();
 }
 

@@ -50,14 +50,10 @@ bool MyProgressStream::IsBreakRequested()
 
 void MyProgressStream::AddProgress(float units)
 {
-    // The bar follows the running total, rounded up: a fraction still moves
-    // it, but the fractions of many small reports (many small files, two
-    // steps each) do not add up to more than the batch holds.
-    if (units > 0.0f)
-        m_total += static_cast<double>(units);
-    const int position = WholeUnits(static_cast<float>(m_total));
-    m_display->OffsetPos(position - m_position);
-    m_position = position;
+    // Each amount rounded up: a fraction still moves the bar. Many small
+    // reports so add up to more than the batch holds; the display stops
+    // its bar and caption at the end of the range.
+    m_display->OffsetPos(WholeUnits(units));
     m_display->PumpEvents(true);
 }
 
@@ -87,9 +83,9 @@ void MyProgressStream::Output(const std::string& text, int level, bool append)
         // Once, then never again for this batch: the engine goes on and
         // its messages are still shown.
         m_log = nullptr;
-        m_display->ShowMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
-                                   ". Logging on file is turned off!",
-                               "ERROR MESSAGE", BoxIcon::Exclamation);
+        m_display->ShowDetailedMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
+                                           ". Logging on file is turned off!",
+                                       "ERROR MESSAGE", BoxIcon::Exclamation, e.GetReason());
     }
 }
 

@@ -45,8 +45,6 @@ private:
 
     std::string m_currentText;
     std::vector<std::string> m_errorLines;
-    double m_total = 0;   // every unit reported, fractions included
-    int m_position = 0;   // whole units the display was moved by
     ProgressDisplay* m_display;  // not owned
     MyFile* m_log;               // not owned; dropped after a failed write
     int m_threshold;

@@ -39,6 +39,14 @@ public:
     // A message box owned by the display (on a terminal: a line on stderr).
     virtual void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) = 0;
 
+    // The same box with details behind a "Show Details..." part; without
+    // one, they follow the text on lines of their own.
+    virtual void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                     const std::string& details)
+    {
+        ShowMessage(details.empty() ? text : text + "\r\n" + details, title, icon);
+    }
+
     // End of the batch: the display goes away and the main window takes
     // input again. Later calls do nothing.
     virtual void Dismiss() = 0;

@@ -15,10 +15,10 @@ std::string VersionReport::Paragraph(const std::string& module)
     const std::string build = info.GetResource("PrivateBuild");
     const std::string description = info.GetResource("FileDescription");
     const std::string copyright = info.GetResource("LegalCopyright");
-    // Libraries of the system have no build of ours to name.
-    return "Loading '" + platform::Module::ShownNameFor(module) + "'\r\nVersion " + version +
-           (build.empty() ? std::string() : " (" + build + ")") + "\r\n'" + description + "'\r\n" + copyright +
-           "\r\n\r\n";
+    // Libraries of the system have no build of ours to name: their pair of
+    // parentheses stays empty, as users of this box know it.
+    return "Loading '" + platform::Module::ShownNameFor(module) + "'\r\nVersion " + version + " (" + build +
+           ")\r\n'" + description + "'\r\n" + copyright + "\r\n\r\n";
 }
 
 std::string VersionReport::ErrorParagraph(const ErrorHandler& error)

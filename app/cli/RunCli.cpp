@@ -11,6 +11,7 @@
 #include "application/BatchRun.h"
 #include "application/VersionReport.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/ShownName.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
 
@@ -225,7 +226,21 @@ int ExitStatus(const BatchReport& report)
     }
     if (report.stopped)
         return report.stopCode == errc::BreakByUser ? StoppedStatus() : ExitFailed;
-    return report.summary.errors > 0 ? ExitFailed : ExitDone;
+    // A path that gave nothing to do did not get done either.
+    return report.summary.errors > 0 || !report.fruitless.empty() ? ExitFailed : ExitDone;
+}
+
+// Why a path on the command line gave no file, told where errors go.
+void HintFruitless(const BatchReport& report, bool recursive, TerminalOutput& output)
+{
+    for (const std::string& name : report.fruitless) {
+        std::error_code error;
+        const bool folder = std::filesystem::is_directory(FsPath(name), error);
+        const char* why = !folder   ? "its name does not match the pattern"
+                          : recursive ? "no file in it matches the pattern"
+                                      : "folders are searched only with --recursive; 'folder/*' gives the files of a folder";
+        output.Lines(output.Err(), "tessarin: hint: ", "'" + ShownName(name) + "' gave no file: " + why);
+    }
 }
 
 #if defined(_WIN32)
@@ -429,6 +444,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     choices.testOnly = options.work == CliOptions::Work::Test;
     choices.ownFiles = OwnFiles(options);
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
+    HintFruitless(report, settings.checkRecursive != 0, output);
     // Where to read the whole story, for whoever asked to be told more.
     if (options.verbosity == CliOptions::Verbosity::Verbose && settings.checkLogging != 0 &&
         report.outcome != BatchReport::Outcome::PasswordRejected && report.outcome != BatchReport::Outcome::NothingGiven) {

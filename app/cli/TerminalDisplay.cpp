@@ -153,6 +153,13 @@ void TerminalDisplay::ShowMessage(const std::string& text, const std::string& ti
     Draw(true);
 }
 
+void TerminalDisplay::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                          const std::string& details)
+{
+    m_ui.ShowDetailedMessage(text, title, icon, details);
+    Draw(true);
+}
+
 void TerminalDisplay::Dismiss()
 {
     if (m_dismissed)

@@ -34,6 +34,8 @@ public:
     void PumpEvents(bool escapeCancels) override;
     bool IsCancelled() const override;
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                             const std::string& details) override;
     void Dismiss() override;
 
     // The progress line: position and range in KiB, seconds since the run

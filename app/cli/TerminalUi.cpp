@@ -30,13 +30,14 @@ void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<std
     ShowMessage(text, StatusTitle, BoxIcon::Information);
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())
         m_output.Lines(m_output.Err(), "tessarin: hint: ", hint);
-    for (const std::string& line : errorLines) {
-        if (line.find("(it is a folder: ") != std::string::npos) {
-            m_output.Lines(m_output.Err(), "tessarin: hint: ",
-                           "folders are searched only with --recursive; 'folder/*' gives the files of a folder");
-            break;
-        }
-    }
+}
+
+void TerminalUi::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                     const std::string& details)
+{
+    ShowMessage(text, title, icon);
+    if (!details.empty())
+        m_output.Lines(m_output.Err(), "tessarin: hint: ", details);
 }
 
 std::unique_ptr<ProgressDisplay> TerminalUi::OpenProgress(const ProgressRequest&)

@@ -14,6 +14,9 @@ public:
     TerminalUi(TerminalOutput& output, CliOptions::Verbosity verbosity);
 
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
+    // The details (a failure's reason) as hint lines on standard error.
+    void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                             const std::string& details) override;
     // The errors were printed as they came: the report adds only a hint.
     void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
     void BeginWaitCursor() override {}

@@ -274,6 +274,12 @@ void ProgressPopup::SavePosition()
 
 void ProgressPopup::ShowMessage(const std::string& text, const std::string& title, BoxIcon icon)
 {
+    ShowDetailedMessage(text, title, icon, std::string());
+}
+
+void ProgressPopup::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                        const std::string& details)
+{
     ShellServices::Icon shown = ShellServices::Icon::Information;
     switch (icon) {
     case BoxIcon::Stop: shown = ShellServices::Icon::Stop; break;
@@ -281,8 +287,9 @@ void ProgressPopup::ShowMessage(const std::string& text, const std::string& titl
     case BoxIcon::Information: shown = ShellServices::Icon::Information; break;
     }
     QWidget* boxOwner = m_alive ? static_cast<QWidget*>(this) : m_owner.data();
-    m_shell.ShowMessage(boxOwner, shown, QFile::decodeName(QByteArray::fromStdString(title)),
-                        QFile::decodeName(QByteArray::fromStdString(text)));
+    m_shell.ShowDetailedMessage(boxOwner, shown, QFile::decodeName(QByteArray::fromStdString(title)),
+                                QFile::decodeName(QByteArray::fromStdString(text)),
+                                QFile::decodeName(QByteArray::fromStdString(details)));
 }
 
 void ProgressPopup::Dismiss()

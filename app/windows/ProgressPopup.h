@@ -58,6 +58,8 @@ public:
     // Cancel, or the program told to quit.
     bool IsCancelled() const override;
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                             const std::string& details) override;
     void Dismiss() override;
 
     bool IsModal() const { return m_modal; }

@@ -1,6 +1,5 @@
 #include "QtBatchUi.h"
 
-#include "application/BatchRun.h"
 #include "platform/Console.h"
 
 #include "ProgressPopup.h"
@@ -29,6 +28,12 @@ QtBatchUi::~QtBatchUi()
 
 void QtBatchUi::ShowMessage(const std::string& text, const std::string& title, BoxIcon icon)
 {
+    ShowDetailedMessage(text, title, icon, std::string());
+}
+
+void QtBatchUi::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                    const std::string& details)
+{
     // Told to quit, nobody is there to close a box: the log keeps the report.
     if (platform::InterruptRequested()) return;
     ShellServices::Icon shown = ShellServices::Icon::Information;
@@ -37,23 +42,7 @@ void QtBatchUi::ShowMessage(const std::string& text, const std::string& title, B
     case BoxIcon::Exclamation: shown = ShellServices::Icon::Exclamation; break;
     case BoxIcon::Information: shown = ShellServices::Icon::Information; break;
     }
-    m_shell.ShowMessage(m_mainWindow, shown, Decoded(title), Decoded(text));
-}
-
-void QtBatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
-{
-    // Told to quit, nobody is there to close a box: the log keeps the report.
-    if (platform::InterruptRequested()) return;
-    if (errorLines.empty()) {
-        ShowMessage(text, StatusTitle, BoxIcon::Information);
-        return;
-    }
-    std::string shown = text + errorLines.front() + "\r\n";
-    if (const std::string hint = ErrorHint(errorLines); !hint.empty()) shown += hint + "\r\n";
-    QString details;
-    for (const std::string& line : errorLines) details += Decoded(line) + QLatin1Char('\n');
-    m_shell.ShowDetailedMessage(m_mainWindow, ShellServices::Icon::Exclamation, Decoded(StatusTitle), Decoded(shown),
-                                details);
+    m_shell.ShowDetailedMessage(m_mainWindow, shown, Decoded(title), Decoded(text), Decoded(details));
 }
 
 void QtBatchUi::BeginWaitCursor()

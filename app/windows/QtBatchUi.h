@@ -19,10 +19,8 @@ public:
     QtBatchUi& operator=(const QtBatchUi&) = delete;
 
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
-    // The summary, the first error line (naming its file) and what else to
-    // check, with the warning icon; every error line behind "Show
-    // Details...". Without errors, the summary with the information icon.
-    void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                             const std::string& details) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     std::unique_ptr<ProgressDisplay> OpenProgress(const ProgressRequest& request) override;

@@ -26,8 +26,10 @@ public:
     // A save-file chooser that starts at initial; empty when cancelled.
     virtual QString ChooseSaveFile(QWidget* owner, const QString& title, const QString& initial) = 0;
 
-    // Opens the log file in the user's text editor or viewer. A log that
-    // does not exist yet is said so; a viewer that fails is not reported.
+    // Opens the log file in the user's text editor or viewer; a log that
+    // does not exist yet opens in the text editor as a new page (and is
+    // said to be missing only where no editor is known). A viewer that
+    // fails is not reported.
     virtual void OpenLogFile(QWidget* owner, const QString& path) = 0;
 };
 

@@ -130,14 +130,14 @@ float MyAesFiles::CalcReductKoeff(std::uint32_t filter)
 
 float MyAesFiles::CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std::uint32_t nfSize)
 {
-    // An empty file on either side has no ratio; it then counts as 1:1 so
-    // that the progress stays finite.
-    // Each byte enciphered stands for its share of the file before the
-    // filter, whether the filter shrank it or (incompressible) grew it: the
-    // step then reports exactly half of the original file's units.
+    // The ratio of the sizes before and after the filter, taken the way up
+    // whichever side is larger. An empty file on either side has no ratio;
+    // it counts as 1:1 so that the progress stays finite.
     float f = 1.0f;
-    if (length != 0 && nfSize != 0)
-        f = static_cast<float>(nfSize) / static_cast<float>(length);
+    if (length != 0 && nfSize != 0) {
+        const float r = static_cast<float>(nfSize) / static_cast<float>(length);
+        f = r > 1.0f ? r : 1.0f / r;
+    }
     return filter == 0 ? f / 1024.0f : f / 2048.0f;
 }
 
@@ -211,6 +211,10 @@ int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
 std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
                                  std::uint32_t nfSize)
 {
+    // Without a key the container would be enciphered under all zeros:
+    // readable by anyone, and by nobody with the user's password.
+    if (!m_keyed)
+        throw ErrorHandler(errc::EmptyPassword, "No key is set: the password must be given before encrypting!");
     CheckEncryptable(source.GetSize(), m_blockSize, source.GetFullFilename());
     if (CheckHeader(source, mode) != HeaderNone)
         throw ErrorHandler(errc::AlreadyEncrypted, "Already encrypted!");
@@ -223,12 +227,12 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     std::uint64_t total = WriteHunks(destination, m_hunk1, mode);
     total += WriteHunks(destination, m_hunk2, mode);
 
-    // The header stands for no plain bytes: it counts at the plain rate.
-    // Scaled by the compression ratio, as the data is, a small file that
-    // compressed well would report many times its own size.
-    if (m_sink)
-        m_sink->AddProgress(CalcReductKoeff(filter) * static_cast<float>(total));
+    // The header counts at the data's rate. A small file that compressed
+    // well reports many times its own size so; the display keeps its
+    // caption within the range.
     const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
+    if (m_sink)
+        m_sink->AddProgress(k * static_cast<float>(total));
 
     const auto bs = static_cast<std::size_t>(m_blockSize);
     // The header's length and CRC come from a pass of their own: the bytes
@@ -292,8 +296,8 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     // data area must be whole blocks and hold at least the stored length.
     const std::uint64_t dataArea = source.GetSize() - std::min<std::uint64_t>(source.GetSize(), header);
     if (dataArea % static_cast<std::uint64_t>(m_blockSize) != 0 || dataArea < GetLengthFromHeader())
-        throw ErrorHandler(errc::CrcMismatch, "Damaged container '" + ShownName(source.GetFullFilename()) +
-                                                  "': its data is cut short or not whole blocks!");
+        throw ErrorHandler(errc::CrcMismatch, "CRC32 mismatch!",
+                           "'" + ShownName(source.GetFullFilename()) + "' is cut short or not whole blocks");
     const std::uint32_t filter = GetFilterFromHeader();
     const float k = CalcReductKoeff(filter);
     if (m_sink)

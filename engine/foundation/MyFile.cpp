@@ -14,11 +14,11 @@ namespace tessarin {
 
 namespace {
 
-// The system's reason for the last failure, as the message's last words.
+// The system's reason for the last failure, shown beside the fixed message.
 std::string Because()
 {
     const int error = platform::LastError();
-    return error != 0 ? " (" + platform::ErrorText(error) + ")" : std::string();
+    return error != 0 ? platform::ErrorText(error) : std::string();
 }
 
 } // namespace
@@ -79,8 +79,8 @@ void MyFile::Open(const std::string& name, OpenMode mode)
         // Links, FIFOs and devices are refused on purpose: say so rather
         // than how the system put it.
         if (const std::string kind = platform::NonRegularKind(name); !kind.empty())
-            reason = " (it is " + kind + ", not a regular file)";
-        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'" + reason);
+            reason = "it is " + kind + ", not a regular file";
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'", reason);
     }
     const std::int64_t size = platform::FileSize(handle);
 
@@ -112,7 +112,7 @@ std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
         return 0;
     const std::int64_t n = platform::ReadFile(m_handle, buffer);
     if (n < 0)
-        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'" + Because());
+        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'", Because());
     return static_cast<std::size_t>(n);
 }
 
@@ -121,7 +121,7 @@ std::size_t MyFile::Write(std::span<const std::uint8_t> buffer)
     if (!IsOpen())
         return 0;
     if (!platform::WriteFile(m_handle, buffer))
-        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'" + Because());
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'", Because());
     return buffer.size();
 }
 
@@ -146,7 +146,7 @@ void MyFile::Close()
 void MyFile::Sync()
 {
     if (IsOpen() && !platform::SyncFile(m_handle))
-        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'" + Because());
+        throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'", Because());
 }
 
 std::uint32_t MyFile::CalcCrc()

@@ -78,8 +78,8 @@ TempFile TempFile::CreateBeside(const std::string& target, bool wipe)
             journal.Forget(entry);
             if (error == EEXIST && attempt < MaxAttempts)
                 continue;
-            throw ErrorHandler(errc::OpenFailed,
-                               "Unable to open file '" + ShownName(target) + "' (" + platform::ErrorText(error) + ")");
+            throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(target) + "'",
+                               platform::ErrorText(error));
         }
         temp.m_path = candidate;
         temp.m_pending = true;
@@ -187,8 +187,8 @@ void TempFile::Commit(const std::string& target, bool replace)
         const int error = platform::LastError();
         if (!replace && error == EEXIST)
             throw NameTakenError(target);
-        throw ErrorHandler(errc::CopyFailed,
-                           "Unable to rename to '" + ShownName(target) + "' (" + platform::ErrorText(error) + ")");
+        throw ErrorHandler(errc::CopyFailed, "Unable to rename to '" + ShownName(target) + "'",
+                           platform::ErrorText(error));
     }
     m_pending = false;
     Forget();
@@ -243,10 +243,10 @@ void TempFile::Remove()
             if (removed)
                 Forget();
             m_lock.Release();
-            throw ErrorHandler(removed ? error : errc::DeleteFailed,
-                               removed ? "Writing on wiping!"
-                                       : "Unable to delete '" + ShownName(m_path) + "' (" +
-                                             platform::ErrorText(platform::LastError()) + ")");
+            if (removed)
+                throw ErrorHandler(error, "Writing on wiping!");
+            throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (Read only file?)",
+                               platform::ErrorText(platform::LastError()));
         }
     }
     // The name goes first; the content is overwritten through the handle,
@@ -255,8 +255,8 @@ void TempFile::Remove()
     if (!removed) {
         m_file.Close();
         m_lock.Release();
-        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (" +
-                                                   platform::ErrorText(platform::LastError()) + ")");
+        throw ErrorHandler(errc::DeleteFailed, "Unable to delete '" + ShownName(m_path) + "' (Read only file?)",
+                           platform::ErrorText(platform::LastError()));
     }
     Forget();
     try {

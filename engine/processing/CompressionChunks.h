@@ -28,17 +28,17 @@ inline float FullKoeff(std::uint64_t compressedLength, std::uint64_t nfSize)
     // An empty side has no ratio; it counts as 1:1 so the progress stays finite.
     if (compressedLength == 0 || nfSize == 0)
         return 1.0f / 2048.0f;
-    // Each decompressed byte stands for its share of the compressed file, so
-    // that the step reports half of the container's units whether the
-    // content shrank or (incompressible) grew when it was compressed.
-    const float y = static_cast<float>(compressedLength) / static_cast<float>(nfSize);
+    // The ratio of the two sizes taken the way down: a content that shrank
+    // when it was compressed reports half of the compressed file's units.
+    const float x = static_cast<float>(nfSize) / static_cast<float>(compressedLength);
+    const float y = x < 1.0f ? x : 1.0f / x;
     return y / 2048.0f;
 }
 
-// Decompression failures where the stream itself reads well but is not the
-// whole content that was compressed.
-inline constexpr char TrailingData[] = ": data follows the end of the compressed stream";
-inline constexpr char SizeDiffers[] = ": the decompressed size differs from the recorded size";
+// Reasons of decompression failures where the stream itself reads well but
+// is not the whole content that was compressed.
+inline constexpr char TrailingData[] = "data follows the end of the compressed stream";
+inline constexpr char SizeDiffers[] = "the decompressed size differs from the recorded size";
 
 inline void ReportChunk(MyStream* sink, std::size_t count, float k)
 {
@@ -59,7 +59,7 @@ inline void WriteCompressed(MyFile& target, std::span<const std::uint8_t> bytes,
     } catch (const ErrorHandler& e) {
         if (e.GetErrCode() != errc::WriteFailed)
             throw;
-        throw ErrorHandler(errc::WriteFailed, failure);
+        throw ErrorHandler(errc::WriteFailed, failure, e.GetReason());
     }
 }
 
@@ -82,7 +82,7 @@ inline bool WorthOverlapping(std::uint64_t bytes, std::size_t chunkSize)
     } catch (const ErrorHandler& e) {
         if (!writeFailure || e.GetErrCode() != errc::WriteFailed || !writer.Failure())
             throw;
-        throw ErrorHandler(errc::WriteFailed, *writeFailure);
+        throw ErrorHandler(errc::WriteFailed, *writeFailure, e.GetReason());
     }
 }
 
@@ -149,7 +149,7 @@ std::uint64_t DecompressChunks(Stream& z, std::uint8_t magic, Restart restart, D
                     if (z.avail_in == 0)
                         break;
                     if (static_cast<std::uint8_t>(z.next_in[0]) != magic)
-                        throw ErrorHandler(errc::ReadFailed, failure + TrailingData);
+                        throw ErrorHandler(errc::ReadFailed, failure, TrailingData);
                     restart();
                     ended = false;
                 }
@@ -172,7 +172,7 @@ std::uint64_t DecompressChunks(Stream& z, std::uint8_t magic, Restart restart, D
                 break;
             }
             if (total + produced > nfSize)
-                throw ErrorHandler(errc::ReadFailed, failure + SizeDiffers);
+                throw ErrorHandler(errc::ReadFailed, failure, SizeDiffers);
             writer.Submit(produced);
             total += produced;
             ReportChunk(sink, produced, k);
@@ -183,7 +183,7 @@ std::uint64_t DecompressChunks(Stream& z, std::uint8_t magic, Restart restart, D
         compression::RethrowInChunkOrder(reader, writer);  // the compression one, not tessarin::
     }
     if (total != nfSize)
-        throw ErrorHandler(errc::ReadFailed, failure + SizeDiffers);
+        throw ErrorHandler(errc::ReadFailed, failure, SizeDiffers);
     return total;
 }
 

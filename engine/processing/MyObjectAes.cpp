@@ -150,8 +150,8 @@ MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& st
     if (!platform::StatHandle(file.GetHandle(), status))
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) + "'");
     if (path == m_listedPath && m_listedIdentity.valid && !(status.identity == m_listedIdentity))
-        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) +
-                                                 "': another file has taken its name since it was listed!");
+        throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) + "'",
+                           "another file has taken its name since it was listed");
     return file;
 }
 
@@ -223,8 +223,8 @@ void MyObjectAes::Run(const CFileFind& found)
         // run's commit.
         if (platform::LockedByOthers(m_listed.file.GetHandle()) &&
             LeftoverSweep::RecordedByRunAtWork(RunJournal::DefaultFolder(), m_listedIdentity))
-            throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(original) +
-                                                     "' (it is a temporary file of another run at work)");
+            throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(original) + "'",
+                               "it is a temporary file of another run at work");
         m_listedAttributes = platform::ReadExtendedAttributes(m_listed.file.GetHandle());
         std::string source = original;
         std::string target = folder;

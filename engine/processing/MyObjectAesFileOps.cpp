@@ -23,7 +23,8 @@ namespace {
 ErrorHandler CannotDelete(const std::string& shown)
 {
     return ErrorHandler(errc::DeleteFailed,
-                        "Unable to delete '" + shown + "' (" + platform::ErrorText(platform::LastError()) + ")");
+                        "Unable to delete '" + shown + "' (Read only file?)",
+                        platform::ErrorText(platform::LastError()));
 }
 
 } // namespace

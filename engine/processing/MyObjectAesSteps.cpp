@@ -40,6 +40,23 @@ private:
     std::vector<platform::NativeHandle> m_handles;
 };
 
+namespace {
+
+// The compressed output is the adapter's stream: a file that cannot be made
+// for it is told in the adapter's words, with the system's reason beside.
+TempFile CompressedOutput(const std::string& target, bool wipe)
+{
+    try {
+        return TempFile::CreateBeside(target, wipe);
+    } catch (const ErrorHandler& e) {
+        if (e.GetErrCode() != errc::OpenFailed)
+            throw;
+        throw ErrorHandler(errc::StreamOpenFailed, "Unable to open '" + ShownName(target) + "'", e.GetReason());
+    }
+}
+
+} // namespace
+
 void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::uint32_t filter,
                           std::uint32_t nfSize, TempFile* intermediate)
 {
@@ -212,7 +229,7 @@ std::uint64_t MyObjectAes::CompressWith(const CompressionFamily& family, const s
         platform::FileStatus before;
         in = OpenListed(source, before);
         // Compressed plain text: wiped when it goes, whichever way.
-        temp.emplace(TempFile::CreateBeside(target, m_wiping));
+        temp.emplace(CompressedOutput(target, m_wiping));
         const std::uint64_t length = family.compress(in, temp->File(), m_sink, GetFilterParam());
         if (length != before.size)
             throw ErrorHandler(errc::SourceChanged, "File '" + ShownName(source) + "' changed while it was read!");

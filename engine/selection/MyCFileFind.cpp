@@ -69,10 +69,11 @@ bool MyCFileFind::FindNextFileA(const std::string& search)
                 FindNextFileA(AllOf(finder.GetFilePath()));
                 --m_depth;
             } else if (named) {
-                Skipped(ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(finder.GetFilePath()) +
-                                                           "' (it is a folder: folders are searched only with "
-                                                           "recursion on)"),
-                        true);
+                // A folder named with recursion off lists nothing; that is
+                // no failure, but worth a note naming it.
+                Skipped(ErrorHandler(errc::OpenFailed, "folder '" + ShownName(finder.GetFilePath()) +
+                                                           "' (folders are searched only with recursion on)"),
+                        false);
             }
             continue;
         }

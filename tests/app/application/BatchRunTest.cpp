@@ -70,19 +70,20 @@ struct SearchCase {
     const char* pattern;
     std::set<std::string> encrypted;  // relative paths of the files that became containers
     std::uint32_t errors = 0;         // names that could not be processed: each is told and counted
+    std::vector<std::string> fruitless = {};  // names that gave no file and no error
 };
 
 TEST(BatchSearch, DroppedNamesAreSearchedWithThePatternAndRecursion)
 {
     const std::set<std::string> all = {"d/a.txt", "d/b.dat", "d/sub/c.txt", "d/sub/deeper/D.TXT"};
     const SearchCase cases[] = {
-        {"a folder without recursion lists nothing and says why", {"d"}, 0, 1, "*", {}, 1},
+        {"a folder without recursion lists nothing, with a notice", {"d"}, 0, 1, "*", {}, 0, {"d"}},
         {"a folder with recursion lists its whole tree", {"d"}, 1, 1, "*", all},
         {"the pattern applies to the names of the tree", {"d"}, 1, 1, "*.txt", {"d/a.txt", "d/sub/c.txt"}},
         {"case folding when not case-sensitive", {"d"}, 1, 0, "*.txt", {"d/a.txt", "d/sub/c.txt", "d/sub/deeper/D.TXT"}},
         {"the entries of a folder without recursion", {"d/*"}, 0, 1, "*", {"d/a.txt", "d/b.dat"}},
         {"a dropped file that matches", {"d/b.dat"}, 0, 1, "*.dat", {"d/b.dat"}},
-        {"a dropped file that does not match", {"d/b.dat"}, 1, 1, "*.txt", {}},
+        {"a dropped file that does not match", {"d/b.dat"}, 1, 1, "*.txt", {}, 0, {"d/b.dat"}},
         {"a name that names nothing", {"d/missing"}, 1, 1, "*", {}, 1},
         {"a missing name beside a good one", {"d/missing", "d/b.dat"}, 0, 1, "*", {"d/b.dat"}, 1},
         {"names in drop order, one after another", {"d/sub/c.txt", "d/a.txt"}, 0, 1, "*", {"d/a.txt", "d/sub/c.txt"}},
@@ -118,6 +119,13 @@ TEST(BatchSearch, DroppedNamesAreSearchedWithThePatternAndRecursion)
         EXPECT_EQ(files.back(), "log.txt");
         EXPECT_EQ(report.summary.files, c.encrypted.size());
         EXPECT_EQ(report.summary.errors, c.errors);
+        Names fruitless;
+        for (const std::string& name : c.fruitless)
+            fruitless.push_back(h.Data(name));
+        EXPECT_EQ(report.fruitless, fruitless);
+        EXPECT_EQ(h.Log().find("Passing over: folder '" + h.Data("d") + "'") != std::string::npos,
+                  c.fruitless == std::vector<std::string>{"d"})
+            << h.Log();
         EXPECT_EQ(report.summary.originalSize, original);
         EXPECT_EQ(h.Boxes("STATUS REPORT").size(), 1u);
     }

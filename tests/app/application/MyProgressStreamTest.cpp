@@ -99,7 +99,7 @@ TEST(MyProgressStream, FailedLogWriteTurnsLoggingOffOnceAndShowingGoesOn)
 
     ASSERT_EQ(display.m_messages.size(), 1u);
     EXPECT_EQ(display.m_messages[0].text,
-              "ERROR(-2): Unable to write file '/dev/full' (No space left on device). Logging on file is turned off!");
+              "ERROR(-2): Unable to write file '/dev/full'. Logging on file is turned off!\r\nNo space left on device");
     EXPECT_EQ(display.m_messages[0].title, "ERROR MESSAGE");
     EXPECT_EQ(display.m_messages[0].icon, BoxIcon::Exclamation);
     EXPECT_FALSE(sink.IsLogging());
@@ -120,19 +120,19 @@ TEST(MyProgressStream, WithoutAnOpenLogNothingIsWrittenOrReported)
     EXPECT_EQ(display.m_statusTexts.size(), 2u);
 }
 
-// The bar follows the running total rounded up: a first fraction moves it,
-// but fractions of many reports never add up to more than was reported.
-TEST(MyProgressStream, ProgressFollowsTheRunningTotalRoundedUpAndEveryReportPumps)
+// The bar moves by each amount rounded up: every fraction moves it.
+TEST(MyProgressStream, ProgressRoundsEachAmountUpAndEveryReportPumps)
 {
     struct Case {
         float amount;
-        int offset;  // total so far, rounded up, less what was moved before
+        int offset;
     };
     const float inf = std::numeric_limits<float>::infinity();
+    const int most = std::numeric_limits<int>::max();
     const Case cases[] = {
-        {0.0001f, 1}, {0.5f, 0},  {1.0f, 1},         {1.0001f, 1}, {72.0f, 72},
-        {144.0f, 144}, {0.0f, 0}, {-3.5f, 0},        {std::nanf(""), 0},
-        {inf, std::numeric_limits<int>::max() - 219}, {3e9f, 0},
+        {0.0001f, 1}, {0.5f, 1},  {1.0f, 1},   {1.0001f, 2}, {72.0f, 72},
+        {144.0f, 144}, {0.0f, 0}, {-3.5f, 0},  {std::nanf(""), 0},
+        {inf, most},  {3e9f, most},
     };
     FakeDisplay display;
     MyProgressStream sink(display, nullptr);

@@ -1,5 +1,6 @@
-// The status report that ends a batch tells what failed: the warning icon,
-// the first error line with its file, and what else to check.
+// The status report that ends a batch: its summary with the information
+// icon, then (as details) each error line with its file, and what else to
+// check.
 #include "BatchHarness.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,11 @@ TEST(StatusReport, TellsTheFirstFailureAndWhatToCheck)
     };
     const Case cases[] = {
         {"all files processed", 0, false, "secret", BoxIcon::Information, "", false},
-        {"plain files forced to decryption", 1, false, "secret", BoxIcon::Exclamation,
+        {"plain files forced to decryption", 1, false, "secret", BoxIcon::Information,
          "ERROR(-20): Not AES file or wrong passwd!", true},
-        {"containers under another password", 1, true, "other", BoxIcon::Exclamation,
+        {"containers under another password", 1, true, "other", BoxIcon::Information,
          "ERROR(-20): Not AES file or wrong passwd!", true},
-        {"containers forced to encryption", 0, true, "secret", BoxIcon::Exclamation, "ERROR(-25): Already encrypted!",
+        {"containers forced to encryption", 0, true, "secret", BoxIcon::Information, "ERROR(-25): Already encrypted!",
          false},
     };
     for (const Case& c : cases) {

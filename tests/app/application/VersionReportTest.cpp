@@ -118,6 +118,8 @@ TEST(VersionReport, ParagraphOfTheEngine)
         << paragraph;
     EXPECT_TRUE(paragraph.ends_with("Quenby Software\r\n\r\n")) << paragraph;
     EXPECT_EQ(VersionReport::ErrorParagraph(ErrorHandler(-30, "x")), "ERROR(-30): x\r\n\r\n");
+    // A library without a build of ours still shows the empty pair.
+    EXPECT_NE(VersionReport::Paragraph("zlib.dll").find(" ()\r\n'"), std::string::npos);
 }
 
 } // namespace

@@ -213,10 +213,9 @@ TEST_F(Cli, FolderWithoutRecursionGivesAHint)
     Make("h/a", 100, 1);
     const CliResult r = Batch({"-e", "--no-recursive", "--no-log", Data("h")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("0 file(s) processed (0 bytes), 1 error(s)"), std::string::npos);
-    EXPECT_EQ(r.err, "ERROR(-5): Unable to open file '" + Data("h") +
-                         "' (it is a folder: folders are searched only with recursion on)\n"
-                         "tessarin: hint: folders are searched only with --recursive; 'folder/*' gives the files of a folder\n");
+    EXPECT_NE(r.out.find("0 file(s) processed (0 bytes), 0 error(s)"), std::string::npos);
+    EXPECT_EQ(r.err, "tessarin: hint: '" + Data("h") +
+                         "' gave no file: folders are searched only with --recursive; 'folder/*' gives the files of a folder\n");
     EXPECT_EQ(Batch({"-e", "--no-recursive", "--no-log", Data("h") + "/*"}).status, 0);
     EXPECT_TRUE(test::Exists(Data("h/a.aes")));
 }
@@ -269,7 +268,6 @@ TEST_F(Cli, VersionAndHelp)
         EXPECT_NE(version.out.find("Loading '" + platform::Module::ShownNameFor(module) + "'\n"), std::string::npos)
             << module;
     EXPECT_EQ(version.out.find('\r'), std::string::npos);
-    EXPECT_EQ(version.out.find("()"), std::string::npos) << "an empty build shown";
     EXPECT_EQ(version.err, "");
 
     // Otherwise one line per component, each with its version.

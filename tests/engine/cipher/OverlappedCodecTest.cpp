@@ -188,7 +188,8 @@ TEST(OverlappedCodec, AWriteFailureAtEveryChunkSurfacesAsTheFilesOwn)
         const int later = FaultInjection::CallsSince(FaultInjection::Operation::Write);
         FaultInjection::Reset();
         EXPECT_EQ(e.GetErrCode(), errc::WriteFailed);
-        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "box") + "' (No space left on device)");
+        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "box") + "'");
+        EXPECT_EQ(e.GetReason(), "No space left on device");
         EXPECT_EQ(later, call);
         const std::uint64_t expected = call == 1 ? 0 : call == 2 ? 1056 : Header + std::uint64_t(call - 3) * C;
         EXPECT_EQ(test::ReadBytes(folder / "box").size(), expected);
@@ -200,7 +201,8 @@ TEST(OverlappedCodec, AWriteFailureAtEveryChunkSurfacesAsTheFilesOwn)
         const int later = FaultInjection::CallsSince(FaultInjection::Operation::Write);
         FaultInjection::Reset();
         EXPECT_EQ(e.GetErrCode(), errc::WriteFailed);
-        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "out") + "' (Input/output error)");
+        EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "out") + "'");
+        EXPECT_EQ(e.GetReason(), "Input/output error");
         EXPECT_EQ(later, call);
         EXPECT_EQ(test::ReadBytes(folder / "out").size(), std::uint64_t(call - 1) * C);
     }
@@ -246,7 +248,8 @@ TEST(OverlappedCodec, AReadFailureAtEveryChunkSurfacesAsTheFilesOwn)
             });
             ::close(dir);
             EXPECT_EQ(e.GetErrCode(), errc::ReadFailed);
-            EXPECT_EQ(e.GetErrString(), "Unable to read from file '" + c.input + "' (Is a directory)");
+            EXPECT_EQ(e.GetErrString(), "Unable to read from file '" + c.input + "'");
+            EXPECT_EQ(e.GetReason(), "Is a directory");
             // Every chunk reported (all but the header's report) was
             // written whole, and nothing else.
             const std::uint64_t head = c.encode ? Header : 0;

@@ -42,7 +42,8 @@ TEST(MyFile, OpenFailures)
     auto e = test::CatchError([&] { MyFile f(folder / "missing", MyFile::OpenRead); });
     EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
     // The documented text first, then the system's reason.
-    EXPECT_EQ(e.GetErrString(), "Unable to open file '" + (folder / "missing") + "' (No such file or directory)");
+    EXPECT_EQ(e.GetErrString(), "Unable to open file '" + (folder / "missing") + "'");
+    EXPECT_EQ(e.GetReason(), "No such file or directory");
 
     e = test::CatchError([&] { MyFile f(folder.Path(), MyFile::OpenRead); });  // a folder is not a file
     EXPECT_EQ(e.GetErrCode(), errc::OpenFailed);
