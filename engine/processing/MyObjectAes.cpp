@@ -1,13 +1,13 @@
 #include "processing/MyObjectAes.h"
 
 #include "foundation/ErrorHandler.h"
-#include "foundation/LeftoverSweep.h"
+#include "scratch/LeftoverSweep.h"
 #include "foundation/MyFile.h"
-#include "foundation/RunJournal.h"
+#include "scratch/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "platform/Module.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "selection/MyCString.h"
 #include "selection/MyFileFound.h"
 

@@ -20,7 +20,7 @@
 #include "cipher/MyAesFiles.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
 #include "selection/MyFilter.h"

@@ -1,6 +1,6 @@
 #include "foundation/ErrorHandler.h"
 #include "platform/FaultInjection.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

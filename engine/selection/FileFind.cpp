@@ -1,6 +1,6 @@
 // The directory search itself, the same on every system: what it asks of
 // the system is behind FileFindSystem.h, so nothing here calls the system.
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 
 #include "platform/FaultInjection.h"
 #include "platform/FileFindSystem.h"
@@ -12,6 +12,16 @@
 namespace tessarin {
 
 namespace find = platform::find;
+
+namespace {
+
+// A full path ends with a separator only at a root ("/", "C:/").
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+} // namespace
 
 struct CFileFind::State {
     // The names of a listed folder are read in one go: the action may add
@@ -93,7 +103,7 @@ bool CFileFind::FindNextFile()
     s.current = true;
     s.name = s.names[s.next++];
     if (s.single.empty()) {
-        s.path = find::Join(s.folder, s.name);
+        s.path = Join(s.folder, s.name);
         s.status = find::Inspect(s.path);
     } else {
         s.path = s.singlePath;
