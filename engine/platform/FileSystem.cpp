@@ -1,7 +1,7 @@
 // Names in the file system on POSIX systems.
 #include "platform/FileSystem.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <cerrno>
 #include <climits>

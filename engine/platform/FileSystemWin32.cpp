@@ -3,7 +3,7 @@
 // identities from the volume serial number and the file index.
 #include "platform/FileSystem.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "platform/Random.h"
 #include "platform/SupportWin32.h"
 

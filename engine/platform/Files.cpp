@@ -1,7 +1,7 @@
 // File input and output on POSIX systems.
 #include "platform/Files.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // other handles (its lock, a reader) are still open.
 #include "platform/Files.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "platform/SupportWin32.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // the system is behind FileFindSystem.h, so nothing here calls the system.
 #include "selection/FileFind.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "platform/FileFindSystem.h"
 
 #include <cerrno>
@@ -60,7 +60,7 @@ bool CFileFind::FindFile(const std::string& path)
     }
     auto state = std::make_unique<State>();
     state->folder = find::FullPath(path.size() == 1 ? std::string(".") : path.substr(0, path.size() - 1));
-    if (platform::FaultInjection::ShouldFail(platform::FaultInjection::Operation::List)) {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::List)) {
         m_error = errno;
         return false;
     }
