@@ -9,7 +9,7 @@
 // its own). The data goes to /dev/shm when it exists, else to the temporary
 // folder; TESSARIN_BENCH_DIR names another place (a disk, say).
 #include "foundation/MyStream.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 #include "processing/MyObjectAes.h"
 
 #include <benchmark/benchmark.h>

@@ -12,7 +12,7 @@
 #   4 bytes   number of translations (n)
 #   4*n bytes translations: language in the low half, code page in the high
 #   strings:  name NUL value NUL ..., ended by an empty name (one NUL)
-# The reader lives in engine/platform/VersionBlock.cpp.
+# The reader lives in engine/foundation/VersionBlock.cpp.
 
 set(TESSARIN_COPYRIGHT "Copyright (C) Quenby Software" CACHE STRING
     "LegalCopyright text of the version blocks")

@@ -1,6 +1,6 @@
 #include "application/AppSettings.h"
 
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
 namespace tessarin {
 

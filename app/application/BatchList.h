@@ -7,10 +7,9 @@
 // destructor disposes of it on every way out. A batch that is killed cannot
 // do that; the list is recorded in the run's journal, and the next run
 // wipes and deletes it by that record (LeftoverSweep).
-#include "platform/Files.h"
+#include "scratch/ScratchFile.h"
 #include "selection/MyFileTable.h"
 
-#include <cstdint>
 #include <string>
 
 namespace tessarin {
@@ -18,7 +17,6 @@ namespace tessarin {
 class BatchList {
 public:
     static constexpr char Prefix[] = "~files.tmp";
-    static constexpr unsigned WipeRounds = 3;
 
     // Creates the list, open for writing, after clearing away the lists of
     // batches that are gone. Throws ErrorHandler (-5) when the private
@@ -29,11 +27,11 @@ public:
     BatchList& operator=(const BatchList&) = delete;
 
     MyFileTable& File() { return m_file; }
-    const std::string& Path() const { return m_path; }
+    const std::string& Path() const { return m_scratch.Path(); }
 
     void Close() { m_file.Close(); }
     // Opens the closed list again for the second pass.
-    void OpenRead() { m_file.Open(m_path, MyFile::OpenRead); }
+    void OpenRead() { m_file.Open(Path(), MyFile::OpenRead); }
 
     // Closes the list, overwrites its whole content, and deletes it. The
     // file is deleted even when overwriting fails; the first failure is
@@ -42,9 +40,7 @@ public:
 
 private:
     MyFileTable m_file;
-    std::string m_path;
-    platform::FileLock m_lock;
-    std::uint64_t m_entry = 0;  // in the run's journal
+    ScratchFile m_scratch;
     bool m_disposed = false;
 };
 

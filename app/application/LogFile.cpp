@@ -2,7 +2,7 @@
 
 #include "foundation/MyCLibInfo.h"
 #include "platform/Module.h"
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
 #include <iomanip>
 #include <locale>

@@ -1,20 +1,14 @@
+// The spool of a pipe run: standard input into a private folder, the one
+// output back to standard output (see PipeMode.h).
 #include "PipeMode.h"
 
 #include "foundation/ErrorHandler.h"
-#include "foundation/MyFile.h"
-#include "foundation/RunJournal.h"
 #include "platform/Console.h"
-#include "platform/Files.h"
 #include "platform/FolderEntries.h"
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
-#include <array>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdint>
 #include <vector>
 
 namespace tessarin {
@@ -22,75 +16,55 @@ namespace tessarin {
 namespace {
 
 constexpr std::size_t ChunkSize = 1u << 20;
-constexpr unsigned WipeRounds = 3;
 
-constexpr int MaxAttempts = 64;
-
-std::string RandomSuffix()
+std::string Because(const std::string& what)
 {
-    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::array<std::uint8_t, 6> bytes{};
-    platform::FillRandom(bytes);
-    std::string suffix;
-    for (const std::uint8_t b : bytes)
-        suffix += Letters[b % (sizeof(Letters) - 1)];
-    return suffix;
+    return what + ": " + platform::ErrorText(platform::LastError());
 }
 
-} // namespace
-
-PipeSpool::PipeSpool(bool wipe) : m_wipe(wipe)
+std::string FolderFor()
 {
     std::string problem;
     if (!platform::EnsureUserTempFolder(problem))
         throw ErrorHandler(errc::OpenFailed, problem);
-    RunJournal& journal = RunJournal::Current();
-    for (int attempt = 1;; ++attempt) {
-        const std::string folder = platform::UserTempFolder() + Prefix + RandomSuffix();
-        // Recorded before it is made: a killed run's folder is cleared away
-        // by that record, never because of its name.
-        const std::uint64_t entry = journal.Intend(RunJournal::Kind::Folder, wipe, folder);
-        if (!platform::CreatePrivateFolder(folder)) {
-            const int error = errno;
-            journal.Forget(entry);
-            if (error == EEXIST && attempt < MaxAttempts)
-                continue;
-            throw ErrorHandler(errc::OpenFailed, "Unable to create a spool folder in '" + platform::UserTempFolder() +
-                                                     "' (" + platform::ErrorText(error) + ")");
-        }
-        m_folder = folder + "/";
-        m_entry = entry;
-        // On the disk before standard input is copied into it.
-        try {
-            journal.Made(entry, platform::StatEntry(folder).identity);
-        } catch (const ErrorHandler&) {
-            Clear();
-            throw;
-        }
-        return;
-    }
+    return platform::UserTempFolder();
 }
 
-PipeSpool::~PipeSpool()
+// Writes what standard output takes; false (with the reason) when it fails.
+bool Put(std::ostream& out, const std::uint8_t* bytes, std::size_t size, std::string& problem)
 {
-    Clear();
+    errno = 0;
+    if (size > 0)
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    else
+        out.flush();
+    if (out)
+        return true;
+    problem = std::string("cannot write standard output") +
+              (errno != 0 ? ": " + platform::ErrorText(errno) : std::string());
+    return false;
 }
 
-bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped)
+} // namespace
+
+PipeSpool::PipeSpool(bool wipe) : m_folder(FolderFor(), {Prefix, ScratchName::Alphabet::Letters, 6, {}}, wipe) {}
+
+bool PipeSpool::Spool(platform::NativeHandle input, const std::string& name, std::uint64_t limit,
+                      std::string& problem, bool& stopped)
 {
     stopped = false;
-    m_spool = m_folder + name;
-    const int fd = ::open(m_spool.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        problem = "cannot create the spool file '" + m_spool + "': " + std::strerror(errno);
+    m_spool = Folder() + name;
+    // Exclusive and private, in a folder open to the user alone.
+    const platform::NativeHandle file = platform::OpenFile(m_spool, platform::FileAccess::CreateNew);
+    if (file == platform::InvalidHandle) {
+        problem = Because("cannot create the spool file '" + m_spool + "'");
         return false;
     }
-    struct stat status {};
-    ::fstat(fd, &status);
-    m_spoolDevice = status.st_dev;
-    m_spoolInode = status.st_ino;
+    platform::FileStatus status;
+    if (platform::StatHandle(file, status))
+        m_spooled = status.identity;
 
-    std::vector<char> buffer(ChunkSize);
+    std::vector<std::uint8_t> buffer(ChunkSize);
     std::uint64_t total = 0;
     bool ok = true;
     for (;;) {
@@ -99,11 +73,11 @@ bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, s
             ok = false;
             break;
         }
-        const ssize_t n = ::read(input, buffer.data(), buffer.size());
+        const std::int64_t n = platform::ReadSome(input, buffer);
         if (n < 0) {
-            if (errno == EINTR)
+            if (platform::LastError() == EINTR)
                 continue;  // a stop request is seen at the top
-            problem = std::string("cannot read standard input: ") + std::strerror(errno);
+            problem = Because("cannot read standard input");
             ok = false;
             break;
         }
@@ -116,24 +90,13 @@ bool PipeSpool::Spool(int input, const std::string& name, std::uint64_t limit, s
             ok = false;
             break;
         }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(fd, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                problem = "cannot write the spool file '" + m_spool + "': " + std::strerror(errno);
-                ok = false;
-                break;
-            }
-            done += w;
-        }
-        if (!ok)
+        if (!platform::WriteFile(file, {buffer.data(), static_cast<std::size_t>(n)})) {
+            problem = Because("cannot write the spool file '" + m_spool + "'");
+            ok = false;
             break;
+        }
     }
-    if (::close(fd) != 0 && ok) {
-        problem = "cannot write the spool file '" + m_spool + "': " + std::strerror(errno);
-        ok = false;
-    }
+    platform::CloseFile(file);
     return ok;
 }
 
@@ -141,12 +104,10 @@ std::string PipeSpool::Output() const
 {
     std::string found;
     int count = 0;
-    for (const std::string& name : platform::FolderNames(m_folder)) {
-        struct stat status {};
-        const std::string path = m_folder + name;
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;
-        if (status.st_dev == m_spoolDevice && status.st_ino == m_spoolInode)
+    for (const std::string& name : platform::FolderNames(Folder())) {
+        const std::string path = Folder() + name;
+        const platform::EntryStatus entry = platform::StatEntry(path);
+        if (entry.kind != platform::EntryKind::Regular || entry.identity == m_spooled)
             continue;
         found = path;
         ++count;
@@ -154,40 +115,15 @@ std::string PipeSpool::Output() const
     return count == 1 ? found : std::string();
 }
 
-void PipeSpool::Clear() noexcept
-{
-    if (m_folder.empty())
-        return;
-    for (const std::string& name : platform::FolderNames(m_folder)) {
-        const std::string path = m_folder + name;
-        if (m_wipe && platform::IsRegularFile(path)) {
-            try {
-                // Only a file with this one name: overwriting through a
-                // hard link would destroy a file outside the folder.
-                MyFile file(path, MyFile::OpenWipe);
-                platform::FileStatus status;
-                if (platform::StatHandle(file.GetHandle(), status) && status.links == 1)
-                    file.Wipe(WipeRounds);
-            } catch (const ErrorHandler&) {
-                // Removed all the same: the folder is private to the user.
-            }
-        }
-        ::unlink(path.c_str());
-    }
-    if (::rmdir(m_folder.c_str()) == 0)
-        RunJournal::Current().Forget(m_entry);
-    m_folder.clear();
-}
-
 bool CopyOut(const std::string& path, std::ostream& out, std::string& problem, bool& stopped)
 {
     stopped = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        problem = "cannot read '" + path + "': " + std::strerror(errno);
+    const platform::NativeHandle file = platform::OpenFile(path, platform::FileAccess::Read);
+    if (file == platform::InvalidHandle) {
+        problem = Because("cannot read '" + path + "'");
         return false;
     }
-    std::vector<char> buffer(ChunkSize);
+    std::vector<std::uint8_t> buffer(ChunkSize);
     bool ok = true;
     for (;;) {
         if (platform::InterruptRequested()) {
@@ -195,34 +131,23 @@ bool CopyOut(const std::string& path, std::ostream& out, std::string& problem, b
             ok = false;
             break;
         }
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
+        const std::int64_t n = platform::ReadSome(file, buffer);
+        if (n < 0 && platform::LastError() == EINTR)
             continue;
         if (n < 0) {
-            problem = "cannot read '" + path + "': " + std::strerror(errno);
+            problem = Because("cannot read '" + path + "'");
             ok = false;
             break;
         }
         if (n == 0)
             break;
-        errno = 0;
-        out.write(buffer.data(), n);
-        if (!out) {
-            problem = std::string("cannot write standard output") + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
+        if (!Put(out, buffer.data(), static_cast<std::size_t>(n), problem)) {
             ok = false;
             break;
         }
     }
-    ::close(fd);
-    if (ok) {
-        errno = 0;
-        out.flush();
-        if (!out) {
-            problem = std::string("cannot write standard output") + (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
-            ok = false;
-        }
-    }
-    return ok;
+    platform::CloseFile(file);
+    return ok && Put(out, nullptr, 0, problem);
 }
 
 } // namespace tessarin

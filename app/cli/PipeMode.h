@@ -7,6 +7,9 @@
 // user's private temporary folder, whose files are created exclusively
 // with mode 0600, run through the usual batch there, and are removed
 // (wiped first when wiping is on) however the run ends.
+#include "platform/Files.h"
+#include "scratch/ScratchFolder.h"
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -17,17 +20,14 @@ class PipeSpool {
 public:
     // Makes the folder. Throws ErrorHandler (-5) when it cannot be made.
     explicit PipeSpool(bool wipe);
-    ~PipeSpool();
-    PipeSpool(const PipeSpool&) = delete;
-    PipeSpool& operator=(const PipeSpool&) = delete;
 
-    const std::string& Folder() const { return m_folder; }
+    const std::string& Folder() const { return m_folder.Path(); }
 
-    // Copies standard input (descriptor input) into a new file name in the
+    // Copies standard input (handle input) into a new file name in the
     // folder, at most limit bytes. Returns false, with the reason in
     // problem, when reading fails, the input exceeds the limit, or a stop
     // was requested (stopped set).
-    bool Spool(int input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped);
+    bool Spool(platform::NativeHandle input, const std::string& name, std::uint64_t limit, std::string& problem, bool& stopped);
     const std::string& SpoolPath() const { return m_spool; }
 
     // The one file in the folder that is not the spooled input as it was
@@ -37,18 +37,16 @@ public:
 
     // Removes every file of the folder (wiped first when asked) and the
     // folder itself; done by the destructor too.
-    void Clear() noexcept;
+    void Clear() noexcept { m_folder.Clear(); }
 
     // Prefix of the spool folders' names. A killed run's folder is cleared
     // away by the record of the run's journal (LeftoverSweep), not by it.
     static constexpr char Prefix[] = "~pipe-";
 
 private:
-    std::string m_folder;  // with its final separator
-    std::uint64_t m_entry = 0;  // in the run's journal
+    ScratchFolder m_folder;
     std::string m_spool;
-    std::uint64_t m_spoolDevice = 0, m_spoolInode = 0;
-    bool m_wipe;
+    platform::FileIdentity m_spooled;
 };
 
 // Copies the file at path to out; false (with the reason) when out fails or

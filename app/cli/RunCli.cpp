@@ -2,9 +2,7 @@
 
 #include "CliOptions.h"
 #include "InfoCommand.h"
-#if !defined(_WIN32)
 #include "PipeMode.h"
-#endif
 #include "TerminalOutput.h"
 #include "TerminalUi.h"
 #include "application/BatchOptions.h"
@@ -243,30 +241,6 @@ void HintFruitless(const BatchReport& report, bool recursive, TerminalOutput& ou
     }
 }
 
-#if defined(_WIN32)
-// The spool that pipes need (a private folder locked while in use, files
-// made exclusively with owner-only access) is built on POSIX calls; the
-// Windows build says so rather than half-doing it.
-int RunPipe(const CliOptions&, const AppSettings&, const std::string&, TerminalOutput& output, std::ostream&)
-{
-    Report(output.Err(), {ExitUsage, "'-' (standard input and output) is not available in the Windows build",
-                          "give the names of files instead"});
-    return ExitUsage;
-}
-#else
-// While a pipe is written, a reader that goes away is an error of the
-// write, not a signal that ends the process before it has cleaned up.
-class IgnoreBrokenPipe {
-public:
-    IgnoreBrokenPipe() { m_previous = std::signal(SIGPIPE, SIG_IGN); }
-    ~IgnoreBrokenPipe() { std::signal(SIGPIPE, m_previous); }
-    IgnoreBrokenPipe(const IgnoreBrokenPipe&) = delete;
-    IgnoreBrokenPipe& operator=(const IgnoreBrokenPipe&) = delete;
-
-private:
-    void (*m_previous)(int) = SIG_DFL;
-};
-
 // Settings for a batch over one spooled file: the file alone, its output in
 // its place (a container keeps the spooled name, a content takes its stored
 // one), and the plain input removed by the pipeline itself, wiped when
@@ -285,7 +259,10 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
             TerminalOutput& output, std::ostream& data)
 {
     const bool encrypting = options.work == CliOptions::Work::Process && settings.encrypt == 0;
-    const IgnoreBrokenPipe brokenPipe;
+    // The data passes as bytes. A reader that goes away is an error of the
+    // write: the interrupt guard keeps its signal from ending the process
+    // before it has cleaned up.
+    platform::UseBinaryStandardStreams();
     std::optional<PipeSpool> spool;
     try {
         spool.emplace(settings.checkWiping != 0);
@@ -301,7 +278,8 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
                                                                        : MyAesFiles::MaxContainerLength;
     std::string problem;
     bool stopped = false;
-    if (!spool->Spool(STDIN_FILENO, encrypting ? options.storedName : "stdin.aes", limit, problem, stopped)) {
+    const platform::NativeHandle input = platform::StandardHandle(platform::StandardStream::Input);
+    if (!spool->Spool(input, encrypting ? options.storedName : "stdin.aes", limit, problem, stopped)) {
         if (stopped) {
             Report(output.Err(), {0, "stopped by the user", {}});
             return StoppedStatus();
@@ -340,7 +318,6 @@ int RunPipe(const CliOptions& options, const AppSettings& settings, const std::s
     }
     return ExitDone;
 }
-#endif
 
 std::string WithoutCarriageReturns(std::string text)
 {

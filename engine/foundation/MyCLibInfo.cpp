@@ -2,7 +2,7 @@
 
 #include "platform/Module.h"
 #include "foundation/ErrorHandler.h"
-#include "platform/VersionBlock.h"
+#include "foundation/VersionBlock.h"
 
 #include <span>
 
@@ -32,18 +32,18 @@ void MyCLibInfo::LoadResource(const std::string& moduleName)
     FreeResource();
     // Messages name the file as it is called on this system.
     const std::string shown = platform::Module::ShownNameFor(moduleName);
-    const std::uint32_t size = platform::VersionInfoSize(moduleName);
+    const std::uint32_t size = VersionInfoSize(moduleName);
     if (size == 0)
         throw ErrorHandler(errc::LibraryNotFound, "Unable to load '" + shown + "' or no version resource.");
-    if (!platform::ReadVersionInfo(moduleName, m_block) || m_block.empty()) {
+    if (!ReadVersionInfo(moduleName, m_block) || m_block.empty()) {
         m_block.clear();
         throw ErrorHandler(errc::ResourceInfo, "Unable to load resource information of '" + shown + "'.");
     }
     std::span<const std::uint8_t> value;
-    if (!platform::QueryVersionValue(m_block, "\\", value))
+    if (!QueryVersionValue(m_block, "\\", value))
         throw ErrorHandler(errc::VersionLength, "Unable to get version length from '" + shown + "'.");
     m_valueLength = static_cast<std::uint32_t>(value.size());
-    if (!platform::QueryVersionValue(m_block, "\\VarFileInfo\\Translation", value) || value.size() < 4)
+    if (!QueryVersionValue(m_block, "\\VarFileInfo\\Translation", value) || value.size() < 4)
         throw ErrorHandler(errc::VersionTranslation, "Unable to get version translation from '" + shown + "'.");
     m_valueLength = static_cast<std::uint32_t>(value.size());
     m_translation = static_cast<std::uint32_t>(value[0]) | static_cast<std::uint32_t>(value[1]) << 8 |
@@ -61,7 +61,7 @@ std::string& MyCLibInfo::GetResource(const std::string& entry, std::string& out)
     const std::string path =
         "\\StringFileInfo\\" + Hex4(m_translation & 0xFFFFu) + Hex4(m_translation >> 16) + "\\" + entry;
     std::span<const std::uint8_t> value;
-    if (m_block.empty() || !platform::QueryVersionValue(m_block, path, value))
+    if (m_block.empty() || !QueryVersionValue(m_block, path, value))
         throw ErrorHandler(errc::ResourceEntry, "Unable to find '" + entry + "' resource.");
     m_valueLength = static_cast<std::uint32_t>(value.size());
     out.assign(value.begin(), value.end());

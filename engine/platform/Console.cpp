@@ -73,6 +73,16 @@ bool IsTerminal(StandardStream stream)
     return ::isatty(Descriptor(stream)) == 1;
 }
 
+NativeHandle StandardHandle(StandardStream stream)
+{
+    return Descriptor(stream);
+}
+
+void UseBinaryStandardStreams()
+{
+    // Bytes are bytes here: nothing to switch.
+}
+
 int TerminalColumns()
 {
     struct winsize size {};

@@ -3,6 +3,7 @@
 // stream is a terminal and how wide it is, reading a secret line without
 // echo, and Ctrl-C as a request to stop rather than a kill.
 #include "EngineApi.h"
+#include "platform/Files.h"
 
 #include <string>
 
@@ -11,6 +12,13 @@ namespace tessarin::platform {
 enum class StandardStream { Input, Output, Error };
 
 ENGINE_API bool IsTerminal(StandardStream stream);
+
+// The system's handle of a standard stream, for reading or writing it
+// with the calls of Files.h; not to be closed.
+ENGINE_API NativeHandle StandardHandle(StandardStream stream);
+// Standard input and output carry bytes as they are, with no line ends
+// translated (where the system would).
+ENGINE_API void UseBinaryStandardStreams();
 
 // Columns of the terminal on standard error; 80 when it cannot be told.
 ENGINE_API int TerminalColumns();

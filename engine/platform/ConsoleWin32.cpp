@@ -7,6 +7,9 @@
 #include "platform/SupportWin32.h"
 
 #include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <csignal>
 
 namespace tessarin::platform {
@@ -17,7 +20,7 @@ std::atomic<int> g_interrupted{0};  // the signal number, 0 when none came
 std::atomic<bool> g_guarded{false};
 HANDLE g_guardGone = nullptr;       // set when the guard ends
 
-HANDLE StandardHandle(StandardStream stream)
+HANDLE SystemHandle(StandardStream stream)
 {
     switch (stream) {
     case StandardStream::Input: return ::GetStdHandle(STD_INPUT_HANDLE);
@@ -54,7 +57,19 @@ BOOL WINAPI OnControl(DWORD event)
 bool IsTerminal(StandardStream stream)
 {
     DWORD mode = 0;
-    return ::GetConsoleMode(StandardHandle(stream), &mode) != 0;
+    return ::GetConsoleMode(SystemHandle(stream), &mode) != 0;
+}
+
+NativeHandle StandardHandle(StandardStream stream)
+{
+    return win32::FromHandle(SystemHandle(stream));
+}
+
+void UseBinaryStandardStreams()
+{
+    // The run time's own streams translate line ends by default.
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
 int TerminalColumns()

@@ -1,6 +1,6 @@
 #pragma once
-// What a directory search asks of the system. CFileFind (FileFindCommon.cpp)
-// walks the entries; FileFind.cpp and FileFindWin32.cpp answer these
+// What a directory search asks of the system. CFileFind (selection/FileFind.cpp)
+// walks the entries; FileFindSystem.cpp and FileFindSystemWin32.cpp answer these
 // questions each for its own system.
 #include "platform/Files.h"
 
@@ -31,7 +31,6 @@ struct SingleEntry {
 bool IsListing(const std::string& path);
 // The full path of path, with '/' as the separator and no "." or empty components.
 std::string FullPath(const std::string& path);
-std::string Join(const std::string& folder, const std::string& name);
 // Reads the names in folder but "." and "..", in the order the system gives
 // them. The system's error number, or 0 (also for a folder with no entries).
 int ListFolder(const std::string& folder, std::vector<std::string>& names);

@@ -2,7 +2,7 @@
 // side (FileReleaseWin32.cpp stands in for it on Windows).
 #include "platform/Files.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,19 +1,14 @@
+// File input and output on POSIX systems.
 #include "platform/Files.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <random>
-#include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tessarin::platform {
 
@@ -68,8 +63,6 @@ void CloseFile(NativeHandle handle)
         ::close(handle);
 }
 
-
-
 std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
 {
     std::size_t done = 0;
@@ -85,6 +78,11 @@ std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
         done += static_cast<std::size_t>(n);
     }
     return static_cast<std::int64_t>(done);
+}
+
+std::int64_t ReadSome(NativeHandle handle, std::span<std::uint8_t> buffer)
+{
+    return ::read(handle, buffer.data(), buffer.size());
 }
 
 bool WriteFile(NativeHandle handle, std::span<const std::uint8_t> buffer)
@@ -129,7 +127,6 @@ bool SyncFile(NativeHandle handle)
     return ::fsync(handle) == 0;
 }
 
-
 bool SyncFolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -142,204 +139,6 @@ bool SyncFolderOf(const std::string& path)
     return ok;
 }
 
-bool RemoveFile(const std::string& path)
-{
-    if (FaultInjection::ShouldFail(FaultInjection::Operation::Remove))
-        return false;
-    return ::unlink(path.c_str()) == 0;
-}
-
-bool RenameFile(const std::string& from, const std::string& to)
-{
-    if (FaultInjection::ShouldFail(FaultInjection::Operation::Rename))
-        return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool RenameFileNoReplace(const std::string& from, const std::string& to)
-{
-    if (FaultInjection::ShouldFail(FaultInjection::Operation::Rename))
-        return false;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // File systems without the flag: a hard link fails on an existing name
-    // just as well, and the old name is dropped once the new one exists.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
-bool SetPermissions(NativeHandle handle, unsigned mode)
-{
-    return ::fchmod(handle, static_cast<mode_t>(mode & 07777)) == 0;
-}
-
-bool MakeWritable(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return false;
-    if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR))
-        return true;
-    return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
-}
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-FileIdentity IdentifyFile(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return {};
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
-}
-
-namespace {
-
-std::int64_t Seconds(const struct timespec& t)
-{
-    return static_cast<std::int64_t>(t.tv_sec);
-}
-
-std::int64_t Nanos(const struct timespec& t)
-{
-    return static_cast<std::int64_t>(t.tv_nsec);
-}
-
-void FromStat(const struct stat& st, FileStatus& status)
-{
-    status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
-    status.size = static_cast<std::uint64_t>(st.st_size);
-    status.links = static_cast<std::uint64_t>(st.st_nlink);
-    status.mode = static_cast<unsigned>(st.st_mode & 07777);
-    status.owner = static_cast<std::uint32_t>(st.st_uid);
-    status.group = static_cast<std::uint32_t>(st.st_gid);
-    status.accessSeconds = Seconds(st.st_atim);
-    status.accessNanos = Nanos(st.st_atim);
-    status.modifySeconds = Seconds(st.st_mtim);
-    status.modifyNanos = Nanos(st.st_mtim);
-    status.changeSeconds = Seconds(st.st_ctim);
-    status.changeNanos = Nanos(st.st_ctim);
-}
-
-} // namespace
-
-bool StatHandle(NativeHandle handle, FileStatus& status)
-{
-    struct stat st {};
-    if (::fstat(handle, &st) != 0)
-        return false;
-    FromStat(st, status);
-    return true;
-}
-
-bool StatPath(const std::string& path, FileStatus& status)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return false;
-    FromStat(st, status);
-    return true;
-}
-
-bool NameFitsIn(const std::string& folder, const std::string& name)
-{
-    const long most = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    return name.size() <= static_cast<std::size_t>(most > 0 ? most : NAME_MAX);
-}
-
-bool SetFileTimes(NativeHandle handle, const FileStatus& status)
-{
-    struct timespec times[2] {};
-    times[0].tv_sec = static_cast<time_t>(status.accessSeconds);
-    times[0].tv_nsec = static_cast<long>(status.accessNanos);
-    times[1].tv_sec = static_cast<time_t>(status.modifySeconds);
-    times[1].tv_nsec = static_cast<long>(status.modifyNanos);
-    return ::futimens(handle, times) == 0;
-}
-
-bool MakeWritable(NativeHandle handle)
-{
-    struct stat st {};
-    if (::fstat(handle, &st) != 0)
-        return false;
-    if (st.st_mode & S_IWUSR)
-        return true;
-    return ::fchmod(handle, (st.st_mode & 07777) | S_IWUSR) == 0;
-}
-
-FileLock::FileLock(NativeHandle handle)
-{
-    // A handle of our own: the lock belongs to it, not to the caller's,
-    // which may be closed and opened again while the lock must stay.
-    const int own = ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
-    if (own < 0)
-        return;
-    if (::flock(own, LOCK_EX | LOCK_NB) != 0) {
-        ::close(own);
-        return;
-    }
-    m_handle = own;
-}
-
-bool LockedByOthers(NativeHandle handle)
-{
-    // A shared lock is refused only while an exclusive one is held; kept,
-    // it disturbs nobody but a run that would take this file as its own.
-    return ::flock(handle, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept
-{
-    if (this != &other) {
-        Release();
-        m_handle = other.m_handle;
-        other.m_handle = InvalidHandle;
-    }
-    return *this;
-}
-
-void FileLock::Release()
-{
-    if (m_handle != InvalidHandle) {
-        ::close(m_handle);
-        m_handle = InvalidHandle;
-    }
-}
-
-std::string NonRegularKind(const std::string& path)
-{
-    // Asked after a failure: the reason of that failure stays what it was.
-    const int saved = errno;
-    struct stat st {};
-    const bool found = ::lstat(path.c_str(), &st) == 0;
-    errno = saved;
-    if (!found || S_ISREG(st.st_mode))
-        return {};
-    if (S_ISLNK(st.st_mode))
-        return "a symbolic link";
-    if (S_ISDIR(st.st_mode))
-        return "a folder";
-    if (S_ISFIFO(st.st_mode))
-        return "a FIFO";
-    if (S_ISSOCK(st.st_mode))
-        return "a socket";
-    return "a device";
-}
-
 int LastError()
 {
     return errno;
@@ -348,27 +147,6 @@ int LastError()
 std::string ErrorText(int error)
 {
     return std::strerror(error);
-}
-
-void FillRandom(std::span<std::uint8_t> buffer)
-{
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::getrandom(buffer.data() + done, buffer.size() - done, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (done < buffer.size()) {
-        // Filler carries no secret, so a weaker source is acceptable here
-        // rather than failing the whole operation.
-        std::random_device device;
-        for (; done < buffer.size(); ++done)
-            buffer[done] = static_cast<std::uint8_t>(device());
-    }
 }
 
 bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd)

@@ -1,8 +1,9 @@
 // The run journal's system calls on POSIX systems.
 #include "platform/FolderEntries.h"
 
+#include "platform/FileFindSystem.h"
+
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,14 +26,7 @@ EntryStatus StatEntry(const std::string& path)
 std::vector<std::string> FolderNames(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    find::ListFolder(folder.empty() ? "." : folder, names);
     return names;
 }
 

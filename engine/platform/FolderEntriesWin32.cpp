@@ -10,51 +10,32 @@ namespace tessarin::platform {
 
 namespace {
 
-constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+using win32::ShareAll;
 
 } // namespace
 
 EntryStatus StatEntry(const std::string& path)
 {
-    const std::wstring wide = win32::Wide(path);
-    if (wide.empty())
-        return {};
-    HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {};
-    BY_HANDLE_FILE_INFORMATION info{};
     EntryStatus status;
-    if (::GetFileInformationByHandle(handle, &info)) {
-        const DWORD attributes = info.dwFileAttributes;
-        status.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Other
-                      : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::Folder
-                      : ::GetFileType(handle) == FILE_TYPE_DISK   ? EntryKind::Regular
-                                                                  : EntryKind::Other;
-        status.identity = {info.dwVolumeSerialNumber,
-                           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
-        status.links = info.nNumberOfLinks;
-        status.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    }
-    ::CloseHandle(handle);
+    BY_HANDLE_FILE_INFORMATION info{};
+    DWORD type = FILE_TYPE_UNKNOWN;
+    if (!win32::LookAtEntry(path, info, type))
+        return status;
+    const DWORD attributes = info.dwFileAttributes;
+    status.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Other
+                  : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::Folder
+                  : type == FILE_TYPE_DISK                    ? EntryKind::Regular
+                                                              : EntryKind::Other;
+    status.identity = {info.dwVolumeSerialNumber, win32::FileIndex(info), true};
+    status.links = info.nNumberOfLinks;
+    status.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return status;
 }
 
 std::vector<std::string> FolderNames(const std::string& folder)
 {
     std::vector<std::string> names;
-    const std::string prefix = folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
-    const std::wstring pattern = win32::Wide((prefix.empty() ? std::string("./") : prefix) + "*");
-    WIN32_FIND_DATAW found{};
-    HANDLE search = pattern.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::string name = win32::Narrow(found.cFileName);
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    win32::ListNames(folder, names);
     return names;
 }
 

@@ -1,8 +1,9 @@
 #include "platform/Module.h"
 
+#include "platform/ModuleSearch.h"
+
 #include <dlfcn.h>
 #include <link.h>
-#include <mutex>
 #include <unistd.h>
 #include <vector>
 
@@ -10,33 +11,10 @@ namespace tessarin::platform {
 
 namespace {
 
-std::mutex g_folderLock;
-std::string g_searchFolder;
-
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string SearchFolder()
-{
-    std::lock_guard lock(g_folderLock);
-    return g_searchFolder;
-}
-
-std::vector<std::string> CandidatePaths(const std::string& file)
-{
-    std::vector<std::string> paths;
-    if (const std::string only = SearchFolder(); !only.empty()) {
-        paths.push_back(only + "/" + file);
-        return paths;
-    }
-    for (const std::string& folder : {Module::ProgramFolder(), Module::EngineFolder()}) {
-        if (!folder.empty())
-            paths.push_back(folder + "/" + file);
-    }
-    return paths;
 }
 
 bool UseSystemSearch()
@@ -126,12 +104,6 @@ std::string Module::EngineFolder()
     if (::dladdr(reinterpret_cast<void*>(&Module::EngineFolder), &info) == 0 || !info.dli_fname)
         return {};
     return FolderOf(info.dli_fname);
-}
-
-void Module::SetSearchFolder(const std::string& folder)
-{
-    std::lock_guard lock(g_folderLock);
-    g_searchFolder = folder;
 }
 
 } // namespace tessarin::platform

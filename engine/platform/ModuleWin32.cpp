@@ -3,17 +3,15 @@
 // folder) the system's own search for the DLLs it provides.
 #include "platform/Module.h"
 
+#include "platform/ModuleSearch.h"
+
 #include "platform/SupportWin32.h"
 
-#include <mutex>
 #include <vector>
 
 namespace tessarin::platform {
 
 namespace {
-
-std::mutex g_folderLock;
-std::string g_searchFolder;
 
 std::string FolderOf(const std::string& path)
 {
@@ -43,26 +41,6 @@ std::string ModulePath(HMODULE module)
         }
         buffer.resize(buffer.size() * 2);
     }
-}
-
-std::string SearchFolder()
-{
-    std::lock_guard lock(g_folderLock);
-    return g_searchFolder;
-}
-
-std::vector<std::string> CandidatePaths(const std::string& file)
-{
-    std::vector<std::string> paths;
-    if (const std::string only = SearchFolder(); !only.empty()) {
-        paths.push_back(only + "/" + file);
-        return paths;
-    }
-    for (const std::string& folder : {Module::ProgramFolder(), Module::EngineFolder()}) {
-        if (!folder.empty())
-            paths.push_back(folder + "/" + file);
-    }
-    return paths;
 }
 
 bool IsFile(const std::string& path)
@@ -157,12 +135,6 @@ std::string Module::EngineFolder()
                               reinterpret_cast<LPCWSTR>(&Module::EngineFolder), &self))
         return {};
     return FolderOf(ModulePath(self));
-}
-
-void Module::SetSearchFolder(const std::string& folder)
-{
-    std::lock_guard lock(g_folderLock);
-    g_searchFolder = folder;
 }
 
 } // namespace tessarin::platform

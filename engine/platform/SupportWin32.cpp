@@ -87,6 +87,52 @@ int SetErrnoFromSystem()
     return errno;
 }
 
+DWORD AttributesOf(HANDLE handle)
+{
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return INVALID_FILE_ATTRIBUTES;
+    return basic.FileAttributes;
+}
+
+int ListNames(const std::string& folder, std::vector<std::string>& names)
+{
+    std::string pattern = folder.empty() ? std::string("./") : folder;
+    if (pattern.back() != '/' && pattern.back() != '\\')
+        pattern += '/';
+    const std::wstring wide = Wide(pattern + "*");
+    if (wide.empty())
+        return EINVAL;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : ErrnoFor(error);
+    }
+    do {
+        const std::string name = Narrow(found.cFileName);
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return 0;
+}
+
+bool LookAtEntry(const std::string& path, BY_HANDLE_FILE_INFORMATION& info, DWORD& type)
+{
+    const std::wstring wide = Wide(path);
+    if (wide.empty())
+        return false;
+    HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
+    type = ::GetFileType(handle);
+    ::CloseHandle(handle);
+    return ok;
+}
+
 void FromFileTime(std::int64_t ticks, std::int64_t& seconds, std::int64_t& nanos)
 {
     seconds = ticks / TicksPerSecond - EpochDifference;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessarin::platform::win32 {
 
@@ -27,6 +28,22 @@ std::string Narrow(std::wstring_view wide);
 int ErrnoFor(DWORD error);
 int SetErrnoFromSystem();
 
+// Every handle is opened with all three sharing modes, as a Linux
+// descriptor shares.
+inline constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Sets errno from GetLastError() and returns false, for the calls that
+// fail that way.
+template <typename T>
+bool Fail(T)
+{
+    SetErrnoFromSystem();
+    return false;
+}
+
+// The attributes of an open file (INVALID_FILE_ATTRIBUTES when unknown).
+DWORD AttributesOf(HANDLE handle);
+
 inline HANDLE ToHandle(std::intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
@@ -34,6 +51,19 @@ inline HANDLE ToHandle(std::intptr_t handle)
 inline std::intptr_t FromHandle(HANDLE handle)
 {
     return reinterpret_cast<std::intptr_t>(handle);
+}
+
+// The names in folder (the current one when empty) but "." and "..", in
+// the order the system gives them. The error number, or 0 (also for a
+// folder with no entries).
+int ListNames(const std::string& folder, std::vector<std::string>& names);
+// What path names itself, a link (reparse point) included, never what it
+// points at; false when it cannot be looked at. type: GetFileType's.
+bool LookAtEntry(const std::string& path, BY_HANDLE_FILE_INFORMATION& info, DWORD& type);
+// The identity of the file info tells.
+inline std::uint64_t FileIndex(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
 // 100-nanosecond ticks since 1601 to seconds and nanoseconds since 1970.

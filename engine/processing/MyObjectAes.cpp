@@ -1,12 +1,12 @@
 #include "processing/MyObjectAes.h"
 
 #include "foundation/ErrorHandler.h"
-#include "foundation/LeftoverSweep.h"
+#include "scratch/LeftoverSweep.h"
 #include "foundation/MyFile.h"
-#include "foundation/RunJournal.h"
+#include "scratch/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "processing/OutputName.h"
 #include "selection/MyFileFound.h"
 

@@ -18,7 +18,7 @@
 #include "cipher/MyAesFiles.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "processing/CipherSession.h"
 #include "processing/CompressionFamily.h"
 #include "selection/MyFilter.h"

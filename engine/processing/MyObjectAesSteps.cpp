@@ -8,7 +8,7 @@
 #include "foundation/MyFile.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "processing/OutputName.h"
 #include "processing/StoredName.h"
 

@@ -3,7 +3,7 @@
 #include "processing/OutputName.h"
 
 #include "platform/Files.h"
-#include "platform/TempFile.h"
+#include "scratch/TempFile.h"
 #include "selection/MyCString.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "selection/MyCFileFind.h"
 
-#include "foundation/RunJournal.h"
+#include "scratch/RunJournal.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
 #include "selection/MyCString.h"

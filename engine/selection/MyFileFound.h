@@ -1,6 +1,6 @@
 #pragma once
 #include "EngineApi.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 #include "foundation/ErrorHandler.h"
 #include "EngineApi.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 
 #include <cstdint>
 

@@ -4,7 +4,7 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 #include "processing/MyObjectAes.h"
 #include "processing/OutputName.h"
 

@@ -4,12 +4,12 @@
 // folders.
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 #include "platform/Files.h"
-#include "platform/TempDir.h"
-#include "foundation/LeftoverSweep.h"
-#include "foundation/RunJournal.h"
-#include "platform/TempFile.h"
+#include "platform/PrivateFolders.h"
+#include "scratch/LeftoverSweep.h"
+#include "scratch/RunJournal.h"
+#include "scratch/TempFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

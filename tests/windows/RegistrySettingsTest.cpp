@@ -3,7 +3,7 @@
 // REG_BINARY values, strings as REG_SZ; read back whatever the case of the
 // names, a value of the wrong type or too short left at its default.
 #include "application/AppSettings.h"
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
 #include <gtest/gtest.h>
 

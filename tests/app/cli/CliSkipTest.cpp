@@ -2,7 +2,7 @@
 // processed gets a line that says why and counts as an error, and the rest
 // of the batch goes on.
 #include "CliFixture.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,6 @@ namespace {
 
 using test::Cli;
 using test::CliResult;
-using platform::FaultInjection;
 
 TEST_F(Cli, NamesThatAreNotProcessedAreErrorsWithTheirReason)
 {

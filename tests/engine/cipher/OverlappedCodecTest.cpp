@@ -5,7 +5,7 @@
 #include "cipher/MyAesFiles.h"
 #include "foundation/ErrorHandler.h"
 #include "foundation/OverlappedIo.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,6 @@
 namespace tessarin {
 namespace {
 
-using platform::FaultInjection;
 using test::TempFolder;
 
 constexpr std::size_t C = MyAesFiles::ChunkSize;

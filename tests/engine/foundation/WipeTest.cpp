@@ -4,7 +4,7 @@
 // start of a pass shows the file as the previous pass left it.
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,6 @@
 namespace tessarin {
 namespace {
 
-using platform::FaultInjection;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t Piece = 65536;

@@ -6,7 +6,7 @@
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
 #include "foundation/OverlappedIo.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
 #include "support/TestSupport.h"
@@ -26,7 +26,6 @@
 namespace tessarin {
 namespace {
 
-using platform::FaultInjection;
 using test::ReadBytes;
 using test::RecordingSink;
 using test::TempFolder;

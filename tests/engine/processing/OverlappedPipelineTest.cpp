@@ -4,7 +4,7 @@
 // survives, nothing is left half-written, and the original stays intact.
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@ namespace tessarin {
 namespace {
 
 using namespace test;
-using platform::FaultInjection;
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
 struct Scenario {

@@ -1,6 +1,6 @@
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@ namespace tessarin {
 namespace {
 
 using namespace test;
-using platform::FaultInjection;
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
 struct Scenario {

@@ -1,7 +1,7 @@
 #include "engine/processing/PipelineHarness.h"
 
 #include "foundation/ErrorHandler.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
 #include "selection/MyCString.h"

@@ -2,7 +2,7 @@
 // that are damaged or not what they claim: the user's data never pays.
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // which files were done.
 #include "engine/processing/PipelineHarness.h"
 #include "foundation/ErrorHandler.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "platform/Files.h"
 #include "selection/MyFinder.h"
 
@@ -26,7 +26,6 @@ namespace tessarin {
 namespace {
 
 using namespace test;
-using platform::FaultInjection;
 using Tree = std::map<std::string, std::vector<std::uint8_t>>;  // path → bytes
 
 // Folders of 70, 5 and 1 files: more than one shared commit in the first,

@@ -6,7 +6,7 @@
 // (a second name would not do: content that lives on under another name is
 // not the pipeline's to overwrite).
 #include "engine/processing/PipelineHarness.h"
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,6 @@ namespace tessarin {
 namespace {
 
 using namespace test;
-using platform::FaultInjection;
 using Names = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 

@@ -1,4 +1,4 @@
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 #include "selection/MyFinder.h"
 #include "support/TestSupport.h"
 #include "RecordingAction.h"

@@ -1,4 +1,5 @@
-#include "platform/VersionBlock.h"
+// Version blocks of modules, read from their files: see VersionBlock.h.
+#include "foundation/VersionBlock.h"
 #include "platform/Module.h"
 
 #if defined(_WIN32)
@@ -13,7 +14,7 @@
 #include <fstream>
 #include <optional>
 
-namespace tessarin::platform {
+namespace tessarin {
 
 namespace {
 
@@ -137,7 +138,7 @@ std::string PathOf(const std::string& moduleName)
 {
     if (moduleName.find_first_of(ModulePathSeparators) != std::string::npos)
         return moduleName;
-    return Module::Locate(moduleName);
+    return platform::Module::Locate(moduleName);
 }
 
 // ---- zlib and bzip2: a block made from the library's own version text ------
@@ -158,9 +159,9 @@ std::optional<std::vector<std::uint8_t>> SynthesisedBlock(const std::string& mod
     } else {
         return std::nullopt;
     }
-    const ModuleHandle module = Module::Load(moduleName);
+    const platform::ModuleHandle module = platform::Module::Load(moduleName);
     using VersionFunction = const char* (*)();
-    const auto version = reinterpret_cast<VersionFunction>(Module::Symbol(module, entry));
+    const auto version = reinterpret_cast<VersionFunction>(platform::Module::Symbol(module, entry));
     const char* text = version ? version() : nullptr;
     if (!text)
         return std::vector<std::uint8_t>{};  // no library, or not the one we know
@@ -268,7 +269,7 @@ std::uint32_t VersionInfoSize(const std::string& moduleName)
     if (path.empty())
         return 0;
 #if defined(_WIN32)
-    return SystemVersionInfoSize(path);
+    return platform::SystemVersionInfoSize(path);
 #else
     ElfReader elf(path);
     const auto section = elf.FindSection(SectionName);
@@ -290,7 +291,7 @@ bool ReadVersionInfo(const std::string& moduleName, std::vector<std::uint8_t>& b
     if (path.empty())
         return false;
 #if defined(_WIN32)
-    return SystemReadVersionInfo(path, block);
+    return platform::SystemReadVersionInfo(path, block);
 #else
     ElfReader elf(path);
     const auto section = elf.FindSection(SectionName);
@@ -311,7 +312,7 @@ bool QueryVersionValue(std::span<const std::uint8_t> block, const std::string& p
 #if defined(_WIN32)
     // Not a block of ours: a module's VERSIONINFO resource.
     if (!parsed)
-        return SystemQueryVersionValue(block, path, value);
+        return platform::SystemQueryVersionValue(block, path, value);
 #endif
     if (!parsed)
         return false;
@@ -363,4 +364,4 @@ std::vector<std::uint8_t> BuildVersionBlock(std::uint32_t translation, const Ver
     return out;
 }
 
-} // namespace tessarin::platform
+} // namespace tessarin

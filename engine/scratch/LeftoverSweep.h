@@ -8,7 +8,7 @@
 // file is overwritten first only when it passes the same checks through the
 // handle that overwrites it, so nothing is ever wiped through a hard link.
 #include "EngineApi.h"
-#include "foundation/RunJournal.h"
+#include "scratch/RunJournal.h"
 
 #include <string>
 
@@ -18,8 +18,6 @@ class MyStream;
 
 class ENGINE_API LeftoverSweep {
 public:
-    static constexpr unsigned WipeRounds = 3;
-
     // Clears the dead journals in folder and their entries, then removes
     // each journal all of whose entries are settled. wipe: overwrite every
     // file before removing it (entries recorded as plain text always are).
@@ -39,9 +37,6 @@ private:
     // stays for the next run.
     bool ClearFile(const RunJournal::Entry& entry);
     bool ClearFolder(const RunJournal::Entry& entry);
-    // Removes a regular file with one name that holds identity, overwritten
-    // first when shred is set.
-    bool RemoveVerified(const std::string& path, const platform::FileIdentity& identity, bool shred);
     void Tell(const std::string& path, bool shred);
     void Told(bool removed);
 

@@ -1,8 +1,8 @@
 // The directory search itself, the same on every system: what it asks of
 // the system is behind FileFindSystem.h, so nothing here calls the system.
-#include "platform/FileFind.h"
+#include "selection/FileFind.h"
 
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 #include "platform/FileFindSystem.h"
 
 #include <cerrno>
@@ -12,6 +12,16 @@
 namespace tessarin {
 
 namespace find = platform::find;
+
+namespace {
+
+// A full path ends with a separator only at a root ("/", "C:/").
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+} // namespace
 
 struct CFileFind::State {
     // The names of a listed folder are read in one go: the action may add
@@ -50,7 +60,7 @@ bool CFileFind::FindFile(const std::string& path)
     }
     auto state = std::make_unique<State>();
     state->folder = find::FullPath(path.size() == 1 ? std::string(".") : path.substr(0, path.size() - 1));
-    if (platform::FaultInjection::ShouldFail(platform::FaultInjection::Operation::List)) {
+    if (FaultInjection::ShouldFail(FaultInjection::Operation::List)) {
         m_error = errno;
         return false;
     }
@@ -93,7 +103,7 @@ bool CFileFind::FindNextFile()
     s.current = true;
     s.name = s.names[s.next++];
     if (s.single.empty()) {
-        s.path = find::Join(s.folder, s.name);
+        s.path = Join(s.folder, s.name);
         s.status = find::Inspect(s.path);
     } else {
         s.path = s.singlePath;

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-namespace tessarin::platform {
+namespace tessarin {
 
 // Language 0x0409 (US English) in the low half, code page 0x04B0 (Unicode)
 // in the high half: the translation every block of ours carries.
@@ -42,4 +42,4 @@ ENGINE_API bool QueryVersionValue(std::span<const std::uint8_t> block, const std
 // A block in the modules' layout, for the libraries that carry none.
 ENGINE_API std::vector<std::uint8_t> BuildVersionBlock(std::uint32_t translation, const VersionEntries& entries);
 
-} // namespace tessarin::platform
+} // namespace tessarin

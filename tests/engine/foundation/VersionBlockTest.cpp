@@ -1,8 +1,8 @@
-#include "platform/VersionBlock.h"
+#include "foundation/VersionBlock.h"
 
 #include <gtest/gtest.h>
 
-namespace tessarin::platform {
+namespace tessarin {
 namespace {
 
 std::string Text(std::span<const std::uint8_t> bytes)
@@ -93,4 +93,4 @@ TEST(VersionBlock, SizeAndReadAgree)
 }
 
 } // namespace
-} // namespace tessarin::platform
+} // namespace tessarin

@@ -1,7 +1,7 @@
 // The user's own folders on Windows: the per-user temporary folder the
 // system gives (GetTempPathW, under the user's profile), and the program's
 // folder in the user's local application data for the log.
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
 #include "platform/SupportWin32.h"
 

@@ -1,10 +1,13 @@
-#include "foundation/LeftoverSweep.h"
+// Clearing away what dead runs left: see LeftoverSweep.h.
+#include "scratch/LeftoverSweep.h"
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 #include "foundation/ShownName.h"
 #include "platform/FolderEntries.h"
+#include "scratch/ScratchFile.h"
+#include "scratch/ScratchFolder.h"
 
 #include <vector>
 
@@ -93,7 +96,7 @@ bool LeftoverSweep::ClearFile(const RunJournal::Entry& entry)
         return true;
     const bool shred = m_wipe || entry.wipe;
     Tell(entry.path, shred);
-    const bool removed = RemoveVerified(entry.path, found.identity, shred);
+    const bool removed = ScratchFile::RemoveVerified(entry.path, found.identity, shred);
     Told(removed);
     return removed;
 }
@@ -112,52 +115,9 @@ bool LeftoverSweep::ClearFolder(const RunJournal::Entry& entry)
         return true;
     const bool shred = m_wipe || entry.wipe;
     Tell(entry.path, shred);
-    // Everything in it is the run's own. A file with more names than this
-    // one loses only this name: the content belongs to the other names.
-    for (const std::string& name : platform::FolderNames(entry.path)) {
-        const std::string path = entry.path + "/" + name;
-        const platform::EntryStatus inner = platform::StatEntry(path);
-        if (inner.kind == platform::EntryKind::Folder)
-            continue;
-        if (inner.kind == platform::EntryKind::Regular && inner.links == 1)
-            RemoveVerified(path, inner.identity, shred);
-        else
-            platform::RemoveFile(path);
-    }
-    const bool removed = platform::RemoveFolder(entry.path);
+    const bool removed = ScratchFolder::ClearContent(entry.path, shred, false);
     Told(removed);
     return removed;
-}
-
-bool LeftoverSweep::RemoveVerified(const std::string& path, const platform::FileIdentity& identity, bool shred)
-{
-    if (!shred)
-        return platform::RemoveFile(path);
-    try {
-        // Made writable only through a handle on the very file recorded (a
-        // temporary file may already carry its source's read-only mode).
-        {
-            MyFile reader(path, MyFile::OpenRead);
-            platform::FileStatus read;
-            if (!platform::StatHandle(reader.GetHandle(), read) || !(read.identity == identity))
-                return false;
-            platform::MakeWritable(reader.GetHandle());
-        }
-        MyFile file(path, MyFile::OpenWipe);
-        platform::FileStatus opened;
-        if (!platform::StatHandle(file.GetHandle(), opened) || !(opened.identity == identity) || opened.links != 1)
-            return false;
-        // The name goes first; the content is overwritten through the
-        // handle, which holds the very file that was checked.
-        if (!platform::RemoveFile(path))
-            return false;
-        file.SetSize(opened.size);
-        file.Wipe(WipeRounds);
-        return true;
-    } catch (const ErrorHandler&) {
-        // Tried again by the next run; it never stops the work at hand.
-        return false;
-    }
 }
 
 void LeftoverSweep::Tell(const std::string& path, bool shred)

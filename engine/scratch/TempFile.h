@@ -13,6 +13,7 @@
 #include "foundation/MyFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/Files.h"
+#include "scratch/ScratchFile.h"
 
 #include <cstdint>
 #include <span>
@@ -22,8 +23,6 @@ namespace tessarin {
 
 class ENGINE_API TempFile {
 public:
-    static constexpr unsigned WipeRounds = 3;
-
     // Creates "~aes-XXXXXXXX.tmp" in the folder of target, open for reading
     // and writing. wipe: the file will hold plain text, and is overwritten
     // before it is removed. Throws -5 when the folder does not let us create
@@ -37,7 +36,7 @@ public:
     ~TempFile();
 
     MyFile& File() { return m_file; }
-    const std::string& Path() const { return m_path; }
+    const std::string& Path() const { return m_scratch.Path(); }
     // True until the file has been committed or discarded.
     bool IsPending() const { return m_pending; }
 
@@ -82,15 +81,10 @@ public:
 private:
     TempFile() = default;
     void Commit(const std::string& target, bool replace);
-    // The file is no longer ours to clear away: committed, or removed.
-    void Forget() noexcept;
 
     MyFile m_file;
-    std::string m_path;
-    platform::FileLock m_lock;
-    std::uint64_t m_entry = 0;  // in the run's journal; 0 once forgotten
+    ScratchFile m_scratch;
     bool m_pending = false;
-    bool m_wipe = false;
     bool m_synced = false;
 };
 

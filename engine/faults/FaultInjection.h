@@ -1,11 +1,12 @@
 #pragma once
-// Test hooks in the file seam: a chosen call of an operation fails with a
+// Test hooks for the file seam: a chosen call of an operation fails with a
 // chosen error number, as a full disk, a failing device or a refused rename
-// would. Nothing is armed unless a test arms it; an unarmed check costs one
-// atomic load.
+// would. The seam's calls ask here before they call the system; nothing is
+// armed unless a test arms it, and an unarmed check costs one atomic load.
+// It sits below the seam and calls nothing itself.
 #include "EngineApi.h"
 
-namespace tessarin::platform {
+namespace tessarin {
 
 class ENGINE_API FaultInjection {
 public:
@@ -23,4 +24,4 @@ public:
     static bool ShouldFail(Operation operation);
 };
 
-} // namespace tessarin::platform
+} // namespace tessarin

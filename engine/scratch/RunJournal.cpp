@@ -1,10 +1,11 @@
-#include "foundation/RunJournal.h"
+// The run's journal: see RunJournal.h.
+#include "scratch/RunJournal.h"
 
 #include "foundation/ErrorHandler.h"
 #include "platform/FolderEntries.h"
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
+#include "scratch/ScratchName.h"
 
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -14,19 +15,6 @@ namespace tessarin {
 namespace {
 
 constexpr int MaxAttempts = 64;
-
-std::string RandomName()
-{
-    static constexpr char Hex[] = "0123456789abcdef";
-    std::array<std::uint8_t, 8> bytes{};
-    platform::FillRandom(bytes);
-    std::string name;
-    for (const std::uint8_t b : bytes) {
-        name += Hex[b >> 4];
-        name += Hex[b & 0x0F];
-    }
-    return name + RunJournal::Extension;
-}
 
 // Reads an unsigned decimal number ended by end; false when there is none.
 bool ReadNumber(const std::string& text, std::size_t& at, char end, std::uint64_t& value)
@@ -96,7 +84,7 @@ void RunJournal::OpenLocked()
         throw ErrorHandler(errc::OpenFailed, "Unable to create the run's journal in '" + folder + "' (" +
                                                  platform::ErrorText(platform::LastError()) + ")");
     for (int attempt = 1;; ++attempt) {
-        const std::string candidate = folder + RandomName();
+        const std::string candidate = folder + ScratchName{{}, ScratchName::Alphabet::Hex, 16, Extension}.Draw();
         const platform::NativeHandle handle = platform::CreateJournalFile(candidate);
         if (handle == platform::InvalidHandle) {
             if (attempt < MaxAttempts && platform::PathExists(candidate))

@@ -69,11 +69,6 @@ std::string FullPath(const std::string& path)
     return clean.empty() ? std::string("/") : clean;
 }
 
-std::string Join(const std::string& folder, const std::string& name)
-{
-    return folder == "/" ? folder + name : folder + "/" + name;
-}
-
 int ListFolder(const std::string& folder, std::vector<std::string>& names)
 {
     DIR* dir = ::opendir(folder.c_str());

@@ -3,10 +3,10 @@
 // never takes a user's file for one of ours, whatever its name.
 #include "engine/processing/PipelineHarness.h"
 #include "engine/selection/RecordingAction.h"
-#include "foundation/LeftoverSweep.h"
-#include "foundation/RunJournal.h"
-#include "platform/TempDir.h"
-#include "platform/TempFile.h"
+#include "scratch/LeftoverSweep.h"
+#include "scratch/RunJournal.h"
+#include "platform/PrivateFolders.h"
+#include "scratch/TempFile.h"
 #include "selection/MyFinder.h"
 
 #include <gtest/gtest.h>

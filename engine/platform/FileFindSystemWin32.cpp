@@ -46,27 +46,9 @@ std::string FullPath(const std::string& path)
     return whole;
 }
 
-std::string Join(const std::string& folder, const std::string& name)
-{
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 int ListFolder(const std::string& folder, std::vector<std::string>& names)
 {
-    const std::wstring pattern = win32::Wide(Join(folder, "*"));
-    WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? 0 : win32::ErrnoFor(error);
-    }
-    do {
-        const std::string name = win32::Narrow(found.cFileName);
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return 0;
+    return win32::ListNames(folder, names);
 }
 
 int LookUp(const std::string&, const std::string& full, SingleEntry& entry)
@@ -83,23 +65,11 @@ int LookUp(const std::string&, const std::string& full, SingleEntry& entry)
 EntryStatus Inspect(const std::string& path)
 {
     EntryStatus status;
-    const std::wstring wide = win32::Wide(path);
-    if (wide.empty())
-        return status;
-    // The entry itself, a link included, never what it points at.
-    HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return status;
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
-    const DWORD type = ::GetFileType(handle);
-    ::CloseHandle(handle);
-    if (!ok)
+    DWORD type = FILE_TYPE_UNKNOWN;
+    if (!win32::LookAtEntry(path, info, type))
         return status;
-    status.identity = {info.dwVolumeSerialNumber,
-                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+    status.identity = {info.dwVolumeSerialNumber, win32::FileIndex(info), true};
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         status.kind = EntryKind::SymbolicLink;
     else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)

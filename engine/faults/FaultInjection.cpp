@@ -1,10 +1,10 @@
-#include "platform/FaultInjection.h"
+#include "faults/FaultInjection.h"
 
 #include <array>
 #include <atomic>
 #include <cerrno>
 
-namespace tessarin::platform {
+namespace tessarin {
 
 namespace {
 
@@ -60,4 +60,4 @@ bool FaultInjection::ShouldFail(Operation operation)
     return true;
 }
 
-} // namespace tessarin::platform
+} // namespace tessarin

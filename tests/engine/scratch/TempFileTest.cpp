@@ -1,6 +1,6 @@
 #include "foundation/ErrorHandler.h"
-#include "platform/FaultInjection.h"
-#include "platform/TempFile.h"
+#include "faults/FaultInjection.h"
+#include "scratch/TempFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 namespace tessarin {
 namespace {
 
-using platform::FaultInjection;
 using test::Exists;
 using test::ListFolder;
 using test::ReadBytes;

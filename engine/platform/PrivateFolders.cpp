@@ -1,4 +1,4 @@
-#include "platform/TempDir.h"
+#include "platform/PrivateFolders.h"
 
 #include <cerrno>
 #include <cstdlib>
