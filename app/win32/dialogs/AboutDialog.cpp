@@ -58,15 +58,15 @@ bool AboutDialog::IsLink(int id)
 void AboutDialog::OpenLink(int id) const
 {
     // The shell decides what the text opens; a failure is not reported.
-    const std::wstring target = WindowText(GetDlgItem(m_dialog, id));
+    const std::wstring target = WideText::OfWindow(GetDlgItem(m_dialog, id));
     ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void AboutDialog::OnInit(HWND dialog)
 {
     m_dialog = dialog;
-    SetDlgItemTextW(dialog, kTitle, Widen(AboutGuide::Title).c_str());
-    SetDlgItemTextW(dialog, kEdition, Widen(AboutGuide::Edition).c_str());
+    SetDlgItemTextW(dialog, kTitle, WideText::FromUtf8(AboutGuide::Title).c_str());
+    SetDlgItemTextW(dialog, kEdition, WideText::FromUtf8(AboutGuide::Edition).c_str());
     StyleLabel(kTitle, L"Arial", 13, true, false);
     StyleLabel(kHeading, nullptr, 0, true, false);
     StyleLabel(kDisclaimer, nullptr, 0, true, false);
@@ -82,7 +82,7 @@ void AboutDialog::OnInit(HWND dialog)
     }
 
     std::string guide = AboutGuide::Text(m_report);
-    SetDlgItemTextW(dialog, kGuide, Widen(guide).c_str());
+    SetDlgItemTextW(dialog, kGuide, WideText::FromUtf8(guide).c_str());
     SetFocus(GetDlgItem(dialog, IDOK));
 }
 

@@ -110,7 +110,7 @@ LRESULT CALLBACK HelpBalloon::Proc(HWND window, UINT message, WPARAM wParam, LPA
         SetTextColor(dc, kText);
         SetBkMode(dc, TRANSPARENT);
         InflateRect(&area, -kMargin, -kMargin);
-        const std::wstring text = WindowText(window);
+        const std::wstring text = WideText::OfWindow(window);
         DrawTextW(dc, text.c_str(), -1, &area, DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, old);
         EndPaint(window, &paint);

@@ -35,7 +35,7 @@ HWND SettingsPageWindow::Create(HWND tabs)
         if (control.page != m_info.id || control.items.empty()) continue;
         const HWND list = GetDlgItem(m_window, control.id);
         for (std::string_view item : control.items)
-            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText::FromUtf8(item).c_str()));
     }
     return m_window;
 }
@@ -52,10 +52,10 @@ void SettingsPageWindow::Load(const AppSettings& settings)
             else  // an index outside the list selects nothing
                 SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(value), 0);
         } else if (control.textField) {
-            SetWindowTextW(item, Widen(SettingsTextBytes(settings.*control.textField)).c_str());
+            SetWindowTextW(item, WideText::FromUtf8(SettingsTextBytes(settings.*control.textField)).c_str());
         }
     }
-    if (m_info.id == 103) m_logFile = Widen(SettingsTextBytes(settings.editLogFilename));
+    if (m_info.id == 103) m_logFile = WideText::FromUtf8(SettingsTextBytes(settings.editLogFilename));
     ApplyExchangeGreying();
 }
 
@@ -71,7 +71,7 @@ void SettingsPageWindow::Store(AppSettings& settings)
                                              ? (SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0)
                                              : static_cast<std::int32_t>(SendMessageW(item, CB_GETCURSEL, 0, 0));
         } else if (control.textField) {
-            settings.*control.textField = SettingsTextFromBytes(Narrow(WindowText(item)));
+            settings.*control.textField = SettingsTextFromBytes(WideText::ToUtf8(WideText::OfWindow(item)));
         }
     }
     ApplyExchangeGreying();

@@ -24,7 +24,7 @@ void SettingsSheet::OnInit(HWND dialog)
     SetWindowLongPtrW(m_tabs, GWL_EXSTYLE, GetWindowLongPtrW(m_tabs, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     const auto pages = SettingsTable::Pages();
     for (std::size_t i = 0; i < pages.size() && i < m_pages.size(); ++i) {
-        std::wstring title = Widen(pages[i].title);
+        std::wstring title = WideText::FromUtf8(pages[i].title);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = title.data();

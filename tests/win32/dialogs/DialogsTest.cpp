@@ -100,17 +100,17 @@ TEST(SettingsDialog, WalkOfTheSharedTable)
                     ASSERT_TRUE(item) << shown.id;
                     EXPECT_TRUE(IsWindowVisible(item)) << shown.id;
                     if (shown.text) {
-                        EXPECT_EQ(Narrow(WindowText(item)), shown.text);
+                        EXPECT_EQ(WideText::ToUtf8(WideText::OfWindow(item)), shown.text);
                     }
                     for (std::size_t i = 0; i < shown.items.size(); ++i) {
                         wchar_t text[32] = {};
                         SendMessageW(item, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-                        EXPECT_EQ(Narrow(text), shown.items[i]);
+                        EXPECT_EQ(WideText::ToUtf8(text), shown.items[i]);
                     }
                     HELPINFO help{sizeof(HELPINFO), HELPINFO_WINDOW, shown.id, item, 0, {40, 40}};
                     SendMessageW(GetParent(item), WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
                     const char* expected = HelpTextTable::ForId(shown.id);
-                    EXPECT_EQ(HelpBalloon::Current() ? Narrow(WindowText(HelpBalloon::Current())) : "",
+                    EXPECT_EQ(HelpBalloon::Current() ? WideText::ToUtf8(WideText::OfWindow(HelpBalloon::Current())) : "",
                               expected ? expected : "");
                     if (HelpBalloon::Current()) SendMessageW(HelpBalloon::Current(), WM_KEYDOWN, VK_ESCAPE, 0);
                 }
@@ -165,7 +165,7 @@ TEST(SettingsDialog, GreyingRules)
 TEST(AboutBox, GuideAndLabels)
 {
     WhileShown(L"About Tessarin", [](HWND dialog) {
-        std::string guide = Narrow(WindowText(GetDlgItem(dialog, 1504)));
+        std::string guide = WideText::ToUtf8(WideText::OfWindow(GetDlgItem(dialog, 1504)));
         EXPECT_EQ(guide, AboutGuide::Text(VersionReport::Build()));
         EXPECT_NE(guide.find("Loading 'engine.dll'\r\nVersion "), std::string::npos);
         for (const auto& [id, weight, underline] : {std::tuple{1602, FW_BOLD, false}, {1603, FW_BOLD, false},
@@ -177,7 +177,7 @@ TEST(AboutBox, GuideAndLabels)
         }
         for (const int link : {1600, 1601})
             EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, link), GWL_STYLE) & SS_NOTIFY) << link;
-        EXPECT_EQ(Narrow(WindowText(GetDlgItem(dialog, 1601))), AboutGuide::MirrorLink);
+        EXPECT_EQ(WideText::ToUtf8(WideText::OfWindow(GetDlgItem(dialog, 1601))), AboutGuide::MirrorLink);
         SendDlgItemMessageW(dialog, IDOK, BM_CLICK, 0, 0);
     }, [] { ShowAboutBox(nullptr); });
 }

@@ -47,7 +47,7 @@ Value Read(HWND item, const SettingsControl& control)
     std::wstring text(static_cast<std::size_t>(SendMessageW(item, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         SendMessageW(item, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
-    return Narrow(text);
+    return WideText::ToUtf8(text);
 }
 
 // What the walk sets: every box flipped, the next item of every list, a
@@ -88,7 +88,7 @@ void Walk(HWND main, Value (*expected)(const SettingsControl&), bool set, int bu
         else if (control.intField)
             SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(std::get<std::int32_t>(value)), 0);
         else
-            SendMessageW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(std::get<std::string>(value)).c_str()));
+            SendMessageW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideText::FromUtf8(std::get<std::string>(value)).c_str()));
         EXPECT_EQ(Read(item, control), value) << control.id;
     }
     PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
@@ -123,7 +123,7 @@ TEST(SettingsWalk, CancelKeepsOkAppliesExitStores)
     // Integers as 4 binary bytes, strings as text, under the names of the store.
     for (const SettingsControl& control : SettingsTable::Controls()) {
         if (!control.field) continue;
-        const std::wstring name = Widen(control.field);
+        const std::wstring name = WideText::FromUtf8(control.field);
         std::wstring text(1024, L'\0');
         DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
         if (control.intField) {
@@ -135,7 +135,7 @@ TEST(SettingsWalk, CancelKeepsOkAppliesExitStores)
         } else {
             EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kKey, name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &size),
                       ERROR_SUCCESS) << control.field;
-            EXPECT_EQ(Value(Narrow(text.c_str())), Walked(control)) << control.field;
+            EXPECT_EQ(Value(WideText::ToUtf8(text.c_str())), Walked(control)) << control.field;
         }
     }
 }
