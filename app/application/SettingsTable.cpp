@@ -102,6 +102,14 @@ const SettingsControl* SettingsTable::Find(int id)
     return nullptr;
 }
 
+const SettingsGreying* SettingsTable::GreyingOf(int pageId)
+{
+    for (const SettingsGreying& rule : kGreyings) {
+        if (rule.page == pageId) return &rule;
+    }
+    return nullptr;
+}
+
 int SettingsTable::PageIndex(int pageId)
 {
     for (std::size_t i = 0; i < std::size(kPages); ++i) {

@@ -55,6 +55,8 @@ public:
 
     // The control of an id (not -1), or null.
     static const SettingsControl* Find(int id);
+    // The greying rule of a page, or null when it has none.
+    static const SettingsGreying* GreyingOf(int pageId);
     // The index of a page in tab order, or -1.
     static int PageIndex(int pageId);
 };

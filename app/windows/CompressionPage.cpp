@@ -49,7 +49,7 @@ void CompressionPage::ApplyExchangeRule()
 
 void CompressionPage::ApplyGreying(bool on)
 {
-    Grey(SettingsTable::Greyings()[1].onClick, on);
+    Grey(SettingsTable::GreyingOf(106)->onClick, on);
 }
 
 } // namespace tessarin

@@ -63,7 +63,7 @@ void FileLoggingPage::OnLoggingClicked(bool on)
 
 const SettingsGreying& FileLoggingPage::Rule()
 {
-    return SettingsTable::Greyings()[0];
+    return *SettingsTable::GreyingOf(103);
 }
 
 void FileLoggingPage::OnBrowse()

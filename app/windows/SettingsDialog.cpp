@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 namespace tessarin {
+
 SettingsDialog::SettingsDialog(const AppSettings& settings, ShellServices& shell, QWidget* parent)
     : QDialog(parent), m_values(settings), m_tabs(new QTabWidget(this))
 {

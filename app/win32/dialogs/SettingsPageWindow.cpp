@@ -16,14 +16,6 @@ constexpr int kBrowseId = 1000;
 constexpr int kReadLogId = 1001;
 constexpr int kLogNameId = 1502;
 
-const SettingsGreying* GreyingOf(int page)
-{
-    for (const SettingsGreying& rule : SettingsTable::Greyings()) {
-        if (rule.page == page) return &rule;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 HWND SettingsPageWindow::Create(HWND tabs)
@@ -84,14 +76,14 @@ void SettingsPageWindow::Grey(std::span<const int> ids, bool on) const
 
 void SettingsPageWindow::ApplyExchangeGreying() const
 {
-    if (const SettingsGreying* rule = GreyingOf(m_info.id))
+    if (const SettingsGreying* rule = SettingsTable::GreyingOf(m_info.id))
         Grey(rule->onExchange, IsDlgButtonChecked(m_window, rule->switchId) == BST_CHECKED);
 }
 
 void SettingsPageWindow::OnCommand(int id, int code)
 {
     if (code != BN_CLICKED) return;
-    if (const SettingsGreying* rule = GreyingOf(m_info.id); rule && rule->switchId == id) {
+    if (const SettingsGreying* rule = SettingsTable::GreyingOf(m_info.id); rule && rule->switchId == id) {
         // The check box has flipped itself already: grey by its new state.
         Grey(rule->onClick, IsDlgButtonChecked(m_window, id) == BST_CHECKED);
     } else if (m_info.id == 103 && id == kBrowseId) {
