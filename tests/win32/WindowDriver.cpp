@@ -24,7 +24,9 @@ namespace {
 HWND WaitForWindow(const wchar_t* title, int seconds)
 {
     for (int i = 0; i < seconds * 10; ++i) {
-        if (HWND found = ::FindWindowW(L"#32770", title)) return found;
+        // Visible once initialised: typing before that would go unseen.
+        HWND found = ::FindWindowW(L"#32770", title);
+        if (found && ::IsWindowVisible(found)) return found;
         ::Sleep(100);
     }
     return nullptr;
