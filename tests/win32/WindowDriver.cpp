@@ -5,6 +5,8 @@
 //   drop-ole NAME   drags the file or folder NAME onto the window by OLE
 //   report          waits for the batch's closing box, prints its title
 //                   and text, and presses OK
+//   command N       chooses menu command N (the menu's table)
+//   close TITLE     closes the dialog TITLE as Cancel does
 //   exit            chooses Exit, which ends the program
 // Exits 1 at the first command that fails.
 #ifndef WIN32_LEAN_AND_MEAN
@@ -173,6 +175,14 @@ int wmain(int argc, wchar_t** argv)
             ++i;
         } else if (command == L"report") {
             ok = Report();
+        } else if (command == L"command") {
+            ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(std::wcstol(argument, nullptr, 10)), 0);
+            ++i;
+        } else if (command == L"close") {
+            HWND dialog = WaitForWindow(argument, 10);
+            ok = dialog != nullptr;
+            if (ok) ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            ++i;
         } else if (command == L"exit") {
             ::PostMessageW(window, WM_COMMAND, 32783, 0);
         } else {
