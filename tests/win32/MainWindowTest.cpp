@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 namespace tessarin::win32 {
 namespace {
 
@@ -115,6 +123,48 @@ TEST_F(MainWindowTest, DirectionAndZoomAreStoredWhenTheWindowIsDestroyed)
     EXPECT_EQ(now.left, zoomedAt.left);
     EXPECT_EQ(now.top, zoomedAt.top);
     EXPECT_EQ(now.right - now.left, WindowGeometry::ZoomedSide);
+}
+
+TEST_F(MainWindowTest, FilesDroppedAsWmDropFilesRunTheBatch)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / L"drop \u00FC";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / L"plain.txt") << "dropped by WM_DROPFILES";
+    MainWindow main;
+    HWND window = main.CreateModeless();
+    ::SetDlgItemTextW(window, 1500, L"key");
+    ::SetDlgItemTextW(window, 1501, L"key");
+    // The drop block as the shell makes it: DROPFILES, then the names.
+    const std::wstring name = folder.wstring();
+    HGLOBAL drop = ::GlobalAlloc(GHND, sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(::GlobalLock(drop));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    std::memcpy(files + 1, name.c_str(), name.size() * sizeof(wchar_t));
+    ::GlobalUnlock(drop);
+    // The status report ends the batch; a user reads it and presses OK.
+    std::atomic<bool> done = false;
+    std::wstring report;
+    std::thread reader([&] {
+        while (!done) {
+            if (HWND box = ::FindWindowW(L"#32770", L"STATUS REPORT")) {
+                wchar_t text[1024] = {};
+                ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
+                report = text;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            ::Sleep(50);
+        }
+    });
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    done = true;
+    reader.join();
+    EXPECT_NE(report.find(L"1 file(s) processed"), std::wstring::npos) << report;
+    EXPECT_TRUE(std::filesystem::exists(folder / L"plain.txt.aes"));
+    EXPECT_FALSE(std::filesystem::exists(folder / L"plain.txt"));
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
