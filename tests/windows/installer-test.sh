@@ -127,8 +127,19 @@ round_trip aes32.dll -k 192 -b 256 -m cfb -z bzip2
 
 # --- aes.exe from the Start menu ------------------------------------------------
 # Its window is found on the X screen by the class Wine gives the windows
-# of a program, the program's file name.
+# of a program, the program's file name; its process by its name among the
+# processes of the test's prefix.
 aes_windows() { xdotool search --onlyvisible --class '^aes\.exe$' 2>/dev/null; }
+aes_shown() { [ -n "$(aes_windows)" ]; }
+aes_hidden() { [ -z "$(aes_windows)" ]; }
+aes_running() {
+  local pid
+  for pid in $(pgrep -f 'Tessarin\\aes\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
+  done
+  return 1
+}
+aes_ended() { ! aes_running; }
 if [ "$with_gui" = 1 ]; then
   # A screen of the test's own, on the first free display number.
   exec 3>"$scratch/display"
@@ -141,17 +152,17 @@ if [ "$with_gui" = 1 ]; then
   else
     export DISPLAY=":$(cat "$scratch/display")"
     started=$(seconds)
-    wine start /wait "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tessarin\\Tessarin.lnk" \
-      >"$scratch/aes.out" 2>&1 &
-    aes=$!
-    if wait_for test -n "$(aes_windows)"; then
+    # The shell opens the link as Explorer would; start returns at once.
+    wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tessarin\\Tessarin.lnk" ||
+      problem "the Start menu entry did not open"
+    if wait_for aes_shown; then
       echo "aes.exe showed its window $(elapsed "$started") after its start from the Start menu"
       wine taskkill /IM aes.exe >/dev/null 2>&1 || problem "taskkill found no aes.exe to close"
-      wait_for test -z "$(aes_windows)" || problem "aes.exe kept its window after it was asked to close"
+      wait_for aes_hidden || problem "aes.exe kept its window after it was asked to close"
+      wait_for aes_ended || problem "aes.exe is still running after its window closed"
     else
       problem "aes.exe showed no window within 30 s"
     fi
-    wait "$aes" || problem "aes.exe ended with $?: $(cat "$scratch/aes.out")"
   fi
 fi
 
