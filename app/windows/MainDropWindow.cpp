@@ -62,16 +62,6 @@ QStringList LocalFiles(const QMimeData* data)
     return names;
 }
 
-struct MenuEntry {
-    int command;
-    const char* text;
-};
-constexpr MenuEntry kMenu[] = {
-    {MainDropWindow::OpenLogCommand, "&Open Log File"}, {MainDropWindow::SettingsCommand, "&Settings..."}, {0, nullptr},
-    {MainDropWindow::ZoomCommand, "&Zoom in/out"},         {MainDropWindow::MinimizeCommand, "&Minimize"},   {0, nullptr},
-    {MainDropWindow::AboutCommand, "&About..."},           {0, nullptr},                             {MainDropWindow::ExitCommand, "&Exit"},
-};
-
 } // namespace
 
 MainDropWindow::MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* parent)
@@ -236,7 +226,9 @@ void MainDropWindow::ToggleZoom()
 {
     m_settings.zoomedIn = m_settings.zoomedIn == 0 ? 1 : 0;
     // The size first: the window keeps its place when it is shown anew.
-    const QSize size = m_settings.zoomedIn != 0 ? QSize(ZoomedSide, ZoomedSide) : m_fullSize;
+    const WindowGeometry::Size zoomed =
+        WindowGeometry::ZoomSize(m_settings.zoomedIn != 0, {m_fullSize.width(), m_fullSize.height()});
+    const QSize size(zoomed.width, zoomed.height);
     if (!PlacesItself()) {  // the desktop places the window
         setFixedSize(size);
         ApplyWindowFlags();
@@ -350,36 +342,17 @@ void MainDropWindow::SnapToEdges()
     if (!shown) return;
     const QRect area = shown->geometry();
     const QRect frame = VisibleFrame();
-    const int screenRight = area.left() + area.width();
-    const int screenBottom = area.top() + area.height();
-    int left = frame.left();
-    int top = frame.top();
-    bool snapped = false;
-    // The left and top edges are tested second and win on a small screen.
-    if (std::abs(frame.left() + frame.width() - screenRight) < SnapDistance) {
-        left = screenRight - frame.width();
-        snapped = true;
-    }
-    if (std::abs(frame.left() - area.left()) < SnapDistance) {
-        left = area.left();
-        snapped = true;
-    }
-    if (std::abs(frame.top() + frame.height() - screenBottom) < SnapDistance) {
-        top = screenBottom - frame.height();
-        snapped = true;
-    }
-    if (std::abs(frame.top() - area.top()) < SnapDistance) {
-        top = area.top();
-        snapped = true;
-    }
-    if (snapped && (left != frame.left() || top != frame.top())) move(left, top);
+    const std::optional<WindowGeometry::Point> snapped =
+        WindowGeometry::Snap({frame.left(), frame.top(), frame.width(), frame.height()},
+                             {area.left(), area.top(), area.width(), area.height()});
+    if (snapped) move(snapped->x, snapped->y);
 }
 
 std::unique_ptr<QMenu> MainDropWindow::CreatePopupMenu()
 {
-    auto menu = std::make_unique<QMenu>(QStringLiteral("Menu"), this);
-    menu->setObjectName(QStringLiteral("601"));
-    for (const MenuEntry& entry : kMenu) {
+    auto menu = std::make_unique<QMenu>(QString::fromLatin1(MainMenu::Title), this);
+    menu->setObjectName(QString::number(MainMenu::MenuId));
+    for (const MainMenu::Entry& entry : MainMenu::Entries()) {
         if (entry.text == nullptr) {
             menu->addSeparator();
             continue;

@@ -6,6 +6,8 @@
 // program's menu. It carries the settings: loaded before it exists, saved
 // with its rectangle and zoom state when it is destroyed.
 #include "application/AppSettings.h"
+#include "application/MainMenu.h"
+#include "application/WindowGeometry.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -33,15 +35,15 @@ class MainDropWindow : public QDialog {
 public:
     // Menu commands, in the order of the menu.
     enum Command {
-        OpenLogCommand = 32778,
-        SettingsCommand = 32779,
-        ZoomCommand = 32780,
-        MinimizeCommand = 32781,
-        AboutCommand = 32782,
-        ExitCommand = 32783,
+        OpenLogCommand = MainMenu::OpenLogCommand,
+        SettingsCommand = MainMenu::SettingsCommand,
+        ZoomCommand = MainMenu::ZoomCommand,
+        MinimizeCommand = MainMenu::MinimizeCommand,
+        AboutCommand = MainMenu::AboutCommand,
+        ExitCommand = MainMenu::ExitCommand,
     };
-    static constexpr int ZoomedSide = 46;
-    static constexpr int SnapDistance = 16;
+    static constexpr int ZoomedSide = WindowGeometry::ZoomedSide;
+    static constexpr int SnapDistance = WindowGeometry::SnapDistance;
 
     MainDropWindow(DropBatch& batch, ShellServices& shell, QWidget* parent = nullptr);
     ~MainDropWindow() override;

@@ -1,8 +1,12 @@
 #include "PasswordLimit.h"
 
+#include "application/PasswordBytes.h"
+
 #include <QLineEdit>
 #include <QTextBoundaryFinder>
 #include <QToolTip>
+
+#include <vector>
 
 namespace tessarin {
 namespace {
@@ -21,30 +25,29 @@ PasswordLimit::PasswordLimit(QLineEdit* field) : QValidator(field), m_field(fiel
 
 QString PasswordLimit::Note()
 {
-    return QStringLiteral("At most %1 bytes: letters such as \u00FC count twice.").arg(MaxBytes);
+    return QString::fromUtf8(PasswordBytes::Note);
 }
 
 QValidator::State PasswordLimit::validate(QString& input, int& pos) const
 {
     if (Utf8Size(input) <= MaxBytes) return Acceptable;
-    // What was just typed or pasted ends at the cursor: whole characters
-    // go from there back, then from the end should the rest still not fit.
+    // The rule counts bytes per character; a character here is what the
+    // user sees as one (a grapheme), so none is ever cut in half.
+    std::vector<qsizetype> starts;
+    std::vector<std::size_t> sizes;
+    std::size_t cursor = 0;
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, input);
-    characters.setPosition(pos);
-    while (pos > 0 && Utf8Size(input) > MaxBytes) {
-        const qsizetype previous = characters.toPreviousBoundary();
-        if (previous < 0) break;
-        input.remove(previous, pos - previous);
-        pos = static_cast<int>(previous);
-        characters = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, input);
-        characters.setPosition(pos);
+    for (qsizetype from = 0, to = characters.toNextBoundary(); to > 0; from = to, to = characters.toNextBoundary()) {
+        starts.push_back(from);
+        sizes.push_back(static_cast<std::size_t>(Utf8Size(input.mid(from, to - from))));
+        if (to <= pos) cursor = sizes.size();
     }
-    while (Utf8Size(input) > MaxBytes) {
-        characters = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, input);
-        characters.toEnd();
-        input.truncate(characters.toPreviousBoundary());
-    }
-    pos = std::min(pos, static_cast<int>(input.size()));
+    starts.push_back(input.size());
+    const PasswordBytes::Cut cut = PasswordBytes::Fit(sizes, cursor, MaxBytes);
+    const qsizetype keptBefore = starts[cut.keptBefore];
+    const QString after = input.mid(starts[cursor], starts[cursor + cut.keptAfter] - starts[cursor]);
+    input = input.left(keptBefore) + after;
+    pos = static_cast<int>(keptBefore);
     QToolTip::showText(m_field->mapToGlobal(QPoint(0, m_field->height())), Note(), m_field);
     emit Refused();
     return Acceptable;

@@ -8,6 +8,8 @@
 // characters just typed or pasted going first (so a key typed at the
 // limit is refused and the field keeps what it had), never half a
 // character; a short note beside the field says why.
+#include "application/PasswordBytes.h"
+
 #include <QValidator>
 
 class QLineEdit;
@@ -17,7 +19,7 @@ namespace tessarin {
 class PasswordLimit : public QValidator {
     Q_OBJECT
 public:
-    static constexpr int MaxBytes = 32;
+    static constexpr int MaxBytes = PasswordBytes::MaxBytes;
 
     // Limits field, which owns the limit.
     explicit PasswordLimit(QLineEdit* field);
