@@ -55,6 +55,11 @@ target_link_libraries(tessarin_bzip2_import INTERFACE ${_bz_dir}/libbzip2-delay.
 # The Wine prefix of this build: created by the first test (a fixture) and
 # private to the build folder.
 set(TESSARIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+# The X display of the window tests (an Xvfb of their own): one number per
+# build folder, so that two builds tested at once do not share a screen.
+string(MD5 _display_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${_display_hash}" 0 3 _display_hex)
+math(EXPR TESSARIN_WIN32_DISPLAY "0x${_display_hex} % 900 + 100")
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR} ${TESSARIN_WINE_PREFIX})
 endif()

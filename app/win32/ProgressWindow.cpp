@@ -183,7 +183,10 @@ void ProgressWindow::PumpEvents(bool escapeCancels)
             ::ClientToScreen(message.hwnd, &at);
             if (::PtInRect(&cancel, at)) RequestCancel();
         }
-        if (!::GetMessageW(&message, nullptr, 0, 0)) {
+        // What was looked at may be gone by now (a window destroyed by the
+        // cancel takes its messages along): never wait for it.
+        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) continue;
+        if (message.message == WM_QUIT) {
             ::PostQuitMessage(0);
             return;
         }

@@ -1,5 +1,7 @@
 #include "CompressionPage.h"
 
+#include "application/SettingsTable.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,22 +12,17 @@
 
 namespace tessarin {
 
-CompressionPage::CompressionPage(QWidget* parent) : SettingsPage(106, QStringLiteral("Compression"), parent)
+CompressionPage::CompressionPage(QWidget* parent) : SettingsPage(106, parent)
 {
-    m_compress = AddCheck(1409, QStringLiteral("&Apply Compression before Encrypting"), &AppSettings::checkFilterCompress);
-    m_frame = new QGroupBox(QStringLiteral("File Filtering"), this);
-    m_frame->setObjectName(QStringLiteral("1302"));
-    QComboBox* format = AddList(1103, {QStringLiteral("GZIP"), QStringLiteral("BZIP2")}, &AppSettings::comprFamily, true);
-    QComboBox* method = AddList(1104,
-                                {QStringLiteral("Fastest"), QStringLiteral("Fast"), QStringLiteral("Normal"),
-                                 QStringLiteral("Good"), QStringLiteral("Best")},
-                                &AppSettings::comprLevel);
-    QLabel* formatLabel = AddLabel(1303, QStringLiteral("Format:"), format);
-    QLabel* methodLabel = AddLabel(1304, QStringLiteral("Method:"), method);
-    QCheckBox* sensitive =
-        AddCheck(1411, QStringLiteral("&cAsE seNSiVe Searching Mode"), &AppSettings::checkFilterExclusion);
-    QLineEdit* exclusions = AddEdit(1505, &AppSettings::editFilterExclusionList);
-    QLabel* exclusionsLabel = AddLabel(1305, QStringLiteral("File to Encrypt Without Compression:"), exclusions);
+    m_compress = AddCheck(1409);
+    m_frame = AddGroup(1302);
+    QComboBox* format = AddList(1103);
+    QComboBox* method = AddList(1104);
+    QLabel* formatLabel = AddLabelFor(format);
+    QLabel* methodLabel = AddLabelFor(method);
+    QCheckBox* sensitive = AddCheck(1411);
+    QLineEdit* exclusions = AddEdit(1505);
+    QLabel* exclusionsLabel = AddLabelFor(exclusions);
 
     auto* grid = new QGridLayout(m_frame);
     grid->addWidget(formatLabel, 0, 0);
@@ -42,7 +39,6 @@ CompressionPage::CompressionPage(QWidget* parent) : SettingsPage(106, QStringLit
     layout->addWidget(m_frame);
     layout->addStretch(1);
 
-    m_filtering = {format, method, m_frame, formatLabel, methodLabel, exclusionsLabel, sensitive, exclusions};
     connect(m_compress, &QCheckBox::clicked, this, &CompressionPage::ApplyGreying);
 }
 
@@ -53,7 +49,7 @@ void CompressionPage::ApplyExchangeRule()
 
 void CompressionPage::ApplyGreying(bool on)
 {
-    for (QWidget* control : m_filtering) control->setEnabled(on);
+    Grey(SettingsTable::GreyingOf(106)->onClick, on);
 }
 
 } // namespace tessarin

@@ -22,7 +22,6 @@ private:
 
     QCheckBox* m_compress;
     QGroupBox* m_frame;
-    std::vector<QWidget*> m_filtering;
 };
 
 } // namespace tessarin

@@ -1,6 +1,7 @@
 #include "FileLoggingPage.h"
 
 #include "ShellServices.h"
+#include "application/SettingsTable.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,20 +14,16 @@
 namespace tessarin {
 
 FileLoggingPage::FileLoggingPage(ShellServices& shell, QWidget* parent)
-    : SettingsPage(103, QStringLiteral("File Logging"), parent), m_shell(shell)
+    : SettingsPage(103, parent), m_shell(shell)
 {
-    m_logging = AddCheck(1403, QStringLiteral("&Turn On File Logging"), &AppSettings::checkLogging);
-    m_frame = new QGroupBox(QStringLiteral("File Logging"), this);
-    m_frame->setObjectName(QStringLiteral("1301"));
-    m_name = AddEdit(1502, &AppSettings::editLogFilename);
-    m_nameLabel = AddLabel(1300, QStringLiteral("Set Log Filename:"), m_name);
-    m_browse = new QPushButton(QStringLiteral("&..."), this);
-    m_browse->setObjectName(QStringLiteral("1000"));
-    m_read = new QPushButton(QStringLiteral("&Read Log File"), this);
-    m_read->setObjectName(QStringLiteral("1001"));
+    m_logging = AddCheck(1403);
+    m_frame = AddGroup(1301);
+    m_name = AddEdit(1502);
+    m_nameLabel = AddLabelFor(m_name);
+    m_browse = AddButton(1000);
+    m_read = AddButton(1001);
     const int nameHeight = m_name->sizeHint().height();
     m_browse->setFixedSize(nameHeight * 3 / 2, nameHeight);
-    for (QPushButton* button : {m_browse, m_read}) button->setAutoDefault(false);
 
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(m_name, 1);
@@ -56,20 +53,17 @@ void FileLoggingPage::LoadExtra(const AppSettings& settings)
 
 void FileLoggingPage::ApplyExchangeRule()
 {
-    const bool on = m_logging->isChecked();
-    for (QWidget* control : {static_cast<QWidget*>(m_name), static_cast<QWidget*>(m_browse),
-                             static_cast<QWidget*>(m_read)}) {
-        control->setEnabled(on);
-    }
+    Grey(Rule().onExchange, m_logging->isChecked());
 }
 
 void FileLoggingPage::OnLoggingClicked(bool on)
 {
-    for (QWidget* control : {static_cast<QWidget*>(m_name), static_cast<QWidget*>(m_browse),
-                             static_cast<QWidget*>(m_read), static_cast<QWidget*>(m_nameLabel),
-                             static_cast<QWidget*>(m_frame)}) {
-        control->setEnabled(on);
-    }
+    Grey(Rule().onClick, on);
+}
+
+const SettingsGreying& FileLoggingPage::Rule()
+{
+    return *SettingsTable::GreyingOf(103);
 }
 
 void FileLoggingPage::OnBrowse()

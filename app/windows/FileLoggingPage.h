@@ -13,6 +13,7 @@ class QPushButton;
 namespace tessarin {
 
 class ShellServices;
+struct SettingsGreying;
 
 class FileLoggingPage : public SettingsPage {
     Q_OBJECT
@@ -28,6 +29,7 @@ protected:
     void ApplyExchangeRule() override;
 
 private:
+    static const SettingsGreying& Rule();
     void OnLoggingClicked(bool on);
     void OnBrowse();
     void OnReadLog();

@@ -1,5 +1,5 @@
 #pragma once
-// The context-help strings of the windows, numbered by the id of the control
+// The context-help strings of the Qt windows, numbered by the id of the control
 // they describe (the control's objectName).
 #include <QString>
 

@@ -5,6 +5,7 @@
 #include "FileLoggingPage.h"
 #include "HelpTexts.h"
 #include "ProgramIcon.h"
+#include "application/SettingsTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,28 +18,18 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <tuple>
-
 namespace tessarin {
-namespace {
-
-QStringList BitChoices()
-{
-    return {QStringLiteral("128"), QStringLiteral("192"), QStringLiteral("256")};
-}
-
-} // namespace
 
 SettingsDialog::SettingsDialog(const AppSettings& settings, ShellServices& shell, QWidget* parent)
     : QDialog(parent), m_values(settings), m_tabs(new QTabWidget(this))
 {
-    setObjectName(QStringLiteral("108"));
-    setWindowTitle(QStringLiteral("AES Main Configuration"));
+    setObjectName(QString::number(SettingsTable::DialogId));
+    setWindowTitle(QString::fromUtf8(SettingsTable::Caption));
     setWindowIcon(ProgramIcon::Icon());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
 
-    m_tabs->setObjectName(QStringLiteral("1010"));
+    m_tabs->setObjectName(QString::number(SettingsTable::TabControlId));
     m_tabs->setUsesScrollButtons(false);
     m_tabs->tabBar()->setExpanding(false);
     // Tab order: File Handling, Searching, File Logging, Encryption,
@@ -81,52 +72,35 @@ SettingsDialog::SettingsDialog(const AppSettings& settings, ShellServices& shell
 
 void SettingsDialog::BuildPlainPages()
 {
-    auto* handling = new SettingsPage(101, QStringLiteral("File Handling"), m_tabs);
+    auto* handling = new SettingsPage(101, m_tabs);
     auto* handlingLayout = new QVBoxLayout(handling);
-    handlingLayout->addWidget(
-        handling->AddCheck(1406, QStringLiteral("&3-pass Wiping for Temporary Files"), &AppSettings::checkWiping));
-    handlingLayout->addWidget(
-        handling->AddCheck(1400, QStringLiteral("&Filename Mangling/Restoring"), &AppSettings::checkMangling));
-    handlingLayout->addWidget(handling->AddCheck(1404, QStringLiteral("&Append Filename Extension to \".aes\" "),
-                                                 &AppSettings::checkChangeExt));
-    handlingLayout->addWidget(handling->AddCheck(1408, QStringLiteral("&Keep Original File After Crypting/Decrypting"),
-                                                 &AppSettings::checkKeepOriginal));
+    for (const int id : {1406, 1400, 1404, 1408}) handlingLayout->addWidget(handling->AddCheck(id));
     handlingLayout->addStretch(1);
     m_pages[0] = handling;
 
-    auto* searching = new SettingsPage(102, QStringLiteral("Searching"), m_tabs);
+    auto* searching = new SettingsPage(102, m_tabs);
     auto* searchingLayout = new QVBoxLayout(searching);
-    searchingLayout->addWidget(
-        searching->AddCheck(1401, QStringLiteral("&Recursive Subdirectories"), &AppSettings::checkRecursive));
-    searchingLayout->addWidget(
-        searching->AddCheck(1402, QStringLiteral("&cAsE seNSiVe Search Modality"), &AppSettings::checkSensive));
+    for (const int id : {1401, 1402}) searchingLayout->addWidget(searching->AddCheck(id));
     auto* patternRow = new QHBoxLayout;
-    QLineEdit* pattern = searching->AddEdit(1503, &AppSettings::editPattern);
-    patternRow->addWidget(searching->AddLabel(0, QStringLiteral("Matching Pattern :"), pattern));
+    QLineEdit* pattern = searching->AddEdit(1503);
+    patternRow->addWidget(searching->AddLabelFor(pattern));
     patternRow->addWidget(pattern, 1);
     searchingLayout->addLayout(patternRow);
     searchingLayout->addStretch(1);
     m_pages[1] = searching;
 
-    auto* encryption = new SettingsPage(104, QStringLiteral("Encryption"), m_tabs);
+    auto* encryption = new SettingsPage(104, m_tabs);
     auto* encryptionLayout = new QFormLayout(encryption);
     encryptionLayout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    const std::array<std::tuple<int, QString, QStringList, std::int32_t AppSettings::*>, 3> lists{{
-        {1100, QStringLiteral("&Key Length (bit) Parameter:"), BitChoices(), &AppSettings::comboKeyLen},
-        {1101, QStringLiteral("&Block Size (bit) Parameter:"), BitChoices(), &AppSettings::comboBlockSize},
-        {1102, QStringLiteral("&Operation Mode Parameter:"),
-         {QStringLiteral("CBC"), QStringLiteral("CFB"), QStringLiteral("ECB")}, &AppSettings::comboOperMode},
-    }};
-    for (const auto& [id, text, items, field] : lists) {
-        QComboBox* list = encryption->AddList(id, items, field);
-        encryptionLayout->addRow(encryption->AddLabel(0, text, list), list);
+    for (const int id : {1100, 1101, 1102}) {
+        QComboBox* list = encryption->AddList(id);
+        encryptionLayout->addRow(encryption->AddLabelFor(list), list);
     }
     m_pages[3] = encryption;
 
-    auto* window = new SettingsPage(105, QStringLiteral("Window Properties"), m_tabs);
+    auto* window = new SettingsPage(105, m_tabs);
     auto* windowLayout = new QVBoxLayout(window);
-    windowLayout->addWidget(window->AddCheck(1407, QStringLiteral("&Always Stay on Top"), &AppSettings::checkWinOnTop));
-    windowLayout->addWidget(window->AddCheck(1405, QStringLiteral("&Start up Minimized"), &AppSettings::checkMinimized));
+    for (const int id : {1407, 1405}) windowLayout->addWidget(window->AddCheck(id));
     windowLayout->addStretch(1);
     m_pages[5] = window;
 }

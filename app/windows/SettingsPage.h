@@ -2,8 +2,11 @@
 // One page of the settings dialog: its controls, each bound to a field of
 // AppSettings. The page shows the values it is given and writes its
 // controls back; a page with a greying rule applies it whenever it shows
-// values (Load) and when its switch is clicked.
+// values (Load) and when its switch is clicked. Titles, labels, items and
+// bindings come from the shared settings table, by id.
 #include "application/AppSettings.h"
+
+#include <span>
 
 #include <QStringList>
 #include <QWidget>
@@ -14,8 +17,10 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace tessarin {
 
@@ -23,7 +28,7 @@ class SettingsPage : public QWidget {
     Q_OBJECT
 public:
     // id: the page's resource number, kept as its object name.
-    SettingsPage(int id, const QString& title, QWidget* parent);
+    SettingsPage(int id, QWidget* parent);
 
     const QString& Title() const { return m_title; }
 
@@ -32,14 +37,21 @@ public:
     // Values from controls.
     void Store(AppSettings& settings) const;
 
-    // Controls named by their ids and bound to a field.
-    QCheckBox* AddCheck(int id, const QString& text, std::int32_t AppSettings::*field);
-    QComboBox* AddList(int id, const QStringList& items, std::int32_t AppSettings::*field, bool editable = false);
-    QLineEdit* AddEdit(int id, QString AppSettings::*field);
-    // A label; id 0 for a label without one. A buddy gives "&" its key.
-    QLabel* AddLabel(int id, const QString& text, QWidget* buddy = nullptr);
+    // The control of an id in the table, named by its id and bound to its
+    // field.
+    QCheckBox* AddCheck(int id);
+    QComboBox* AddList(int id);
+    QLineEdit* AddEdit(int id);
+    QGroupBox* AddGroup(int id);
+    QPushButton* AddButton(int id);
+    // The label that the table puts just before the buddy's control; its
+    // "&" gives the buddy its key.
+    QLabel* AddLabelFor(QWidget* buddy);
 
 protected:
+    // Enables the controls of the ids when on, greys them otherwise.
+    void Grey(std::span<const int> ids, bool on) const;
+
     virtual void LoadExtra(const AppSettings&) {}
     virtual void StoreExtra(AppSettings&) const {}
     // The greying that data exchange applies.

@@ -94,6 +94,14 @@ private slots:
         QVERIFY(screen.contains(popup->geometry()));
     }
 
+    // Off Wayland the two window switches read as the table has them.
+    void HelpOfTheWindowSwitches()
+    {
+        QCOMPARE(HelpTexts::ForId(1405),
+                 QStringLiteral("Flag this checkbox and Tessarin window will always startup  minimized (iconified)."));
+        QCOMPARE(HelpTexts::ForId(1407), QStringLiteral("Flag this checkbox and Tessarin window will always stay on top."));
+    }
+
     void PopupLooksAsAHelpNote()
     {
         HelpWindow window;

@@ -3,7 +3,10 @@
 #include "SettingsDialog.h"
 #include "SettingsPage.h"
 #include "WindowTestSupport.h"
+#include "HelpTexts.h"
+#include "application/SettingsTable.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,6 +82,30 @@ private slots:
         for (int i = 0; i < titles.size(); ++i) QCOMPARE(dialog.Tabs()->tabText(i), titles[i]);
         QCOMPARE(dialog.Tabs()->currentIndex(), 0);
         QCOMPARE(Control<QComboBox>(dialog, 1102)->itemText(2), QStringLiteral("ECB"));
+    }
+
+    // Every control of the shared settings table on its page, with its label,
+    // items and help, as the Win32 dialog shows them too.
+    void ControlsOfTheSharedTable()
+    {
+        SettingsDialog dialog(AppSettings{}, m_shell, nullptr);
+        for (const tessarin::SettingsControl& control : tessarin::SettingsTable::Controls()) {
+            if (control.id == -1) continue;
+            QWidget* widget = Control(dialog, control.id);
+            QVERIFY2(widget, qPrintable(QString::number(control.id)));
+            QVERIFY(dialog.Page(tessarin::SettingsTable::PageIndex(control.page))->isAncestorOf(widget));
+            QString text;
+            if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+            if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+            if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
+            if (control.text) QCOMPARE(text, QString::fromUtf8(control.text));
+            if (auto* list = qobject_cast<QComboBox*>(widget)) {
+                QCOMPARE(std::size_t(list->count()), control.items.size());
+                for (int i = 0; i < list->count(); ++i)
+                    QCOMPARE(list->itemText(i).toStdString(), control.items[std::size_t(i)]);
+            }
+            QCOMPARE(widget->whatsThis(), tessarin::HelpTexts::ForId(control.id));
+        }
     }
 
     void OkWritesTheEditedValue_data()
