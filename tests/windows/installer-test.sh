@@ -19,6 +19,11 @@ wait_for() { for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done; return 1
 
 "$cpack" -G NSIS --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; exit 1; }
+if [ "$with_gui" = 1 ]; then  # a screen of its own, up before Wine's desktop
+  Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+  xvfb=$!
+  wait_for test -s "$scratch/display" && export DISPLAY=":$(cat "$scratch/display")"
+fi
 wine --start
 wine "$(winpath "$scratch/tessarin-$version-setup.exe")" /S || problem "the installer ended with $?"
 
@@ -40,9 +45,6 @@ aes_ended() {  # no aes.exe left in the test's prefix
   ! aes_shown && ! grep -qsxzF "WINEPREFIX=$prefix" /dev/null $(pgrep -f 'Tessarin\\aes\.exe' | sed 's|.*|/proc/&/environ|')
 }
 if [ "$with_gui" = 1 ]; then
-  Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-  xvfb=$!
-  wait_for test -s "$scratch/display" && export DISPLAY=":$(cat "$scratch/display")"
   wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tessarin\Tessarin.lnk'
   wait_for aes_shown || problem "aes.exe showed no window"
   wine taskkill /IM aes.exe >/dev/null 2>&1
