@@ -13,6 +13,8 @@
 #   --runs N        runs of each tool per case (default 5)
 #   --tessarin P    the program to measure (default: build/release/bin/tessarin
 #                   of this tree, or $TESSARIN)
+#   --show-runs     print every run's time under the table, to judge the
+#                   noise of a busy machine
 #   --only CASE     run only the named cases: cbc128, cbc128-dec, cbc256,
 #                   gzip, small, small-floor, tree, memory (may be given
 #                   more than once)
@@ -34,8 +36,9 @@ runs=5
 dir=
 tessarin=${TESSARIN:-$here/../build/release/bin/tessarin}
 only=()
+show_runs=0
 
-usage() { sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'; exit "$1"; }
+usage() { sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit "$1"; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -43,6 +46,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --tessarin) tessarin=$2; shift 2 ;;
     --only) only+=("$2"); shift 2 ;;
+    --show-runs) show_runs=1; shift ;;
     -h|--help) usage 0 ;;
     *) echo "compare.sh: unknown option '$1'" >&2; usage 2 >&2 ;;
     esac
@@ -115,6 +119,7 @@ row() {  # work, peer, tessarin median, peer median, goal
     ratio=$(awk -v t="$3" -v p="$4" 'BEGIN { printf "%.2f", t / p }')
     rows+=("$(printf '| %-44s | %-30s | %9.3f s | %9.3f s | %6s | %-7s |' "$1" "$2" "$3" "$4" "$ratio" "$5")")
 }
+runs_seen=()
 skipped=()
 skip() { skipped+=("$1: $2"); }
 
@@ -132,6 +137,7 @@ pair() {
         ps+=("$p")
     done
     row "$what" "$peer" "$(printf '%s\n' "${ts[@]}" | median)" "$(printf '%s\n' "${ps[@]}" | median)" "$goal"
+    runs_seen+=("$what: tessarin ${ts[*]}; $peer ${ps[*]}")
 }
 
 random_file() {  # path, MiB
@@ -335,5 +341,8 @@ printf '|%s|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0
 for r in "${rows[@]}"; do echo "$r"; done
 [ -n "$memory" ] && printf '| %-44s | %-30s | %11s | %11s | %6s | %-7s |\n' \
     "peak memory, 1 GiB file (none; gzip fastest)" "-" "$memory" "-" "-" "<= 32 MiB"
+if [ "$show_runs" = 1 ]; then
+    for r in "${runs_seen[@]}"; do echo "runs, $r"; done
+fi
 for s in "${skipped[@]}"; do echo "skipped: $s"; done
 exit 0
