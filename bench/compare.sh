@@ -13,15 +13,22 @@
 #   --runs N        runs of each tool per case (default 5)
 #   --tessarin P    the program to measure (default: build/release/bin/tessarin
 #                   of this tree, or $TESSARIN)
+#   --show-runs     print every run's time under the table, to judge the
+#                   noise of a busy machine
 #   --only CASE     run only the named cases: cbc128, cbc128-dec, cbc256,
-#                   gzip, small, memory (may be given more than once)
+#                   gzip, small, small-floor, tree, memory (may be given
+#                   more than once)
 #
 # Peers: openssl enc with a raw key and IV given as -K/-iv (no salt and no
-# key stretching, so the peer does nothing but cipher), ccrypt, gzip and
-# GNU time for the peak memory. A missing peer is reported and its case
-# skipped; it is not a failure. tessarin runs with its saved settings
-# ignored (--defaults), no log, a password file, and options that match the
-# peer's work: the same key and block size, originals replaced.
+# key stretching, so the peer does nothing but cipher), ccrypt, gzip, GNU
+# time for the peak memory, and durable_floor (bench/DurableFloor.c: the
+# least work a crash-safe replacement of a tree does, no cipher; taken from
+# the bench preset's build, else compiled here with cc). A missing peer is
+# reported and its case skipped; it is not a failure. tessarin runs with its
+# saved settings ignored (--defaults), no log, a password file, and options
+# that match the peer's work: the same key and block size, originals
+# replaced. The tree case sets tessarin against itself: 64 files of 4 MiB
+# against one file of 256 MiB, where a batch can use every core.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,8 +36,9 @@ runs=5
 dir=
 tessarin=${TESSARIN:-$here/../build/release/bin/tessarin}
 only=()
+show_runs=0
 
-usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit "$1"; }
+usage() { sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit "$1"; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -38,6 +46,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --tessarin) tessarin=$2; shift 2 ;;
     --only) only+=("$2"); shift 2 ;;
+    --show-runs) show_runs=1; shift ;;
     -h|--help) usage 0 ;;
     *) echo "compare.sh: unknown option '$1'" >&2; usage 2 >&2 ;;
     esac
@@ -110,6 +119,7 @@ row() {  # work, peer, tessarin median, peer median, goal
     ratio=$(awk -v t="$3" -v p="$4" 'BEGIN { printf "%.2f", t / p }')
     rows+=("$(printf '| %-44s | %-30s | %9.3f s | %9.3f s | %6s | %-7s |' "$1" "$2" "$3" "$4" "$ratio" "$5")")
 }
+runs_seen=()
 skipped=()
 skip() { skipped+=("$1: $2"); }
 
@@ -127,6 +137,7 @@ pair() {
         ps+=("$p")
     done
     row "$what" "$peer" "$(printf '%s\n' "${ts[@]}" | median)" "$(printf '%s\n' "${ps[@]}" | median)" "$goal"
+    runs_seen+=("$what: tessarin ${ts[*]}; $peer ${ps[*]}")
 }
 
 random_file() {  # path, MiB
@@ -227,27 +238,75 @@ if wanted gzip; then
     fi
 fi
 
-# --- 10,000 files of 4 KiB in 100 folders, in place, recursive, against ccrypt -r
+# durable_floor, from the bench preset's build when it is not older than its
+# source, else compiled into the data folder; empty when there is no compiler.
+floor_program() {
+    local src=$here/DurableFloor.c built=$here/../build/bench/bin/durable_floor
+    if [ -x "$built" ] && [ ! "$src" -nt "$built" ]; then
+        echo "$built"
+    elif have cc && cc -O2 -o "$dir/durable_floor" "$src" 2>"$dir/cc.txt"; then
+        echo "$dir/durable_floor"
+    fi
+}
+
+# --- 10,000 files of 4 KiB in 100 folders, in place, recursive, against
+# ccrypt -r and against the durable floor
+small_tree() {
+    tree=$dir/tree0
+    [ -d "$tree" ] && return
+    mkdir -p "$tree"
+    for ((d = 0; d < 100; d++)); do
+        sub=$(printf '%s/d%02d' "$tree" "$d")
+        mkdir "$sub"
+        head -c $((100 * 4096)) /dev/urandom | (cd "$sub" && split -b 4096 -a 2 -d - f)
+    done
+}
+small_t() { tess -e -r -k 256 -b 256 -m cbc -z none --aes-ext --no-mangle --no-keep --no-wipe "$work"; }
 if wanted small; then
     if have ccrypt; then
-        tree=$dir/tree0
-        mkdir -p "$tree"
-        for ((d = 0; d < 100; d++)); do
-            sub=$(printf '%s/d%02d' "$tree" "$d")
-            mkdir "$sub"
-            head -c $((100 * 4096)) /dev/urandom | (cd "$sub" && split -b 4096 -a 2 -d - f)
-        done
+        small_tree
         prepare_t() { rm -rf "$work"; cp -a "$tree" "$work"; }
-        run_t() { tess -e -r -k 256 -b 256 -m cbc -z none --aes-ext --no-mangle --no-keep --no-wipe "$work"; }
+        run_t() { small_t; }
         prepare_p() { rm -rf "$work"; cp -a "$tree" "$work"; }
         run_p() { ccrypt -e -r -f -k "$dir/keyword" "$work"; }
         pair "10,000 files of 4 KiB in 100 folders, -r" "ccrypt -e -r" "<= 1.0"
-        rm -rf "$tree"
     else
         skip "10,000 small files" "ccrypt is not installed (Debian package ccrypt)"
     fi
 fi
-rm -rf "$work"
+if wanted small-floor; then
+    floor=$(floor_program)
+    if [ -n "$floor" ]; then
+        small_tree
+        prepare_t() { rm -rf "$work"; cp -a "$tree" "$work"; }
+        run_t() { small_t; }
+        prepare_p() { rm -rf "$work"; cp -a "$tree" "$work"; }
+        run_p() { "$floor" "$work"; }
+        pair "10,000 files of 4 KiB in 100 folders, -r" "durable_floor (no cipher)" "<= 1.5"
+    else
+        skip "10,000 small files against the floor" "no durable_floor and no working cc to build it"
+    fi
+fi
+rm -rf "${tree:-}" "$work"
+
+# --- 64 files of 4 MiB in 8 folders against one file of 256 MiB, both
+# tessarin: the files of a tree are independent, so a batch can keep every
+# core busy where one file's chaining cannot
+if wanted tree; then
+    random_file "$plain" 256
+    tree=$dir/tree64
+    for ((d = 0; d < 8; d++)); do
+        sub=$(printf '%s/d%d' "$tree" "$d")
+        mkdir -p "$sub"
+        tail -c +$((d * 32 * 1048576 + 1)) "$plain" | head -c $((32 * 1048576)) | (cd "$sub" && split -b 4M -a 1 -d - f)
+    done
+    prepare_t() { rm -rf "$work"; cp -a "$tree" "$work"; }
+    run_t() { tess -e -r -k 256 -b 128 -m cbc -z none --no-aes-ext --no-mangle --no-keep "$work"; }
+    prepare_p() { rm -rf "$work"; mkdir "$work"; cp "$plain" "$work/f"; }
+    run_p() { tess -e -k 256 -b 128 -m cbc -z none --no-aes-ext --no-mangle --no-keep --no-recursive "$work/f"; }
+    pair "64 files of 4 MiB in 8 folders, -r" "tessarin, one file of 256 MiB" "<= 0.6"
+    rm -rf "$tree" "$work" "$plain"
+fi
 
 # --- peak memory of a 1 GiB file
 memory=
@@ -282,5 +341,8 @@ printf '|%s|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0
 for r in "${rows[@]}"; do echo "$r"; done
 [ -n "$memory" ] && printf '| %-44s | %-30s | %11s | %11s | %6s | %-7s |\n' \
     "peak memory, 1 GiB file (none; gzip fastest)" "-" "$memory" "-" "-" "<= 32 MiB"
+if [ "$show_runs" = 1 ]; then
+    for r in "${runs_seen[@]}"; do echo "runs, $r"; done
+fi
 for s in "${skipped[@]}"; do echo "skipped: $s"; done
 exit 0
