@@ -12,15 +12,10 @@ void Win32BatchUi::ShowMessage(const std::string& text, const std::string& title
     MessageBoxes::Show(m_mainWindow, text, title, icon);
 }
 
-void Win32BatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void Win32BatchUi::ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                                       const std::string& details)
 {
-    if (errorLines.empty()) {
-        ShowMessage(text, StatusTitle, BoxIcon::Information);
-        return;
-    }
-    std::string shown = text + errorLines.front() + "\r\n";
-    if (const std::string hint = ErrorHint(errorLines); !hint.empty()) shown += hint + "\r\n";
-    ShowMessage(shown, StatusTitle, BoxIcon::Exclamation);
+    MessageBoxes::ShowDetailed(m_mainWindow, text, title, icon, details);
 }
 
 void Win32BatchUi::BeginWaitCursor()

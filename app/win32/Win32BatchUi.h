@@ -12,10 +12,8 @@ public:
     explicit Win32BatchUi(HWND mainWindow) : m_mainWindow(mainWindow) {}
 
     void ShowMessage(const std::string& text, const std::string& title, BoxIcon icon) override;
-    // The summary, the first error line (naming its file) and what else to
-    // check, with the warning icon; without errors, the summary with the
-    // information icon. Every error line is in the log.
-    void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
+                             const std::string& details) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     std::unique_ptr<ProgressDisplay> OpenProgress(const ProgressRequest& request) override;
