@@ -34,14 +34,9 @@ private:
     BatchUi& m_ui;
 };
 
-std::string Coded(const ErrorHandler& e)
-{
-    return "ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString();
-}
-
 std::string LoggingOff(const ErrorHandler& e)
 {
-    return Coded(e) + ". Logging on file is turned off!";
+    return MyStream::ErrorText(e) + ". Logging on file is turned off!";
 }
 
 // Disposes of the list; a failure is shown, and the batch goes on: the
@@ -97,23 +92,22 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 
 } // namespace
 
-std::string ErrorHint(const std::vector<std::string>& errorLines)
+std::string ErrorHint(const std::vector<ErrorLine>& errorLines)
 {
-    const std::string notAes = "ERROR(" + std::to_string(errc::NotAesFile) + "): ";
-    for (const std::string& line : errorLines) {
-        if (line.find(notAes) != std::string::npos)
+    for (const ErrorLine& line : errorLines) {
+        if (line.code == errc::NotAesFile)
             return "The password and the key length, block size and mode used to encrypt must all match.";
     }
     return {};
 }
 
-void BatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void BatchUi::ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines)
 {
     if (errorLines.empty()) {
         ShowMessage(text, StatusTitle, BoxIcon::Information);
         return;
     }
-    std::string shown = text + errorLines.front() + "\r\n";
+    std::string shown = text + errorLines.front().Shown() + "\r\n";
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())
         shown += hint + "\r\n";
     ShowMessage(shown, StatusTitle, BoxIcon::Exclamation);
@@ -207,7 +201,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     // Files the list could not hold are errors of this run, reported where
     // the user looks for them: on the display and in the log.
     for (const ErrorHandler& refusal : found.refused)
-        sink.Show(Coded(refusal) + "\r\n", MyStream::LevelError);
+        sink.Fail(refusal);
     for (const ErrorHandler& note : found.notes)
         sink.Show("Passing over: " + note.GetErrString() + "\r\n", MyStream::LevelDetail);
 
@@ -245,9 +239,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     display->Dismiss();
     // The files the list refused, then those the engine failed on; a break
     // is no failure of its file and has had its own box.
-    const std::string broken = "ERROR(" + std::to_string(errc::BreakByUser) + "): ";
-    for (const std::string& line : sink.GetErrorLines()) {
-        if (line.find(broken) == std::string::npos)
+    for (const ErrorLine& line : sink.GetErrorLines()) {
+        if (line.code != errc::BreakByUser)
             report.errorLines.push_back(line);
     }
     ui.ShowStatusReport(summary.StatusText(), report.errorLines);

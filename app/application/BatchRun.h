@@ -33,13 +33,13 @@ struct BatchReport {
     int stopCode = 0;
     BatchSummary summary;
     // The error line of every file that failed, in order.
-    std::vector<std::string> errorLines;
+    std::vector<ErrorLine> errorLines;
 };
 
 // What the user should check as well after these errors (a line of text, or
 // empty): a container that does not open under the password may just as
 // well have been made with another key length, block size or mode.
-std::string ErrorHint(const std::vector<std::string>& errorLines);
+std::string ErrorHint(const std::vector<ErrorLine>& errorLines);
 
 inline constexpr char ErrorTitle[] = "ERROR MESSAGE";
 inline constexpr char StatusTitle[] = "STATUS REPORT";

@@ -35,7 +35,7 @@ public:
     // (each naming its file), in the order they came. A box that shows the
     // first of them and keeps the rest at hand; this one shows only the
     // first, with the warning icon when there are any.
-    virtual void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines);
+    virtual void ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines);
 
     // The busy cursor, from after the password check to the end of the
     // batch. The batch pairs every Begin with one End.

@@ -16,31 +16,39 @@ MyProgressStream::MyProgressStream(ProgressDisplay& display, MyFile* log, int th
 
 void MyProgressStream::DoShow(const std::string& text, int level)
 {
-    Output(text, level, false);
     m_currentText = text;
-    if (level == LevelError)
-        NoteError(text, false);
+    Output(text, level, false);
 }
 
 void MyProgressStream::DoUpdate(const std::string& text, int level)
 {
     m_currentText += text;
     Output(text, level, true);
-    if (level == LevelError)
-        NoteError(text, true);
 }
 
-void MyProgressStream::NoteError(const std::string& text, bool append)
+void MyProgressStream::DoFail(const std::string& line, int code, const std::string& reason)
 {
+    m_currentText += line;
     // The line as the user reads it: an error appended to a step names the
-    // step and its file first. Line breaks inside it (a rollback's) leave
+    // step and its file first. Line breaks before it (a rollback's) leave
     // only the last line.
-    std::string line = append ? m_currentText : text;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    if (const auto lastBreak = line.find_last_of("\r\n"); lastBreak != std::string::npos)
-        line.erase(0, lastBreak + 1);
-    m_errorLines.push_back(line);
+    std::string shown = m_currentText;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+        shown.pop_back();
+    if (const auto lastBreak = shown.find_last_of("\r\n"); lastBreak != std::string::npos)
+        shown.erase(0, lastBreak + 1);
+    m_errorLines.push_back({shown, code, reason});
+    Output(line, LevelError, true, reason);
+    // The reason is a detail of its own in the log; the display has it with
+    // the error.
+    if (!reason.empty())
+        Output(ReasonLine(reason), LevelDetail, false, {}, false);
+}
+
+void MyProgressStream::DoPreview(const std::string& text, int level)
+{
+    if (m_threshold >= level)
+        m_display->SetStatusText(text);
 }
 
 bool MyProgressStream::IsBreakRequested()
@@ -74,10 +82,11 @@ int MyProgressStream::WholeUnits(float units)
     return static_cast<int>(whole);
 }
 
-void MyProgressStream::Output(const std::string& text, int level, bool append)
+void MyProgressStream::Output(const std::string& text, int level, bool append, const std::string& reason,
+                              bool display)
 {
-    if (m_threshold >= level)
-        m_display->SetStatusText(append ? m_currentText : text);
+    if (display && m_threshold >= level)
+        m_display->ShowPiece(StatusPiece{text, level, append, reason}, m_currentText);
     if (!m_log || !m_log->IsOpen())
         return;
     try {
@@ -87,8 +96,7 @@ void MyProgressStream::Output(const std::string& text, int level, bool append)
         // Once, then never again for this batch: the engine goes on and
         // its messages are still shown.
         m_log = nullptr;
-        m_display->ShowMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
-                                   ". Logging on file is turned off!",
+        m_display->ShowMessage(ErrorText(e) + ". Logging on file is turned off!",
                                "ERROR MESSAGE", BoxIcon::Exclamation);
     }
 }

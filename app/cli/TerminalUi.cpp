@@ -25,13 +25,13 @@ void TerminalUi::ShowMessage(const std::string& text, const std::string&, BoxIco
     }
 }
 
-void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines)
 {
     ShowMessage(text, StatusTitle, BoxIcon::Information);
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())
         m_output.Lines(m_output.Err(), "tessarin: hint: ", hint);
-    for (const std::string& line : errorLines) {
-        if (line.find("(it is a folder: ") != std::string::npos) {
+    for (const ErrorLine& line : errorLines) {
+        if (line.text.find("(it is a folder: ") != std::string::npos) {
             m_output.Lines(m_output.Err(), "tessarin: hint: ",
                            "folders are searched only with --recursive; 'folder/*' gives the files of a folder");
             break;

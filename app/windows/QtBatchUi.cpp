@@ -40,7 +40,7 @@ void QtBatchUi::ShowMessage(const std::string& text, const std::string& title, B
     m_shell.ShowMessage(m_mainWindow, shown, Decoded(title), Decoded(text));
 }
 
-void QtBatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void QtBatchUi::ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines)
 {
     // Told to quit, nobody is there to close a box: the log keeps the report.
     if (platform::InterruptRequested()) return;
@@ -48,10 +48,10 @@ void QtBatchUi::ShowStatusReport(const std::string& text, const std::vector<std:
         ShowMessage(text, StatusTitle, BoxIcon::Information);
         return;
     }
-    std::string shown = text + errorLines.front() + "\r\n";
+    std::string shown = text + errorLines.front().Shown() + "\r\n";
     if (const std::string hint = ErrorHint(errorLines); !hint.empty()) shown += hint + "\r\n";
     QString details;
-    for (const std::string& line : errorLines) details += Decoded(line) + QLatin1Char('\n');
+    for (const ErrorLine& line : errorLines) details += Decoded(line.Shown()) + QLatin1Char('\n');
     m_shell.ShowDetailedMessage(m_mainWindow, ShellServices::Icon::Exclamation, Decoded(StatusTitle), Decoded(shown),
                                 details);
 }

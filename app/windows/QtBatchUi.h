@@ -22,7 +22,7 @@ public:
     // The summary, the first error line (naming its file) and what else to
     // check, with the warning icon; every error line behind "Show
     // Details...". Without errors, the summary with the information icon.
-    void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
+    void ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     std::unique_ptr<ProgressDisplay> OpenProgress(const ProgressRequest& request) override;

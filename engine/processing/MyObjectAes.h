@@ -21,6 +21,7 @@
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 #include "platform/TempFile.h"
+#include "processing/GroupCommit.h"
 #include "processing/MyCompressBzip2.h"
 #include "processing/MyCompressGzip.h"
 #include "selection/MyFilter.h"
@@ -37,7 +38,6 @@ namespace tessarin {
 
 namespace pipeline {
 struct CompressFamily;  // a compression family's suffix, words and adapter
-class HeldAside;        // handles of replaced and deleted files, closed aside
 }
 
 class ENGINE_API MyObjectAes : public MyObject {
@@ -108,15 +108,14 @@ public:
     std::uint32_t GetSize() const override { return m_processedSize; }
     bool ResultOk() const override { return m_resultOk; }
     // While sharing, the finished outputs of a folder's files wait under
-    // their temporary names and are made durable together: one flush of the
-    // file system, then each is renamed, the folder flushed once, and only
-    // then are the files they were made from deleted. That happens when the
-    // run moves to another folder, when MaxPutOff files wait, and when
-    // sharing is turned off. A file whose output fails then is reported as
-    // an error at that moment and counted among the late failures.
+    // their temporary names and are made durable together (GroupCommit),
+    // when the run moves to another folder, when MaxPutOff files wait, and
+    // when sharing is turned off. Their lines wait with them, and such a
+    // file is counted once its commit has settled it.
     void ShareWork(bool on) override;
-    LateFailures TakeLateFailures() override;
-    static constexpr std::size_t MaxPutOff = 64;
+    bool ResultPending() const override { return m_resultPending; }
+    Settled TakeSettled() override { return m_commit.TakeSettled(); }
+    static constexpr std::size_t MaxPutOff = GroupCommit::MaxPutOff;
 
 protected:
     std::uint32_t GetFilterFromHeader() const { return m_filter; }
@@ -202,28 +201,13 @@ private:
                                  const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
     void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
 
-    // An output complete in its temporary file, with what is left to do
-    // for its file.
-    struct PutOff {
-        TempFile temp;
-        // The listed file, still open: its last handle is closed aside
-        // when it is deleted or replaced.
-        MyFile source;
-        std::string target;
-        std::string madeFrom;  // the listed file it was made from
-        platform::FileStatus madeFromStatus;
-        bool mangled = false;
-        bool wipeReplaced = false;
-        bool deleteOriginal = false;  // the listed file goes once the output is in place
-        std::uint32_t counted = 0;    // the bytes its Run reported
-    };
     // Keeps the finished temporary file of the current run for a shared
-    // commit; false when the run is to commit it itself.
+    // commit; false when the run is to commit it itself. okText ends the
+    // step's line once the output is in place.
     bool PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled, bool wipeReplaced,
-                      MyFile& source);
+                      MyFile& source, const std::string& okText);
     // Commits everything put off, as ShareWork describes.
     void CommitPutOff();
-    void CommitOne(PutOff& putOff, bool& failed, pipeline::HeldAside& held);
     void ReportFailure(const ErrorHandler& e);
     void ClearLeftovers();
     void ShowLine(const std::string& text, int level);
@@ -267,21 +251,10 @@ private:
         }
     };
     ListedHandle m_listed;
-    // Outputs waiting for their shared commit, all of one folder. A copy of
-    // the object starts without any.
-    struct PutOffList {
-        std::vector<PutOff> items;
-        PutOffList() = default;
-        PutOffList(const PutOffList&) {}
-        PutOffList& operator=(const PutOffList&) { return *this; }
-        PutOffList(PutOffList&&) = default;
-        PutOffList& operator=(PutOffList&&) = default;
-    };
-    PutOffList m_putOff;
-    std::string m_putOffFolder;
-    bool m_sharing = false;
-    bool m_putOffThisRun = false;
-    LateFailures m_late;
+    // Outputs waiting for their shared commit, all of one folder, and the
+    // lines of their files.
+    GroupCommit m_commit{nullptr};
+    bool m_resultPending = false;
     bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
     std::string m_password = "passwd";  // a placeholder until SetPasswd
     MyFilter m_exclusions;

@@ -39,12 +39,12 @@ TEST(BatchLog, HeaderEngineMessagesInOrderAndSummary)
     const auto lines = LogLines(log);
     ExpectHeader(lines);
     const Names messages(lines.begin() + 5, lines.end() - 4);
-    // The outputs of a folder's files are committed together: the
-    // originals go after the last of them, in the order of the files.
+    // The outputs of a folder's files are committed together, and the log
+    // still reads file by file.
     EXPECT_EQ(messages, (Names{
                             "Encrypting " + h.Data("b.txt") + " to b.txt.aes [OK]",
-                            "Encrypting " + h.Data("a.txt") + " to a.txt.aes [OK]",
                             "Deleting " + h.Data("b.txt") + " [OK]",
+                            "Encrypting " + h.Data("a.txt") + " to a.txt.aes [OK]",
                             "Deleting " + h.Data("a.txt") + " [OK]",
                         }));
     // An encryption counts the bytes of the containers it wrote.
