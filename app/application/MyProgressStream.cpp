@@ -17,27 +17,39 @@ MyProgressStream::MyProgressStream(ProgressDisplay& display, MyFile* log, int th
 void MyProgressStream::DoShow(const std::string& text, int level)
 {
     m_currentText = text;
+    if (level <= LevelStep)
+        m_stepText = text;
     Output(text, level, false);
 }
 
 void MyProgressStream::DoUpdate(const std::string& text, int level)
 {
     m_currentText += text;
+    if (level <= LevelStep)
+        m_stepText += text;
     Output(text, level, true);
 }
 
 void MyProgressStream::DoFail(const std::string& line, int code, const std::string& reason)
 {
+    // The line as the user reads it names the step and its file first: the
+    // line the error ends, or, when it stands on a line of its own after a
+    // rollback's, the step that the rollback cut short.
+    const auto lastLine = [](std::string text) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+        if (const auto lastBreak = text.find_last_of("\r\n"); lastBreak != std::string::npos)
+            text.erase(0, lastBreak + 1);
+        return text;
+    };
+    const bool ownLine = m_currentText.empty() || m_currentText.back() == '\n';
+    std::string before = lastLine(ownLine ? m_stepText : m_currentText);
     m_currentText += line;
-    // The line as the user reads it: an error appended to a step names the
-    // step and its file first. Line breaks before it (a rollback's) leave
-    // only the last line.
-    std::string shown = m_currentText;
-    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
-        shown.pop_back();
-    if (const auto lastBreak = shown.find_last_of("\r\n"); lastBreak != std::string::npos)
-        shown.erase(0, lastBreak + 1);
-    m_errorLines.push_back({shown, code, reason});
+    m_stepText.clear();
+    std::string error = line;
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r'))
+        error.pop_back();
+    m_errorLines.push_back({before.empty() ? error : before + " " + error, code, reason});
     Output(line, LevelError, true, reason);
     // The reason is a detail of its own in the log; the display has it with
     // the error.

@@ -45,6 +45,7 @@ private:
                 bool display = true);
 
     std::string m_currentText;
+    std::string m_stepText;  // the last step's line, as far as it came
     std::vector<ErrorLine> m_errorLines;
     double m_total = 0;   // every unit reported, fractions included
     int m_position = 0;   // whole units the display was moved by

@@ -160,13 +160,13 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
             committed[i] = true;
             endStep(i, {Piece::Update, blockOf(i).okText, MyStream::LevelStep});
         } catch (const ErrorHandler& e) {
-            if (item.temp.IsPending())
-                steps.discard(item.temp);
-            // The error ends the file's lines: what the step said of an
-            // output that never took its name goes with it.
+            // The error ends the step's line: what the step said of an
+            // output that never took its name goes, the rollback follows.
             Block& block = blockOf(i);
             block.pieces.erase(block.pieces.begin() + static_cast<std::ptrdiff_t>(block.okAt), block.pieces.end());
-            endStep(i, {Piece::Fail, {}, MyStream::LevelError, e});
+            if (item.temp.IsPending())
+                steps.discard(item.temp);
+            Fail(e);
             ++m_settled.errors;
         }
         m_routeTo = NoBlock;

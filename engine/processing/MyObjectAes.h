@@ -160,7 +160,10 @@ private:
     std::uint64_t DecompressWith(const CompressFamily& family, const std::string& source, std::string& target,
                                  TempFile* decrypted);
     void CheckStoredName(const std::string& container, const std::string& name, std::uint32_t filter) const;
-    void DiscardTemp(TempFile& temp);
+    // Removes a temporary file in a rollback and tells it: as shownAs, or
+    // by default as the folder's temporary file.
+    void DiscardTemp(TempFile& temp, const std::string& shownAs = {});
+    static constexpr char TempShownName[] = "~aes.tmp";
     // A finished output takes what it can of the listed file's owner,
     // group, mode, access list and attributes (status: as it was read);
     // what it could not take is told once the run is done.

@@ -114,7 +114,9 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         ClaimOutputName(target, m_listedPath, m_nameMangling);
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
                  MyStream::LevelStep);
-        temp.emplace(TempFile::CreateBeside(target));
+        // Created like every temporary file of a wiping run: what a
+        // rollback removes is overwritten first.
+        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), m_mode, filter, nfSize));
         if (!intermediate)
             CheckUnchanged(in, before, source);
@@ -135,13 +137,15 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
             in.Close();
         if (temp)
             temp->File().Close();
-        // Only temporary files go: nothing the user has seen, so nothing
-        // to tell.
-        if (temp && temp->IsPending())
+        const bool tempPending = temp && temp->IsPending();
+        const bool intermediatePending = intermediate && intermediate->IsPending();
+        if (tempPending || intermediatePending)
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        if (tempPending)
             DiscardTemp(*temp);
         // The compressed intermediate is of no use without its container,
         // whatever stopped the encryption.
-        if (intermediate && intermediate->IsPending())
+        if (intermediatePending)
             DiscardIntermediate(*intermediate, source, true);
         throw;
     }
@@ -157,6 +161,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
     try {
         platform::FileStatus status;
         in = OpenListed(source, status);
+        // The plain content is wiped with the rest when it is not kept. The
+        // temporary file is there before the header is read, so that a file
+        // that turns out to be no container is rolled back like any other.
+        temp.emplace(TempFile::CreateBeside(target + TempShownName, m_wiping));
         ShowLine("Decrypting " + ShownName(source) + " ", MyStream::LevelStep);
         // The header tells what the container holds and where it goes: all
         // of that is checked before anything is written.
@@ -184,8 +192,6 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             target = final;
         ClaimOutputName(final, m_listedPath, false);
 
-        // The plain content is wiped with the rest when it is not kept.
-        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint32_t length = codec.Decode(in, temp->File(), m_mode);
 
         m_processedSize = length;
@@ -215,10 +221,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         in.Close();
         if (temp)
             temp->File().Close();
-        // Only temporary files go: nothing the user has seen, so nothing
-        // to tell.
-        if (temp && temp->IsPending())
+        if (temp && temp->IsPending()) {
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
             DiscardTemp(*temp);
+        }
         throw;
     }
 }
@@ -293,12 +299,20 @@ std::uint64_t MyObjectAes::CompressWith(const CompressFamily& family, const std:
             temp->CommitAsNew(target);
         }
         return length;
-    } catch (const ErrorHandler&) {
+    } catch (const ErrorHandler& e) {
         in.Close();
         if (temp)
             temp->File().Close();
-        if (temp && temp->IsPending())
-            temp->Discard();
+        // A break takes back the compressed file; after another failure it
+        // is of no use either, and goes without a word.
+        if (temp && temp->IsPending()) {
+            if (e.GetErrCode() == errc::BreakByUser) {
+                ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+                DiscardTemp(*temp, target);
+            } else {
+                temp->Discard();
+            }
+        }
         Progress(static_cast<double>(sourceSize) / 1024.0 / 2.0);
         throw;
     }
@@ -352,16 +366,24 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressFamily& family, const st
         else
             Delete(source);
         return length;
-    } catch (const ErrorHandler&) {
+    } catch (const ErrorHandler& e) {
         if (!decrypted)
             in.Close();
         if (temp)
             temp->File().Close();
         Progress(static_cast<double>(m_processedSize) / 1024.0 / 2.0);
+        ShowLine("Rollback: ", MyStream::LevelDetail);
         if (decrypted && decrypted->IsPending())
             DiscardIntermediate(*decrypted, source, true);
-        if (temp && temp->IsPending())
-            DiscardTemp(*temp);
+        // The partial output never had its name: after a break it is told
+        // as the file it would have been, after another failure it goes
+        // without a word.
+        if (temp && temp->IsPending()) {
+            if (e.GetErrCode() == errc::BreakByUser)
+                DiscardTemp(*temp, target);
+            else
+                temp->Discard();
+        }
         throw;
     }
 }
@@ -556,7 +578,10 @@ void MyObjectAes::CommitPutOff()
             throw;
         }
     };
-    steps.discard = [this](TempFile& temp) { DiscardTemp(temp); };
+    steps.discard = [this](TempFile& temp) {
+        ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        DiscardTemp(temp);
+    };
     m_commit.Commit(m_wiping, steps);
 }
 
@@ -601,27 +626,37 @@ void MyObjectAes::ShowDropped(const std::string& original)
     m_dropped = {};
 }
 
-void MyObjectAes::DiscardTemp(TempFile& temp)
+void MyObjectAes::DiscardTemp(TempFile& temp, const std::string& shownAs)
 {
-    // Overwritten first when it held plain text and wiping is on.
+    // Told by the name the log knows it under: the folder's temporary file
+    // ("~aes.tmp"), or the file it stood for.
+    std::string shown = shownAs;
+    if (shown.empty()) {
+        const auto slash = temp.Path().rfind(platform::PathSeparator);
+        shown = (slash == std::string::npos ? std::string() : temp.Path().substr(0, slash + 1)) + TempShownName;
+    }
+    ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(shown) + " ", MyStream::LevelDetail);
     temp.File().Close();
-    temp.Discard();
+    const bool removed = temp.Discard();
+    UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
 }
 
 void MyObjectAes::DiscardIntermediate(TempFile& temp, const std::string& standsFor, bool rollingBack)
 {
-    // It never had a name of its own, so nothing the user sees goes: the
-    // log tells only of the overwrite, which takes time.
-    if (m_wiping)
-        ShowLine("Wiping the content of " + ShownName(standsFor) + " ", MyStream::LevelDetail);
+    // It never had a name of its own; it is told as the file it stands
+    // for, unless that is the listed file itself, which stays (or whose own
+    // deletion is told).
+    const bool tell = standsFor != m_listedPath;
+    if (tell)
+        ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(standsFor) + " ", MyStream::LevelDetail);
     if (rollingBack) {
         const bool removed = temp.Discard();
-        if (m_wiping)
+        if (tell)
             UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
         return;
     }
     temp.Remove();
-    if (m_wiping)
+    if (tell)
         UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 
