@@ -61,6 +61,8 @@ void GroupCommit::EndFile()
 
 void GroupCommit::Show(const std::string& text, int level)
 {
+    if (level <= MyStream::LevelStep)
+        m_stepLine = text;
     if (Block* block = Held()) {
         block->pieces.push_back({Piece::Show, text, level});
         // The display may follow the work; the log waits for the commit.
@@ -97,6 +99,10 @@ void GroupCommit::PutOff(Item item, const std::string& folder, const std::string
     block.okAt = block.pieces.size();
     block.okText = okText;
     m_folder = folder;
+    // The display may tell the step done, as it is; the log tells it once
+    // the output is in place.
+    if (m_sink)
+        m_sink->DoPreview(m_stepLine + okText, MyStream::LevelStep);
     m_items.push_back(std::move(item));
     m_itemBlocks.push_back(m_firstBlock + m_blocks.size() - 1);
     m_currentPutOff = true;

@@ -124,6 +124,7 @@ private:
     std::vector<std::size_t> m_itemBlocks;  // the block of each item
     std::deque<Block> m_blocks;             // of files whose lines wait
     std::size_t m_firstBlock = 0;           // the number of m_blocks.front()
+    std::string m_stepLine;  // the last step line shown, live or held
     bool m_currentPutOff = false;
     std::size_t m_routeTo = NoBlock;  // the block of the item at commit
     static constexpr std::size_t NoBlock = static_cast<std::size_t>(-1);

@@ -227,6 +227,62 @@ TEST(BatchLog, AnEngineWithoutAVersionEntryLeavesTwoHeaderLines)
     }
 }
 
+// The log of a whole batch, each way, reads file by file as each step
+// reports it: the step and its end, then what goes. Seventy files of one
+// folder go through more than one shared commit; with gzip the compressed
+// content is told by the name it stands for.
+TEST(BatchLog, TranscriptOfEachDirectionReadsFileByFile)
+{
+    struct Case {
+        const char* what;
+        Names files;
+        bool gzip;
+    };
+    Names seventy;
+    for (int i = 0; i < 70; ++i)
+        seventy.push_back("f" + std::to_string(i));
+    const Case cases[] = {
+        {"seventy files", seventy, false},
+        {"three files with gzip", {"a.txt", "ERROR(x).txt", "ERROR(-28): y.txt"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        h.m_settings.checkFilterCompress = c.gzip ? 1 : 0;
+        Names dropped, encrypting, decrypting;
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            const std::string plain = h.Data("d/" + c.files[i]);
+            const std::string inner = c.files[i] + (c.gzip ? ".gz" : "");
+            h.Make("d/" + c.files[i], 500 + 37 * i, static_cast<std::uint32_t>(i + 1));
+            dropped.push_back(plain);
+            if (c.gzip)
+                encrypting.push_back("Deflating " + plain + " to " + inner + " [OK]");
+            encrypting.push_back("Encrypting " + h.Data("d/" + inner) + " to " + inner + ".aes [OK]");
+            if (c.gzip)
+                encrypting.push_back("Deleting " + h.Data("d/" + inner) + " [OK]");
+            encrypting.push_back("Deleting " + plain + " [OK]");
+            decrypting.push_back("Decrypting " + h.Data("d/" + inner + ".aes") + " to " + inner + " [OK]");
+            if (c.gzip) {
+                decrypting.push_back("Inflating " + h.Data("d/" + inner) + " to " + c.files[i] + " [OK]");
+                decrypting.push_back("Deleting " + h.Data("d/" + inner) + " [OK]");
+            }
+            decrypting.push_back("Deleting " + h.Data("d/" + inner + ".aes") + " [OK]");
+        }
+        for (const int direction : {0, 1}) {
+            h.m_settings.encrypt = direction;
+            Names names = dropped;
+            if (direction == 1) {
+                for (std::string& name : names)
+                    name += c.gzip ? ".gz.aes" : ".aes";
+            }
+            ASSERT_EQ(h.Run(names).summary.errors, 0u);
+            const auto lines = LogLines(h.Log());
+            ASSERT_GE(lines.size(), 9u);
+            EXPECT_EQ(Names(lines.begin() + 5, lines.end() - 4), direction == 0 ? encrypting : decrypting);
+        }
+    }
+}
+
 TEST(BatchLog, DetailsReachTheLogButNotTheDisplay)
 {
     BatchHarness h;
