@@ -32,9 +32,9 @@ void MyProgressStream::DoUpdate(const std::string& text, int level)
 
 void MyProgressStream::DoFail(const std::string& line, int code, const std::string& reason)
 {
-    // The line as the user reads it names the step and its file first: the
-    // line the error ends, or, when it stands on a line of its own after a
-    // rollback's, the step that the rollback cut short.
+    // The line as the user reads it names the step and its file first: a
+    // step the error cut short (its rollback's lines between them), else
+    // the line the error ends, such as a deletion's.
     const auto lastLine = [](std::string text) {
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
             text.pop_back();
@@ -42,8 +42,8 @@ void MyProgressStream::DoFail(const std::string& line, int code, const std::stri
             text.erase(0, lastBreak + 1);
         return text;
     };
-    const bool ownLine = m_currentText.empty() || m_currentText.back() == '\n';
-    std::string before = lastLine(ownLine ? m_stepText : m_currentText);
+    const bool stepCutShort = !m_stepText.empty() && m_stepText.back() != '\n';
+    std::string before = lastLine(stepCutShort ? m_stepText : m_currentText);
     m_currentText += line;
     m_stepText.clear();
     std::string error = line;

@@ -4,6 +4,8 @@
 // and to learn that the user asked to stop, and a message box owned by the
 // display. The Qt popup and the terminal each implement it; the batch and
 // the sink never know which one they drive.
+#include "foundation/MyStream.h"
+
 #include <string>
 
 namespace tessarin {
@@ -32,7 +34,7 @@ struct ErrorLine {
     std::string reason;
 
     // The line, and the reason on a line of its own.
-    std::string Shown() const { return reason.empty() ? text : text + "\r\nReason: " + reason; }
+    std::string Shown() const { return reason.empty() ? text : text + "\r\n" + MyStream::ReasonText(reason); }
 };
 
 class ProgressDisplay {

@@ -32,8 +32,10 @@ public:
         return "ERROR(" + std::to_string(code) + "): " + message;
     }
     static std::string ErrorText(const ErrorHandler& e) { return ErrorText(e.GetErrCode(), e.GetErrString()); }
-    // The detail line that follows an error line when there is a reason.
-    static std::string ReasonLine(const std::string& reason) { return "Reason: " + reason + "\r\n"; }
+    // The detail that follows an error line when there is a reason, and
+    // that detail as a line of its own.
+    static std::string ReasonText(const std::string& reason) { return "Reason: " + reason; }
+    static std::string ReasonLine(const std::string& reason) { return ReasonText(reason) + "\r\n"; }
 
     virtual void DoShow(const std::string& text, int level) = 0;   // replaces the status line
     virtual void DoUpdate(const std::string& text, int level) = 0; // appends to it
