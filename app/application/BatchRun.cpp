@@ -34,15 +34,11 @@ private:
     BatchUi& m_ui;
 };
 
-std::string Coded(const ErrorHandler& e)
-{
-    return "ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString();
-}
-
 // The box that says the log is off: the fixed text, the reason as details.
 void ShowLoggingOff(BatchUi& ui, const ErrorHandler& e, BoxIcon icon)
 {
-    ui.ShowDetailedMessage(Coded(e) + ". Logging on file is turned off!", ErrorTitle, icon, e.GetReason());
+    ui.ShowDetailedMessage(MyStream::ErrorText(e) + ". Logging on file is turned off!", ErrorTitle, icon,
+                           e.GetReason());
 }
 
 // Disposes of the list; a failure is shown, and the batch goes on: the
@@ -102,11 +98,10 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 
 } // namespace
 
-std::string ErrorHint(const std::vector<std::string>& errorLines)
+std::string ErrorHint(const std::vector<ErrorLine>& errorLines)
 {
-    const std::string notAes = "ERROR(" + std::to_string(errc::NotAesFile) + "): ";
-    for (const std::string& line : errorLines) {
-        if (line.find(notAes) != std::string::npos)
+    for (const ErrorLine& line : errorLines) {
+        if (line.code == errc::NotAesFile)
             return "The password and the key length, block size and mode used to encrypt must all match.";
     }
     return {};
@@ -118,11 +113,11 @@ void BatchUi::ShowDetailedMessage(const std::string& text, const std::string& ti
     ShowMessage(details.empty() ? text : text + "\r\n" + details, title, icon);
 }
 
-void BatchUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void BatchUi::ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines)
 {
     std::string details;
-    for (const std::string& line : errorLines)
-        details += line + "\r\n";
+    for (const ErrorLine& line : errorLines)
+        details += line.Shown() + "\r\n";
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())
         details += hint + "\r\n";
     ShowDetailedMessage(text, StatusTitle, BoxIcon::Information, details);
@@ -216,7 +211,7 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     // Files the list could not hold are errors of this run, reported where
     // the user looks for them: on the display and in the log.
     for (const ErrorHandler& refusal : found.refused)
-        sink.Show(Coded(refusal) + "\r\n", MyStream::LevelError);
+        sink.Fail(refusal);
     for (const ErrorHandler& note : found.notes)
         sink.Show("Passing over: " + note.GetErrString() + "\r\n", MyStream::LevelDetail);
 
@@ -254,9 +249,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     display->Dismiss();
     // The files the list refused, then those the engine failed on; a break
     // is no failure of its file and has had its own box.
-    const std::string broken = "ERROR(" + std::to_string(errc::BreakByUser) + "): ";
-    for (const std::string& line : sink.GetErrorLines()) {
-        if (line.find(broken) == std::string::npos)
+    for (const ErrorLine& line : sink.GetErrorLines()) {
+        if (line.code != errc::BreakByUser)
             report.errorLines.push_back(line);
     }
     ui.ShowStatusReport(summary.StatusText(), report.errorLines);

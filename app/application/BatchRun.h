@@ -33,7 +33,7 @@ struct BatchReport {
     int stopCode = 0;
     BatchSummary summary;
     // The error line of every file that failed, in order.
-    std::vector<std::string> errorLines;
+    std::vector<ErrorLine> errorLines;
     // The names given that listed no file and were not refused either (a
     // folder searched without recursion, a pattern that matched nothing).
     std::vector<std::string> fruitless;
@@ -42,7 +42,7 @@ struct BatchReport {
 // What the user should check as well after these errors (a line of text, or
 // empty): a container that does not open under the password may just as
 // well have been made with another key length, block size or mode.
-std::string ErrorHint(const std::vector<std::string>& errorLines);
+std::string ErrorHint(const std::vector<ErrorLine>& errorLines);
 
 inline constexpr char ErrorTitle[] = "ERROR MESSAGE";
 inline constexpr char StatusTitle[] = "STATUS REPORT";

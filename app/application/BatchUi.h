@@ -40,7 +40,7 @@ public:
     // The status report that ends a batch: its summary lines with the
     // information icon, and the error lines of its files (each naming its
     // file, in the order they came) as the box's details.
-    virtual void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines);
+    virtual void ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines);
 
     // The busy cursor, from after the password check to the end of the
     // batch. The batch pairs every Begin with one End.

@@ -16,31 +16,51 @@ MyProgressStream::MyProgressStream(ProgressDisplay& display, MyFile* log, int th
 
 void MyProgressStream::DoShow(const std::string& text, int level)
 {
-    Output(text, level, false);
     m_currentText = text;
-    if (level == LevelError)
-        NoteError(text, false);
+    if (level <= LevelStep)
+        m_stepText = text;
+    Output(text, level, false);
 }
 
 void MyProgressStream::DoUpdate(const std::string& text, int level)
 {
     m_currentText += text;
+    if (level <= LevelStep)
+        m_stepText += text;
     Output(text, level, true);
-    if (level == LevelError)
-        NoteError(text, true);
 }
 
-void MyProgressStream::NoteError(const std::string& text, bool append)
+void MyProgressStream::DoFail(const std::string& line, int code, const std::string& reason)
 {
-    // The line as the user reads it: an error appended to a step names the
-    // step and its file first. Line breaks inside it (a rollback's) leave
-    // only the last line.
-    std::string line = append ? m_currentText : text;
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    if (const auto lastBreak = line.find_last_of("\r\n"); lastBreak != std::string::npos)
-        line.erase(0, lastBreak + 1);
-    m_errorLines.push_back(line);
+    // The line as the user reads it names the step and its file first: a
+    // step the error cut short (its rollback's lines between them), else
+    // the line the error ends, such as a deletion's.
+    const auto lastLine = [](std::string text) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+        if (const auto lastBreak = text.find_last_of("\r\n"); lastBreak != std::string::npos)
+            text.erase(0, lastBreak + 1);
+        return text;
+    };
+    const bool stepCutShort = !m_stepText.empty() && m_stepText.back() != '\n';
+    std::string before = lastLine(stepCutShort ? m_stepText : m_currentText);
+    m_currentText += line;
+    m_stepText.clear();
+    std::string error = line;
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r'))
+        error.pop_back();
+    m_errorLines.push_back({before.empty() ? error : before + " " + error, code, reason});
+    Output(line, LevelError, true, reason);
+    // The reason is a detail of its own in the log; the display has it with
+    // the error.
+    if (!reason.empty())
+        Output(ReasonLine(reason), LevelDetail, false, {}, false);
+}
+
+void MyProgressStream::DoPreview(const std::string& text, int level)
+{
+    if (m_threshold >= level)
+        m_display->SetStatusText(text);
 }
 
 bool MyProgressStream::IsBreakRequested()
@@ -70,10 +90,11 @@ int MyProgressStream::WholeUnits(float units)
     return static_cast<int>(whole);
 }
 
-void MyProgressStream::Output(const std::string& text, int level, bool append)
+void MyProgressStream::Output(const std::string& text, int level, bool append, const std::string& reason,
+                              bool display)
 {
-    if (m_threshold >= level)
-        m_display->SetStatusText(append ? m_currentText : text);
+    if (display && m_threshold >= level)
+        m_display->ShowPiece(StatusPiece{text, level, append, reason}, m_currentText);
     if (!m_log || !m_log->IsOpen())
         return;
     try {
@@ -83,9 +104,8 @@ void MyProgressStream::Output(const std::string& text, int level, bool append)
         // Once, then never again for this batch: the engine goes on and
         // its messages are still shown.
         m_log = nullptr;
-        m_display->ShowDetailedMessage("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() +
-                                           ". Logging on file is turned off!",
-                                       "ERROR MESSAGE", BoxIcon::Exclamation, e.GetReason());
+        m_display->ShowDetailedMessage(ErrorText(e) + ". Logging on file is turned off!", "ERROR MESSAGE",
+                                       BoxIcon::Exclamation, e.GetReason());
     }
 }
 

@@ -26,12 +26,14 @@ public:
     void DoUpdate(const std::string& text, int level) override;
     bool IsBreakRequested() override;
     void AddProgress(float units) override;
+    void DoFail(const std::string& line, int code, const std::string& reason) override;
+    void DoPreview(const std::string& text, int level) override;
 
     // The last shown text with everything appended since.
     const std::string& GetCurrentText() const { return m_currentText; }
-    // Every error the engine reported, each as the whole line it ended
-    // (the step and its file, then the error), without the line end.
-    const std::vector<std::string>& GetErrorLines() const { return m_errorLines; }
+    // Every error the engine reported, each with the whole line it ended
+    // (the step and its file, then the error).
+    const std::vector<ErrorLine>& GetErrorLines() const { return m_errorLines; }
     // False once a log write failed, or when there is no open log.
     bool IsLogging() const { return m_log != nullptr && m_log->IsOpen(); }
 
@@ -39,12 +41,12 @@ public:
     static int WholeUnits(float units);
 
 private:
-    void Output(const std::string& text, int level, bool append);
-
-    void NoteError(const std::string& text, bool append);
+    void Output(const std::string& text, int level, bool append, const std::string& reason = {},
+                bool display = true);
 
     std::string m_currentText;
-    std::vector<std::string> m_errorLines;
+    std::string m_stepText;  // the last step's line, as far as it came
+    std::vector<ErrorLine> m_errorLines;
     ProgressDisplay* m_display;  // not owned
     MyFile* m_log;               // not owned; dropped after a failed write
     int m_threshold;

@@ -4,6 +4,8 @@
 // and to learn that the user asked to stop, and a message box owned by the
 // display. The Qt popup and the terminal each implement it; the batch and
 // the sink never know which one they drive.
+#include "foundation/MyStream.h"
+
 #include <string>
 
 namespace tessarin {
@@ -12,6 +14,27 @@ enum class BoxIcon {
     Stop,         // an error that ended something
     Exclamation,  // a warning: the batch goes on
     Information,  // a report
+};
+
+// One message of the engine as it arrives: a new status line (append
+// false) or a piece added to it, with its level. An error line carries the
+// reason the system gave, when there is one.
+struct StatusPiece {
+    const std::string& text;
+    int level;
+    bool append;
+    const std::string& reason;
+};
+
+// A file's failure as the user reads it: the step and its file, then the
+// error line (without its end), with the error's code and reason.
+struct ErrorLine {
+    std::string text;
+    int code = 0;
+    std::string reason;
+
+    // The line, and the reason on a line of its own.
+    std::string Shown() const { return reason.empty() ? text : text + "\r\n" + MyStream::ReasonText(reason); }
 };
 
 class ProgressDisplay {
@@ -24,6 +47,14 @@ public:
 
     // Replaces the status text; shown as it stands ("%" is no format).
     virtual void SetStatusText(const std::string& text) = 0;
+
+    // A message of the engine whose level the display shows; whole is the
+    // status line it makes. By default the whole line is the status text.
+    virtual void ShowPiece(const StatusPiece& piece, const std::string& whole)
+    {
+        (void)piece;
+        SetStatusText(whole);
+    }
 
     // Moves the bar by amount units and refreshes the caption's percentage
     // when it changed (ProgressMeter holds the rule); returns the new position.

@@ -1,6 +1,7 @@
 #include "application/VersionReport.h"
 
 #include "foundation/ErrorHandler.h"
+#include "foundation/MyStream.h"
 #include "foundation/MyCLibInfo.h"
 #include "platform/Module.h"
 
@@ -23,7 +24,7 @@ std::string VersionReport::Paragraph(const std::string& module)
 
 std::string VersionReport::ErrorParagraph(const ErrorHandler& error)
 {
-    return "ERROR(" + std::to_string(error.GetErrCode()) + "): " + error.GetErrString() + "\r\n\r\n";
+    return MyStream::ErrorText(error) + "\r\n\r\n";
 }
 
 std::string VersionReport::Lines(const std::string& program, const std::string& version)

@@ -2,6 +2,7 @@
 
 #include "application/BatchOptions.h"
 #include "foundation/ErrorHandler.h"
+#include "foundation/MyStream.h"
 #include "foundation/ShownName.h"
 #include "selection/MyFileFound.h"
 #include "selection/MyFinder.h"
@@ -132,8 +133,7 @@ std::string InfoErrorLine(const std::string& shownPath, int code, const std::str
     if (json)
         return "{\"path\":" + JsonString(shownPath) + ",\"error\":" + std::to_string(code) +
                ",\"message\":" + JsonString(message) + "}";
-    return (shownPath.empty() ? std::string() : ShownName(shownPath) + ": ") + "ERROR(" + std::to_string(code) +
-           "): " + message;
+    return (shownPath.empty() ? std::string() : ShownName(shownPath) + ": ") + MyStream::ErrorText(code, message);
 }
 
 int ListContainers(std::span<const std::string> paths, const std::string& shownAs, const AppSettings& settings,

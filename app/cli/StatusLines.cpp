@@ -1,3 +1,4 @@
+// Splits the engine's messages into whole lines for a terminal.
 #include "StatusLines.h"
 
 namespace tessarin {
@@ -13,18 +14,19 @@ std::string Trimmed(std::string line)
 
 } // namespace
 
-std::vector<StatusLines::Line> StatusLines::Feed(const std::string& text)
+std::vector<StatusLines::Line> StatusLines::Feed(const std::string& text, int level, bool append, bool error)
 {
     std::vector<Line> lines;
-    if (text.size() >= m_text.size() && text.compare(0, m_text.size(), m_text) == 0) {
-        m_pending += text.substr(m_text.size());
-    } else {
-        // A new step: what the last one left unfinished stands as it was.
-        if (std::string rest = Flush(); !rest.empty())
-            lines.push_back({std::move(rest), false});
-        m_pending = text;
+    if (!append) {
+        // A new status line: what the last one left unfinished stands as
+        // it was.
+        if (Line rest = Flush(); !rest.text.empty())
+            lines.push_back(std::move(rest));
+        m_level = level;
     }
-    m_text = text;
+    if (error)
+        m_errorFrom = m_pending.size();
+    m_pending += text;
     Split(lines);
     return lines;
 }
@@ -33,17 +35,23 @@ void StatusLines::Split(std::vector<Line>& lines)
 {
     std::size_t start = 0;
     for (std::size_t lf = m_pending.find('\n'); lf != std::string::npos; lf = m_pending.find('\n', start)) {
+        const bool error = m_errorFrom != std::string::npos && m_errorFrom >= start && m_errorFrom <= lf;
         if (std::string line = Trimmed(m_pending.substr(start, lf - start)); !line.empty())
-            lines.push_back({std::move(line), true});
+            lines.push_back({std::move(line), true, error, m_level});
+        if (error)
+            m_errorFrom = std::string::npos;
         start = lf + 1;
     }
     m_pending.erase(0, start);
+    if (m_errorFrom != std::string::npos)
+        m_errorFrom -= start;
 }
 
-std::string StatusLines::Flush()
+StatusLines::Line StatusLines::Flush()
 {
-    std::string rest = Trimmed(std::move(m_pending));
+    Line rest{Trimmed(std::move(m_pending)), false, m_errorFrom != std::string::npos, m_level};
     m_pending.clear();
+    m_errorFrom = std::string::npos;
     return rest;
 }
 

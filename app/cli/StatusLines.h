@@ -1,10 +1,10 @@
 #pragma once
-// Turns the status texts of a progress display into printed lines. The sink
-// hands a display the whole current text each time: the text of the last
-// step, and that same text with more appended while the step goes on ("...
-// [OK]\r\n", an error line). A terminal prints each line once, when it is
-// complete; a step that is replaced before its line ended is printed as it
-// stood.
+// Turns the engine's messages, as a progress display receives them, into
+// printed lines. A message either starts a new status line or adds a piece
+// to the current one ("[OK]\r\n", an error line); a terminal prints each line
+// once, when it is complete, and a step that is replaced before its line
+// ended is printed as it stood. A line is an error line when an error piece
+// lands in it: that is known from the piece's level, never from its text.
 #include <string>
 #include <vector>
 
@@ -14,19 +14,24 @@ class StatusLines {
 public:
     struct Line {
         std::string text;  // without its line end
-        bool finished;     // false: a step cut short by the next one
+        bool finished;     // false: a step cut short by the next message
+        bool error;        // an error piece lands in this line
+        int level;         // of the message that started it
     };
 
-    // The lines the new status text completes, without their line ends.
-    std::vector<Line> Feed(const std::string& text);
-    // The unfinished rest, as a line of its own (empty when there is none).
-    std::string Flush();
+    // The lines that one message completes. append: it adds to the current
+    // line; error: it is an error piece.
+    std::vector<Line> Feed(const std::string& text, int level, bool append, bool error);
+    // The unfinished rest, as a line of its own (its text empty when there
+    // is none).
+    Line Flush();
 
 private:
     void Split(std::vector<Line>& lines);
 
-    std::string m_text;     // the last status text
-    std::string m_pending;  // its part not yet printed
+    std::string m_pending;  // the part of the status line not yet printed
+    int m_level = 0;
+    std::string::size_type m_errorFrom = std::string::npos;  // in m_pending
 };
 
 } // namespace tessarin

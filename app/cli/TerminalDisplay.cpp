@@ -3,6 +3,7 @@
 #include "application/BatchRun.h"
 #include "application/BatchSummary.h"
 #include "application/BatchUi.h"
+#include "foundation/MyStream.h"
 #include "platform/Console.h"
 
 #include <algorithm>
@@ -81,42 +82,52 @@ void TerminalDisplay::SetRange(int lower, int upper, int step)
     m_start = Clock::now();
 }
 
-bool TerminalDisplay::IsError(const std::string& line)
-{
-    return line.find("ERROR(") != std::string::npos;
-}
-
-void TerminalDisplay::Print(const std::string& line)
+void TerminalDisplay::Print(const std::string& line, bool error)
 {
     // Errors stand out on standard error, even when the steps are sent
     // elsewhere or not printed at all.
-    const bool error = IsError(line);
     if (m_quiet && !error)
         return;
     m_output.Line(error ? m_output.Err() : m_output.Out(), line);
 }
 
-void TerminalDisplay::SetStatusText(const std::string& text)
+void TerminalDisplay::SetStatusText(const std::string&)
 {
-    // The batch's own first text: the progress line says it better.
-    if (m_dismissed || text == StartingText)
+    // Lines are printed as the engine's messages arrive (ShowPiece); a
+    // status text that stands alone, the batch's first or what the engine
+    // is at while its lines wait, is what the progress line says better.
+}
+
+void TerminalDisplay::ShowPiece(const StatusPiece& piece, const std::string&)
+{
+    if (m_dismissed)
         return;
-    // A step cut short is followed by its rollback and its error in the
-    // same text. The error line names the step, so that standard error
-    // alone tells which file failed.
-    std::string cutShort;
-    for (const StatusLines::Line& line : m_lines.Feed(text)) {
-        if (!line.finished) {
-            cutShort = line.text;
-            Print(line.text);
-        } else if (IsError(line.text) && !cutShort.empty()) {
-            Print(cutShort + " " + line.text);
-            cutShort.clear();
-        } else {
-            Print(line.text);
-        }
-    }
+    const bool error = piece.level == MyStream::LevelError;
+    for (const StatusLines::Line& line : m_lines.Feed(piece.text, piece.level, piece.append, error))
+        PrintLine(line);
+    // The system's reason for an error, beside its line.
+    if (error && !piece.reason.empty())
+        m_output.Lines(m_output.Err(), "tessarin: hint: ", piece.reason);
     Draw(true);
+}
+
+void TerminalDisplay::PrintLine(const StatusLines::Line& line)
+{
+    // A step cut short is followed by its rollback and then its error: the
+    // error line names the step, so that standard error alone tells which
+    // file failed.
+    if (!line.finished) {
+        if (line.level == MyStream::LevelStep)
+            m_cutShort = line.text;
+        Print(line.text, line.error);
+    } else if (line.error) {
+        Print(m_cutShort.empty() ? line.text : m_cutShort + " " + line.text, true);
+        m_cutShort.clear();
+    } else {
+        if (line.level == MyStream::LevelStep)
+            m_cutShort.clear();
+        Print(line.text, false);
+    }
 }
 
 int TerminalDisplay::OffsetPos(int amount)
@@ -164,8 +175,8 @@ void TerminalDisplay::Dismiss()
 {
     if (m_dismissed)
         return;
-    if (const std::string rest = m_lines.Flush(); !rest.empty())
-        Print(rest);
+    if (const StatusLines::Line rest = m_lines.Flush(); !rest.text.empty())
+        Print(rest.text, rest.error);
     m_output.ClearProgress();
     m_dismissed = true;
 }

@@ -30,6 +30,7 @@ public:
 
     void SetRange(int lower, int upper, int step) override;
     void SetStatusText(const std::string& text) override;
+    void ShowPiece(const StatusPiece& piece, const std::string& whole) override;
     int OffsetPos(int amount) override;
     void PumpEvents(bool escapeCancels) override;
     bool IsCancelled() const override;
@@ -47,13 +48,14 @@ public:
     static std::string Duration(double seconds);
 
 private:
-    void Print(const std::string& line);
-    static bool IsError(const std::string& line);
+    void Print(const std::string& line, bool error);
+    void PrintLine(const StatusLines::Line& line);
     void Draw(bool force);
 
     TerminalOutput& m_output;
     BatchUi& m_ui;
     StatusLines m_lines;
+    std::string m_cutShort;  // the last step that its rollback cut short
     ProgressMeter m_meter;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_lastDraw{};

@@ -25,7 +25,7 @@ void TerminalUi::ShowMessage(const std::string& text, const std::string&, BoxIco
     }
 }
 
-void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines)
+void TerminalUi::ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines)
 {
     ShowMessage(text, StatusTitle, BoxIcon::Information);
     if (const std::string hint = ErrorHint(errorLines); !hint.empty())

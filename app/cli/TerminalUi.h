@@ -18,7 +18,7 @@ public:
     void ShowDetailedMessage(const std::string& text, const std::string& title, BoxIcon icon,
                              const std::string& details) override;
     // The errors were printed as they came: the report adds only a hint.
-    void ShowStatusReport(const std::string& text, const std::vector<std::string>& errorLines) override;
+    void ShowStatusReport(const std::string& text, const std::vector<ErrorLine>& errorLines) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     std::unique_ptr<ProgressDisplay> OpenProgress(const ProgressRequest& request) override;

@@ -187,8 +187,7 @@ void ContainerCheck::Run(const CFileFind& found)
         m_resultOk = true;
     } catch (const ErrorHandler& e) {
         if (m_sink)
-            m_sink->Update("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n",
-                           MyStream::LevelError);
+            m_sink->Fail(e);
         if (e.GetErrCode() == errc::BreakByUser)
             throw;
     }

@@ -40,7 +40,7 @@ void KeepBuffersForReuse()
 
 } // namespace
 
-MyObjectAes::MyObjectAes(MyStream* sink) : m_sink(sink)
+MyObjectAes::MyObjectAes(MyStream* sink) : m_commit(sink), m_sink(sink)
 {
     KeepBuffersForReuse();
 }
@@ -60,12 +60,7 @@ void MyObjectAes::ShareWork(bool on)
 {
     if (!on)
         CommitPutOff();
-    m_sharing = on;
-}
-
-MyObject::LateFailures MyObjectAes::TakeLateFailures()
-{
-    return std::exchange(m_late, LateFailures{});
+    m_commit.SetSharing(on);
 }
 
 void MyObjectAes::SetFilterFamily(int family)
@@ -197,12 +192,13 @@ void MyObjectAes::Run(const CFileFind& found)
     m_listedAttributes.clear();
     m_dropped = {};
     m_listed.file.Close();
-    m_putOffThisRun = false;
+    m_resultPending = false;
     // Outputs wait for their shared commit only as long as the run stays in
     // their folder.
-    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+    if (!m_commit.IsEmpty() && folder != m_commit.Folder())
         CommitPutOff();
     ClearLeftovers();
+    m_commit.BeginFile();
     // Whatever way the run ends, the handle goes with it.
     struct CloseListed {
         MyFile& file;
@@ -251,8 +247,8 @@ void MyObjectAes::Run(const CFileFind& found)
             } else {
                 throw ErrorHandler(errc::UnknownFilter, "This file was processed using an unknown filter!");
             }
-            if (m_putOffThisRun) {
-                m_putOff.items.back().deleteOriginal = m_deleteOrig && original != target;
+            if (GroupCommit::Item* putOff = m_commit.Current()) {
+                putOff->deleteOriginal = m_deleteOrig && original != target;
             } else if (m_deleteOrig) {
                 try {
                     DeleteSource(original, target);
@@ -286,42 +282,43 @@ void MyObjectAes::Run(const CFileFind& found)
                     containerGone = true;
                 }
             }
-            if (m_putOffThisRun)
-                m_putOff.items.back().deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
+            if (GroupCommit::Item* putOff = m_commit.Current())
+                putOff->deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
             else if (m_changeExtension && m_deleteOrig && !containerGone)
                 DeleteSource(original, target);
             m_resultOk = true;
         }
         ShowDropped(original);
-        if (m_putOffThisRun) {
-            m_putOff.items.back().counted = m_processedSize;
-            // Each waiting output holds three handles (its file, its lock
-            // and the listed file): a small share of what the process may
-            // hold.
-            static const std::size_t most =
-                std::clamp<std::size_t>(platform::HandleLimit() / 16, 1, MaxPutOff);
-            if (m_putOff.items.size() >= most)
-                CommitPutOff();
+        if (GroupCommit::Item* putOff = m_commit.Current()) {
+            putOff->counted = m_processedSize;
+            m_resultPending = true;
         }
     } catch (const ErrorHandler& e) {
         m_resultOk = false;
-        UpdateLine("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n",
-                   MyStream::LevelError);
-        if (e.GetErrCode() == errc::BreakByUser)
+        ReportFailure(e);
+        if (e.GetErrCode() == errc::BreakByUser) {
+            m_commit.EndFile();
             throw;
+        }
     }
+    m_commit.EndFile();
+    if (m_commit.IsFull())
+        CommitPutOff();
 }
 
 void MyObjectAes::ShowLine(const std::string& text, int level)
 {
-    if (m_sink)
-        m_sink->Show(text, level);
+    m_commit.Show(text, level);
 }
 
 void MyObjectAes::UpdateLine(const std::string& text, int level)
 {
-    if (m_sink)
-        m_sink->Update(text, level);
+    m_commit.Update(text, level);
+}
+
+void MyObjectAes::ReportFailure(const ErrorHandler& e)
+{
+    m_commit.Fail(e);
 }
 
 void MyObjectAes::Progress(double units)

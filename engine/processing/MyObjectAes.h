@@ -21,6 +21,7 @@
 #include "scratch/TempFile.h"
 #include "processing/CipherSession.h"
 #include "processing/CompressionFamily.h"
+#include "processing/GroupCommit.h"
 #include "selection/MyFilter.h"
 #include "selection/MyObject.h"
 
@@ -32,10 +33,6 @@
 #include <vector>
 
 namespace tessarin {
-
-namespace pipeline {
-class HeldAside;  // handles of replaced and deleted files, closed aside
-}
 
 class ENGINE_API MyObjectAes : public MyObject {
 public:
@@ -105,15 +102,14 @@ public:
     std::uint32_t GetSize() const override { return m_processedSize; }
     bool ResultOk() const override { return m_resultOk; }
     // While sharing, the finished outputs of a folder's files wait under
-    // their temporary names and are made durable together: one flush of the
-    // file system, then each is renamed, the folder flushed once, and only
-    // then are the files they were made from deleted. That happens when the
-    // run moves to another folder, when MaxPutOff files wait, and when
-    // sharing is turned off. A file whose output fails then is reported as
-    // an error at that moment and counted among the late failures.
+    // their temporary names and are made durable together (GroupCommit),
+    // when the run moves to another folder, when MaxPutOff files wait, and
+    // when sharing is turned off. Their lines wait with them, and such a
+    // file is counted once its commit has settled it.
     void ShareWork(bool on) override;
-    LateFailures TakeLateFailures() override;
-    static constexpr std::size_t MaxPutOff = 64;
+    bool ResultPending() const override { return m_resultPending; }
+    Settled TakeSettled() override { return m_commit.TakeSettled(); }
+    static constexpr std::size_t MaxPutOff = GroupCommit::MaxPutOff;
 
 protected:
     std::uint32_t GetFilterFromHeader() const { return m_filter; }
@@ -152,7 +148,10 @@ private:
                                Modality detected, std::uint64_t sourceSize, std::optional<TempFile>* intermediate);
     std::uint64_t DecompressWith(const CompressionFamily& family, const std::string& source, std::string& target,
                                  TempFile* decrypted);
-    void DiscardTemp(TempFile& temp);
+    // Removes a temporary file in a rollback and tells it: as shownAs, or
+    // by default as the folder's temporary file.
+    void DiscardTemp(TempFile& temp, const std::string& shownAs = {});
+    static constexpr char TempShownName[] = "~aes.tmp";
     // A finished output takes what it can of the listed file's owner,
     // group, mode, access list and attributes (status: as it was read);
     // what it could not take is told once the run is done.
@@ -191,28 +190,13 @@ private:
                                  const platform::FileStatus& madeFromStatus, bool mangled, bool wipeReplaced);
     void WipeReplaced(MyFile& replaced, const std::string& path, std::uint64_t links);
 
-    // An output complete in its temporary file, with what is left to do
-    // for its file.
-    struct PutOff {
-        TempFile temp;
-        // The listed file, still open: its last handle is closed aside
-        // when it is deleted or replaced.
-        MyFile source;
-        std::string target;
-        std::string madeFrom;  // the listed file it was made from
-        platform::FileStatus madeFromStatus;
-        bool mangled = false;
-        bool wipeReplaced = false;
-        bool deleteOriginal = false;  // the listed file goes once the output is in place
-        std::uint32_t counted = 0;    // the bytes its Run reported
-    };
     // Keeps the finished temporary file of the current run for a shared
-    // commit; false when the run is to commit it itself.
+    // commit; false when the run is to commit it itself. okText ends the
+    // step's line once the output is in place.
     bool PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled, bool wipeReplaced,
-                      MyFile& source);
+                      MyFile& source, const std::string& okText);
     // Commits everything put off, as ShareWork describes.
     void CommitPutOff();
-    void CommitOne(PutOff& putOff, bool& failed, pipeline::HeldAside& held);
     void ReportFailure(const ErrorHandler& e);
     void ClearLeftovers();
     void ShowLine(const std::string& text, int level);
@@ -250,21 +234,10 @@ private:
         }
     };
     ListedHandle m_listed;
-    // Outputs waiting for their shared commit, all of one folder. A copy of
-    // the object starts without any.
-    struct PutOffList {
-        std::vector<PutOff> items;
-        PutOffList() = default;
-        PutOffList(const PutOffList&) {}
-        PutOffList& operator=(const PutOffList&) { return *this; }
-        PutOffList(PutOffList&&) = default;
-        PutOffList& operator=(PutOffList&&) = default;
-    };
-    PutOffList m_putOff;
-    std::string m_putOffFolder;
-    bool m_sharing = false;
-    bool m_putOffThisRun = false;
-    LateFailures m_late;
+    // Outputs waiting for their shared commit, all of one folder, and the
+    // lines of their files.
+    GroupCommit m_commit{nullptr};
+    bool m_resultPending = false;
     bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
     MyFilter m_exclusions;
     MyStream* m_sink = nullptr;  // not owned

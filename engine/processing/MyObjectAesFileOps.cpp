@@ -207,27 +207,37 @@ void MyObjectAes::ShowDropped(const std::string& original)
     m_dropped = {};
 }
 
-void MyObjectAes::DiscardTemp(TempFile& temp)
+void MyObjectAes::DiscardTemp(TempFile& temp, const std::string& shownAs)
 {
-    // Overwritten first when it held plain text and wiping is on.
+    // Told by the name the log knows it under: the folder's temporary file
+    // ("~aes.tmp"), or the file it stood for.
+    std::string shown = shownAs;
+    if (shown.empty()) {
+        const auto slash = temp.Path().rfind(platform::PathSeparator);
+        shown = (slash == std::string::npos ? std::string() : temp.Path().substr(0, slash + 1)) + TempShownName;
+    }
+    ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(shown) + " ", MyStream::LevelDetail);
     temp.File().Close();
-    temp.Discard();
+    const bool removed = temp.Discard();
+    UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
 }
 
 void MyObjectAes::DiscardIntermediate(TempFile& temp, const std::string& standsFor, bool rollingBack)
 {
-    // It never had a name of its own, so nothing the user sees goes: the
-    // log tells only of the overwrite, which takes time.
-    if (m_wiping)
-        ShowLine("Wiping the content of " + ShownName(standsFor) + " ", MyStream::LevelDetail);
+    // It never had a name of its own; it is told as the file it stands
+    // for, unless that is the listed file itself, which stays (or whose own
+    // deletion is told).
+    const bool tell = standsFor != m_listedPath;
+    if (tell)
+        ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(standsFor) + " ", MyStream::LevelDetail);
     if (rollingBack) {
         const bool removed = temp.Discard();
-        if (m_wiping)
+        if (tell)
             UpdateLine(removed ? "[OK]\r\n" : "[FAILED]\r\n", MyStream::LevelDetail);
         return;
     }
     temp.Remove();
-    if (m_wiping)
+    if (tell)
         UpdateLine("[OK]\r\n", MyStream::LevelDetail);
 }
 

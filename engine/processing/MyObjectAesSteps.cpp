@@ -20,26 +20,6 @@
 
 namespace tessarin {
 
-// Handles on files about to be deleted or replaced, held until then and
-// closed aside together: the release of their blocks does not hold up the
-// batch, and the helpers are woken once for the lot.
-class pipeline::HeldAside {
-public:
-    HeldAside() = default;
-    ~HeldAside() { platform::CloseAside(m_handles); }
-    HeldAside(const HeldAside&) = delete;
-    HeldAside& operator=(const HeldAside&) = delete;
-    void Hold(const MyFile& file)
-    {
-        const platform::NativeHandle handle = platform::DuplicateFileHandle(file.GetHandle());
-        if (handle != platform::InvalidHandle)
-            m_handles.push_back(handle);
-    }
-
-private:
-    std::vector<platform::NativeHandle> m_handles;
-};
-
 namespace {
 
 // The compressed output is the adapter's stream: a file that cannot be made
@@ -84,15 +64,15 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         ClaimOutputName(target, m_listedPath, m_nameMangling);
         ShowLine("Encrypting " + ShownName(source) + " to " + ShownName(GetFilename(target, name)) + " ",
                  MyStream::LevelStep);
-        temp.emplace(TempFile::CreateBeside(target));
+        // Created like every temporary file of a wiping run: what a
+        // rollback removes is overwritten first.
+        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         m_processedSize = static_cast<std::uint32_t>(codec.Encode(in, temp->File(), GetMode(), filter, nfSize));
         if (!intermediate)
             CheckUnchanged(in, before, source);
         TakeListedAttributes(*temp, m_listedStatus);
-        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own)) {
-            UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own, "[OK]\r\n"))
             return;
-        }
         if (!intermediate)
             in.Close();
         // A file encrypted under its own name is replaced by its container:
@@ -107,13 +87,15 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
             in.Close();
         if (temp)
             temp->File().Close();
-        // Only temporary files go: nothing the user has seen, so nothing
-        // to tell.
-        if (temp && temp->IsPending())
+        const bool tempPending = temp && temp->IsPending();
+        const bool intermediatePending = intermediate && intermediate->IsPending();
+        if (tempPending || intermediatePending)
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        if (tempPending)
             DiscardTemp(*temp);
         // The compressed intermediate is of no use without its container,
         // whatever stopped the encryption.
-        if (intermediate && intermediate->IsPending())
+        if (intermediatePending)
             DiscardIntermediate(*intermediate, source, true);
         throw;
     }
@@ -129,6 +111,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
     try {
         platform::FileStatus status;
         in = OpenListed(source, status);
+        // The plain content is wiped with the rest when it is not kept. The
+        // temporary file is there before the header is read, so that a file
+        // that turns out to be no container is rolled back like any other.
+        temp.emplace(TempFile::CreateBeside(target + TempShownName, m_wiping));
         ShowLine("Decrypting " + ShownName(source) + " ", MyStream::LevelStep);
         // The header tells what the container holds and where it goes: all
         // of that is checked before anything is written.
@@ -150,8 +136,6 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             target = final;
         ClaimOutputName(final, m_listedPath, false);
 
-        // The plain content is wiped with the rest when it is not kept.
-        temp.emplace(TempFile::CreateBeside(target, m_wiping));
         const std::uint32_t length = codec.Decode(in, temp->File(), GetMode());
 
         m_processedSize = length;
@@ -166,8 +150,7 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
             return;
         }
         TakeListedAttributes(*temp, m_listedStatus);
-        if (!compressed && PutOffCommit(temp, target, false, false, in)) {
-            UpdateLine("to " + ShownName(stored) + " [OK]\r\n", MyStream::LevelStep);
+        if (!compressed && PutOffCommit(temp, target, false, false, in, "to " + ShownName(stored) + " [OK]\r\n")) {
             if (shortened)
                 ShowShortened(wanted, target);
             return;
@@ -182,10 +165,10 @@ void MyObjectAes::Decrypt(const std::string& source, std::string& target, std::o
         in.Close();
         if (temp)
             temp->File().Close();
-        // Only temporary files go: nothing the user has seen, so nothing
-        // to tell.
-        if (temp && temp->IsPending())
+        if (temp && temp->IsPending()) {
+            ShowLine("\r\nRollback: ", MyStream::LevelDetail);
             DiscardTemp(*temp);
+        }
         throw;
     }
 }
@@ -243,12 +226,20 @@ std::uint64_t MyObjectAes::CompressWith(const CompressionFamily& family, const s
             temp->CommitAsNew(target);
         }
         return length;
-    } catch (const ErrorHandler&) {
+    } catch (const ErrorHandler& e) {
         in.Close();
         if (temp)
             temp->File().Close();
-        if (temp && temp->IsPending())
-            temp->Discard();
+        // A break takes back the compressed file; after another failure it
+        // is of no use either, and goes without a word.
+        if (temp && temp->IsPending()) {
+            if (e.GetErrCode() == errc::BreakByUser) {
+                ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+                DiscardTemp(*temp, target);
+            } else {
+                temp->Discard();
+            }
+        }
         Progress(static_cast<double>(sourceSize) / 1024.0 / 2.0);
         throw;
     }
@@ -297,117 +288,71 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressionFamily& family, const
         else
             Delete(source);
         return length;
-    } catch (const ErrorHandler&) {
+    } catch (const ErrorHandler& e) {
         if (!decrypted)
             in.Close();
         if (temp)
             temp->File().Close();
         Progress(static_cast<double>(m_processedSize) / 1024.0 / 2.0);
+        ShowLine("Rollback: ", MyStream::LevelDetail);
         if (decrypted && decrypted->IsPending())
             DiscardIntermediate(*decrypted, source, true);
-        if (temp && temp->IsPending())
-            DiscardTemp(*temp);
+        // The partial output never had its name: after a break it is told
+        // as the file it would have been, after another failure it goes
+        // without a word.
+        if (temp && temp->IsPending()) {
+            if (e.GetErrCode() == errc::BreakByUser)
+                DiscardTemp(*temp, target);
+            else
+                temp->Discard();
+        }
         throw;
     }
 }
 
 bool MyObjectAes::PutOffCommit(std::optional<TempFile>& temp, const std::string& target, bool mangled,
-                               bool wipeReplaced, MyFile& source)
+                               bool wipeReplaced, MyFile& source, const std::string& okText)
 {
-    if (!m_sharing || !temp || !temp->IsPending())
+    if (!m_commit.IsSharing() || !temp || !temp->IsPending())
         return false;
     const auto slash = target.rfind(platform::PathSeparator);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    if (!m_putOff.items.empty() && folder != m_putOffFolder)
+    if (!m_commit.IsEmpty() && folder != m_commit.Folder())
         CommitPutOff();
-    m_putOffFolder = folder;
-    m_putOff.items.push_back(
-        PutOff{std::move(*temp), std::move(source), target, m_listedPath, m_listedStatus, mangled, wipeReplaced});
+    m_commit.PutOff(GroupCommit::Item{std::move(*temp), std::move(source), target, m_listedPath, m_listedStatus,
+                                      mangled, wipeReplaced},
+                    folder, okText);
     temp.reset();
-    m_putOffThisRun = true;
     return true;
-}
-
-void MyObjectAes::ReportFailure(const ErrorHandler& e)
-{
-    UpdateLine("ERROR(" + std::to_string(e.GetErrCode()) + "): " + e.GetErrString() + "\r\n", MyStream::LevelError);
 }
 
 void MyObjectAes::CommitPutOff()
 {
-    if (m_putOff.items.empty())
-        return;
-    std::vector<PutOff> items = std::move(m_putOff.items);
-    m_putOff.items.clear();
-
-    // The outputs reach the disk before any of them takes its name, and
-    // the names reach it before any original goes: at every instant each
-    // file is whole under its own name, or under the output's, or both.
-    std::vector<TempFile*> temps;
-    for (PutOff& item : items)
-        temps.push_back(&item.temp);
-    const bool synced = items.size() > 1 && TempFile::SyncTogether(temps);
-    pipeline::HeldAside held;
-
-    std::vector<bool> committed(items.size(), false);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        bool failed = false;
-        CommitOne(items[i], failed, held);
-        committed[i] = !failed;
-        if (failed) {
-            ++m_late.files;
-            m_late.bytes += items[i].counted;
-        }
-    }
-    if (synced && std::find(committed.begin(), committed.end(), true) != committed.end())
-        platform::SyncFolderOf(items.front().target);
-
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        PutOff& item = items[i];
-        if (!committed[i] || !item.deleteOriginal)
-            continue;
-        if (!m_wiping)
-            held.Hold(item.source);
-        item.source.Close();
-        try {
-            try {
-                DeleteFile(item.madeFrom, item.madeFromStatus);
-            } catch (const ErrorHandler&) {
-                // As when the run deletes it itself: while the original is
-                // there and whole, the new output can go.
-                if (platform::IdentifyFile(item.madeFrom) == item.madeFromStatus.identity) {
-                    ShowLine("Rollback: ", MyStream::LevelDetail);
-                    Delete(item.target);
-                }
-                throw;
-            }
-        } catch (const ErrorHandler& e) {
-            ReportFailure(e);
-            ++m_late.files;
-            m_late.bytes += item.counted;
-        }
-    }
-}
-
-void MyObjectAes::CommitOne(PutOff& item, bool& failed, pipeline::HeldAside& held)
-{
-    // A file replaced under its own name goes at the rename.
-    if (item.target == item.madeFrom) {
-        if (!(item.wipeReplaced && m_wiping))
-            held.Hold(item.source);
-        item.source.Close();
-    }
-    try {
+    GroupCommit::Steps steps;
+    steps.putInPlace = [this](GroupCommit::Item& item) {
         std::optional<Replaced> replaced =
             Move(item.temp, item.target, item.madeFrom, item.madeFromStatus, item.mangled, item.wipeReplaced);
         if (replaced)
             WipeReplaced(replaced->file, item.target, replaced->links);
-    } catch (const ErrorHandler& e) {
-        failed = true;
-        if (item.temp.IsPending())
-            DiscardTemp(item.temp);
-        ReportFailure(e);
-    }
+    };
+    steps.deleteOriginal = [this](GroupCommit::Item& item) {
+        try {
+            DeleteFile(item.madeFrom, item.madeFromStatus);
+        } catch (const ErrorHandler&) {
+            // As when the run deletes it itself: while the original is
+            // there and whole, the new output can go.
+            if (platform::IdentifyFile(item.madeFrom) == item.madeFromStatus.identity) {
+                ShowLine("Rollback: ", MyStream::LevelDetail);
+                Delete(item.target);
+            }
+            throw;
+        }
+    };
+    steps.discard = [this](TempFile& temp) {
+        ShowLine("\r\nRollback: ", MyStream::LevelDetail);
+        DiscardTemp(temp);
+    };
+    m_commit.Commit(m_wiping, steps);
 }
 
 } // namespace tessarin

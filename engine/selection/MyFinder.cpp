@@ -4,7 +4,7 @@ namespace tessarin {
 
 // Lets the action share work for as long as a ForEach runs. Whatever it
 // put off is done when the ForEach ends, a break included: those files were
-// complete and reported done.
+// complete before it.
 class MyFinder::Sharing {
 public:
     explicit Sharing(MyFinder& finder) : m_finder(finder)
@@ -22,7 +22,7 @@ public:
             // The action reports its own failures; an unwinding break must
             // reach the caller as it is.
         }
-        m_finder.CountLateFailures();
+        m_finder.CountSettled();
     }
     Sharing(const Sharing&) = delete;
     Sharing& operator=(const Sharing&) = delete;
@@ -31,14 +31,14 @@ private:
     MyFinder& m_finder;
 };
 
-void MyFinder::CountLateFailures()
+void MyFinder::CountSettled()
 {
     if (m_action == nullptr)
         return;
-    const MyObject::LateFailures late = m_action->TakeLateFailures();
-    m_totalFiles -= late.files;
-    m_totalBytes -= late.bytes;
-    m_totalErrors += late.files;
+    const MyObject::Settled settled = m_action->TakeSettled();
+    m_totalFiles += settled.files;
+    m_totalBytes += settled.bytes;
+    m_totalErrors += settled.errors;
 }
 
 bool MyFinder::ForEach(const std::string& path)
@@ -83,14 +83,15 @@ void MyFinder::DoSomething(const CFileFind& found)
     if (m_action == nullptr)
         return;
     m_action->Run(found);
-    if (m_action->ResultOk()) {
+    // A file whose work is put off is counted once it is settled.
+    if (m_action->ResultOk() && !m_action->ResultPending()) {
         m_totalBytes += m_action->GetSize();
         ++m_totalFiles;
-    } else {
+    } else if (!m_action->ResultOk()) {
         ++m_totalErrors;
     }
     // Earlier files whose put-off work the action has just done.
-    CountLateFailures();
+    CountSettled();
 }
 
 } // namespace tessarin

@@ -42,7 +42,7 @@ protected:
 
 private:
     class Sharing;
-    void CountLateFailures();
+    void CountSettled();
 
     std::uint32_t m_totalFiles = 0;
     std::uint32_t m_totalBytes = 0;

@@ -29,14 +29,18 @@ public:
     // turning it off does whatever is still put off. Off by default: then
     // every Run finishes its file completely.
     virtual void ShareWork(bool on) { (void)on; }
-    // Files that earlier Runs reported done, whose put-off work failed after
-    // all (each reported by the action), with the bytes counted for them;
-    // taking them resets the tally.
-    struct LateFailures {
+    // True when the last Run put its file's work off: the file is neither
+    // done nor failed yet.
+    virtual bool ResultPending() const { return false; }
+    // Files of earlier Runs whose put-off work has since been done: how many
+    // are done (with their bytes) and how many failed (each reported by the
+    // action). Taking them resets the tally.
+    struct Settled {
         std::uint32_t files = 0;
         std::uint32_t bytes = 0;
+        std::uint32_t errors = 0;
     };
-    virtual LateFailures TakeLateFailures() { return {}; }
+    virtual Settled TakeSettled() { return {}; }
 };
 
 } // namespace tessarin

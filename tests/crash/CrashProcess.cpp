@@ -49,8 +49,8 @@ std::vector<char*> Argv(const std::string& program, const std::vector<std::strin
 // start: seen as they happen, where polling would miss a short wait.
 class TemporaryWatch {
 public:
-    TemporaryWatch(const std::filesystem::path& tree, unsigned wanted)
-        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_wanted(static_cast<int>(wanted))
+    TemporaryWatch(const std::filesystem::path& tree, unsigned wanted, bool atRename)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_wanted(static_cast<int>(wanted)), m_atRename(atRename)
     {
         Watch(tree);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(tree))
@@ -59,7 +59,8 @@ public:
     }
     ~TemporaryWatch() { ::close(m_fd); }
 
-    // Waits at most timeoutMs for events; true once a folder held the wanted number.
+    // Waits at most timeoutMs for events; true once a folder held the wanted
+    // number (with atRename: once one of them was renamed after that).
     bool Reached(int timeoutMs)
     {
         pollfd ready{m_fd, POLLIN, 0};
@@ -70,8 +71,13 @@ public:
             for (ssize_t at = 0; at < n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if (event->len > 0 && std::string_view(event->name).starts_with("~aes-"))
-                    m_reached |= (m_counts[event->wd] += event->mask & (IN_CREATE | IN_MOVED_TO) ? 1 : -1) >= m_wanted;
+                if (event->len > 0 && std::string_view(event->name).starts_with("~aes-")) {
+                    const int count = m_counts[event->wd] += event->mask & (IN_CREATE | IN_MOVED_TO) ? 1 : -1;
+                    int& peak = m_peaks[event->wd];
+                    peak = std::max(peak, count);
+                    m_reached |= m_atRename ? (event->mask & IN_MOVED_FROM) != 0 && peak >= m_wanted
+                                            : count >= m_wanted;
+                }
             }
         return m_reached;
     }
@@ -85,8 +91,10 @@ private:
 
     int m_fd;
     int m_wanted;
+    bool m_atRename;
     bool m_reached = false;
     std::map<int, int> m_counts;  // by watched folder
+    std::map<int, int> m_peaks;   // the most each folder held at once
 };
 
 } // namespace
@@ -109,7 +117,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 {
     std::optional<TemporaryWatch> watch;
     if (aim)
-        watch.emplace(aim->tree, aim->temporaries);
+        watch.emplace(aim->tree, aim->temporaries, aim->atRename);
     std::vector<std::string> storage;
     std::vector<char*> argv = Argv(program, args, storage);
 

@@ -22,10 +22,13 @@ struct RunResult {
 
 // A kill aimed at a state rather than a moment: once a folder under tree
 // holds `temporaries` "~aes-" files at once, outputs waiting for their
-// folder's shared commit, where a kill finds the most at stake.
+// folder's shared commit, where a kill finds the most at stake; or, with
+// atRename, once the first of them is renamed onto its name: the shared
+// flush is done then and the renames and deletions are under way.
 struct Aim {
     std::filesystem::path tree;
     unsigned temporaries = 2;
+    bool atRename = false;
 };
 
 // program: the executable; args exclude argv[0]. Standard input reads from

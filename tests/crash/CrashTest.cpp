@@ -11,7 +11,9 @@
 // wiping and naming; its moment of the kill is drawn from the seed, evenly
 // within the time an undisturbed batch of the same settings takes. Aimed
 // trials go round the settings without compression and kill once a folder
-// holds a drawn number of outputs waiting for its shared commit.
+// holds a drawn number of outputs waiting for its shared commit, or, every
+// other pair of them, once the first of those is renamed after the shared
+// flush.
 #include "CrashProcess.h"
 #include "CrashScan.h"
 #include "CrashSettings.h"
@@ -213,7 +215,9 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
 {
     Random random(m_seed ^ (0xA5A5A5A5ull << 20) ^ (static_cast<std::uint64_t>(index) + 1) * 0x9E3779B97F4A7C15ull);
     const double delay = random.Unit() * duration;
-    const Aim aim{m_root, waiting};
+    // Aimed trials in pairs (one each way): at the wait, then at the renames.
+    const bool atRename = waiting > 0 && (index - m_trials) % 4 >= 2;
+    const Aim aim{m_root, waiting, atRename};
     // A run after the kill is deemed hung long after any undisturbed one
     // would have ended.
     const double limit = 60 + 20 * duration;
@@ -251,8 +255,12 @@ void CrashTest::Trial(unsigned index, bool encrypt, const Settings& settings, do
     tally.second += findings.left.size();
 
     char moment[64];
-    waiting > 0 ? std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting)
-                : std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
+    if (atRename)
+        std::snprintf(moment, sizeof moment, "kill at the renames after %u waited", waiting);
+    else if (waiting > 0)
+        std::snprintf(moment, sizeof moment, "kill at %u waiting in a folder", waiting);
+    else
+        std::snprintf(moment, sizeof moment, "kill at %6.3f of %6.3f s", delay, duration);
     char heading[200];
     std::snprintf(heading, sizeof heading, "trial %3u  %s %-28s %s  %s", index, encrypt ? "encrypt" : "decrypt",
                   settings.Label().c_str(), moment, landed ? "landed " : "too late");
@@ -323,7 +331,8 @@ int CrashTest::Run()
             std::cout << "  " << label << ": lost " << tally.first << ", left behind " << tally.second << "\n";
     }
     std::cout << "crash test: trials " << m_totals.trials << ", kills landed mid-batch " << m_totals.landed
-              << " (aimed at the wait for a shared commit " << m_totals.aimedLanded << " of " << m_totals.aimed << ")"
+              << " (aimed at a shared commit, its wait or its renames, " << m_totals.aimedLanded << " of "
+              << m_totals.aimed << ")"
               << ", files checked " << m_totals.checked << ", files lost " << m_totals.lost
               << ", files left behind " << m_totals.left << ", abnormal exits " << m_totals.abnormal
               << (baselineFailed ? ", undisturbed round trip FAILED" : "") << "\n";

@@ -74,6 +74,11 @@ public:
         if (m_onLine)
             m_onLine(text);
     }
+    void DoPreview(const std::string& text, int) override
+    {
+        if (m_onPreview)
+            m_onPreview(text);
+    }
     bool IsBreakRequested() override { return m_breakAfter >= 0 && m_reports >= m_breakAfter; }
     void AddProgress(float units) override
     {
@@ -87,6 +92,8 @@ public:
     void OnReport(std::function<void(int)> hook) { m_onReport = std::move(hook); }
     // Called after each text with the text.
     void OnLine(std::function<void(const std::string&)> hook) { m_onLine = std::move(hook); }
+    // Called with each text meant for a live display only.
+    void OnPreview(std::function<void(const std::string&)> hook) { m_onPreview = std::move(hook); }
 
     struct Line {
         std::string text;
@@ -102,6 +109,7 @@ private:
     int m_breakAfter;
     std::function<void(int)> m_onReport;
     std::function<void(const std::string&)> m_onLine;
+    std::function<void(const std::string&)> m_onPreview;
     int m_reports = 0;
     double m_progress = 0;
     std::vector<Line> m_lines;

@@ -39,12 +39,12 @@ TEST(BatchLog, HeaderEngineMessagesInOrderAndSummary)
     const auto lines = LogLines(log);
     ExpectHeader(lines);
     const Names messages(lines.begin() + 5, lines.end() - 4);
-    // The outputs of a folder's files are committed together: the
-    // originals go after the last of them, in the order of the files.
+    // The outputs of a folder's files are committed together, and the log
+    // still reads file by file.
     EXPECT_EQ(messages, (Names{
                             "Encrypting " + h.Data("b.txt") + " to b.txt.aes [OK]",
-                            "Encrypting " + h.Data("a.txt") + " to a.txt.aes [OK]",
                             "Deleting " + h.Data("b.txt") + " [OK]",
+                            "Encrypting " + h.Data("a.txt") + " to a.txt.aes [OK]",
                             "Deleting " + h.Data("a.txt") + " [OK]",
                         }));
     // An encryption counts the bytes of the containers it wrote.
@@ -225,6 +225,62 @@ TEST(BatchLog, AnEngineWithoutAVersionEntryLeavesTwoHeaderLines)
         EXPECT_EQ(h.m_ui.m_boxes[0].text,
                   "ERROR(-34): Unable to find '" + std::string(entry) + "' resource.. Logging on file is turned off!");
         EXPECT_EQ(h.m_ui.m_boxes[0].icon, BoxIcon::Exclamation);
+    }
+}
+
+// The log of a whole batch, each way, reads file by file as each step
+// reports it: the step and its end, then what goes. Seventy files of one
+// folder go through more than one shared commit; with gzip the compressed
+// content is told by the name it stands for.
+TEST(BatchLog, TranscriptOfEachDirectionReadsFileByFile)
+{
+    struct Case {
+        const char* what;
+        Names files;
+        bool gzip;
+    };
+    Names seventy;
+    for (int i = 0; i < 70; ++i)
+        seventy.push_back("f" + std::to_string(i));
+    const Case cases[] = {
+        {"seventy files", seventy, false},
+        {"three files with gzip", {"a.txt", "ERROR(x).txt", "ERROR(-28): y.txt"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchHarness h;
+        h.m_settings.checkFilterCompress = c.gzip ? 1 : 0;
+        Names dropped, encrypting, decrypting;
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            const std::string plain = h.Data("d/" + c.files[i]);
+            const std::string inner = c.files[i] + (c.gzip ? ".gz" : "");
+            h.Make("d/" + c.files[i], 500 + 37 * i, static_cast<std::uint32_t>(i + 1));
+            dropped.push_back(plain);
+            if (c.gzip)
+                encrypting.push_back("Deflating " + plain + " to " + inner + " [OK]");
+            encrypting.push_back("Encrypting " + h.Data("d/" + inner) + " to " + inner + ".aes [OK]");
+            if (c.gzip)
+                encrypting.push_back("Deleting " + h.Data("d/" + inner) + " [OK]");
+            encrypting.push_back("Deleting " + plain + " [OK]");
+            decrypting.push_back("Decrypting " + h.Data("d/" + inner + ".aes") + " to " + inner + " [OK]");
+            if (c.gzip) {
+                decrypting.push_back("Inflating " + h.Data("d/" + inner) + " to " + c.files[i] + " [OK]");
+                decrypting.push_back("Deleting " + h.Data("d/" + inner) + " [OK]");
+            }
+            decrypting.push_back("Deleting " + h.Data("d/" + inner + ".aes") + " [OK]");
+        }
+        for (const int direction : {0, 1}) {
+            h.m_settings.encrypt = direction;
+            Names names = dropped;
+            if (direction == 1) {
+                for (std::string& name : names)
+                    name += c.gzip ? ".gz.aes" : ".aes";
+            }
+            ASSERT_EQ(h.Run(names).summary.errors, 0u);
+            const auto lines = LogLines(h.Log());
+            ASSERT_GE(lines.size(), 9u);
+            EXPECT_EQ(Names(lines.begin() + 5, lines.end() - 4), direction == 0 ? encrypting : decrypting);
+        }
     }
 }
 

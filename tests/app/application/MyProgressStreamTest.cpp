@@ -88,6 +88,29 @@ TEST_P(SinkOutput, DisplaysUpToTheThresholdAndLogsEveryPieceOnceInOrder)
 INSTANTIATE_TEST_SUITE_P(All, SinkOutput, ::testing::ValuesIn(OutputCases),
                          [](const auto& p) { return test::CaseName(p.param.what); });
 
+// A failure is kept as data: its code, the line naming the step it cut
+// short, and its reason, which the log has on a line of its own.
+TEST(SinkFailure, KeepsCodeStepAndReasonAndLogsTheReasonOnItsOwnLine)
+{
+    test::TempFolder folder;
+    FakeDisplay display;
+    {
+        MyFile log(folder / "log.txt", MyFile::OpenWrite);
+        MyProgressStream sink(display, &log);
+        sink.Show("Decrypting a ", 2);
+        sink.Show("\r\nRollback: ", 4);
+        sink.Fail(ErrorHandler(errc::WriteFailed, "Unable to write file 'a'", "No space left on device"));
+        ASSERT_EQ(sink.GetErrorLines().size(), 1u);
+        const ErrorLine& e = sink.GetErrorLines()[0];
+        EXPECT_EQ(e.code, errc::WriteFailed);
+        EXPECT_EQ(e.Shown(), "Decrypting a ERROR(-2): Unable to write file 'a'\r\nReason: No space left on device");
+    }
+    const auto logged = test::ReadBytes(folder / "log.txt");
+    EXPECT_EQ(std::string(logged.begin(), logged.end()),
+              LogFile::ForLog("Decrypting a \r\nRollback: ERROR(-2): Unable to write file 'a'\r\n"
+                              "Reason: No space left on device\r\n"));
+}
+
 TEST(MyProgressStream, FailedLogWriteTurnsLoggingOffOnceAndShowingGoesOn)
 {
     FakeDisplay display;

@@ -20,6 +20,7 @@ TEST(StatusReport, TellsTheFirstFailureAndWhatToCheck)
         BoxIcon icon;
         std::string firstError;  // empty: none
         bool hint;
+        std::string name = "d/a";
     };
     const Case cases[] = {
         {"all files processed", 0, false, "secret", BoxIcon::Information, "", false},
@@ -29,17 +30,19 @@ TEST(StatusReport, TellsTheFirstFailureAndWhatToCheck)
          "ERROR(-20): Not AES file or wrong passwd!", true},
         {"containers forced to encryption", 0, true, "secret", BoxIcon::Information, "ERROR(-25): Already encrypted!",
          false},
+        {"a file named like a break's error", 1, false, "secret", BoxIcon::Information,
+         "ERROR(-20): Not AES file or wrong passwd!", true, "d/ERROR(-28): y.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         BatchHarness h;
-        h.Make("d/a", 3000, 1);
+        h.Make(c.name, 3000, 1);
         if (c.containers) {
             h.m_settings.encrypt = 0;
-            h.Run({h.Data("d/a")});
-            ASSERT_TRUE(test::Exists(h.Data("d/a.aes")));
+            h.Run({h.Data(c.name)});
+            ASSERT_TRUE(test::Exists(h.Data(c.name + ".aes")));
         }
-        const std::string file = h.Data(c.containers ? "d/a.aes" : "d/a");
+        const std::string file = h.Data(c.containers ? c.name + ".aes" : c.name);
         h.m_ui.m_boxes.clear();
         h.m_settings.encrypt = c.direction;
         h.Run({file}, c.password);

@@ -41,7 +41,11 @@ const MixedCase MixedCases[] = {
      {{"c1", 3000, Input::Container, ""},
       {"p1", 2000, Input::Plain, NotOurs},
       {"c2", 70000, Input::Container, ""},
-      {"p2", 10, Input::Plain, NotOurs}},
+      {"p2", 10, Input::Plain, NotOurs},
+      // Names that read like error lines are names: each line goes where
+      // its level sends it.
+      {"ERROR(x).txt", 500, Input::Container, ""},
+      {"ERROR(-28): y.txt", 700, Input::Plain, NotOurs}},
      1},
     {"decrypting containers beside containers of another password",
      "-d",

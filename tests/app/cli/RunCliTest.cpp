@@ -238,17 +238,21 @@ private:
 
 TEST_F(Cli, CtrlCStopsTheBatchAndRollsBackTheCurrentFile)
 {
+    // The first file in a folder of its own: its "[OK]" comes once its
+    // output is in place, which is when the run moves on to the next folder.
     Make("c/1", 400000, 1);
-    const auto second = Make("c/2", 400000, 2);
-    const auto third = Make("c/3", 400000, 3);
+    const auto second = Make("c/x/2", 400000, 2);
+    const auto third = Make("c/x/3", 400000, 3);
     CtrlCAfterFirstFile buffer;
     std::ostream out(&buffer);
-    const CliResult r = Run({"--password-file", PasswordFile(), "-e", "--no-log", Data("c/1"), Data("c/2"), Data("c/3")}, &out);
+    const CliResult r =
+        Run({"--password-file", PasswordFile(), "-e", "--no-log", Data("c/1"), Data("c/x/2"), Data("c/x/3")}, &out);
 
     EXPECT_EQ(r.status, 130);
-    EXPECT_EQ(test::ListFolder(Data("c")), (Names{"1.aes", "2", "3"}));
-    EXPECT_EQ(test::ReadBytes(Data("c/2")), second);
-    EXPECT_EQ(test::ReadBytes(Data("c/3")), third);
+    EXPECT_EQ(test::ListFolder(Data("c")), (Names{"1.aes", "x"}));
+    EXPECT_EQ(test::ListFolder(Data("c/x")), (Names{"2", "3"}));
+    EXPECT_EQ(test::ReadBytes(Data("c/x/2")), second);
+    EXPECT_EQ(test::ReadBytes(Data("c/x/3")), third);
     EXPECT_NE(r.err.find("ERROR(-28): Break by user!\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("tessarin: error: Break by user!\n"), std::string::npos) << r.err;
     // The status report still comes, with the file finished before.

@@ -17,37 +17,48 @@ using Lines = std::vector<std::string>;
 
 TEST(StatusLines, EachLinePrintedOnceWhenComplete)
 {
+    struct Message {
+        std::string text;
+        int level;
+        bool append;
+    };
     struct Case {
         const char* what;
-        Lines texts;    // status texts in order
-        Lines printed;  // lines after all texts, then the flush
+        std::vector<Message> messages;
+        Lines printed;  // lines after all messages, then the flush
     };
     const Case cases[] = {
-        {"a step and its end", {"Encrypting a to a.aes ", "Encrypting a to a.aes [OK]\r\n"}, {"Encrypting a to a.aes [OK]"}},
-        {"a step replaced before its end", {"Starting...", "Encrypting a ", "Encrypting a [OK]\r\n"},
+        {"a step and its end", {{"Encrypting a to a.aes ", 2, false}, {"[OK]\r\n", 2, true}}, {"Encrypting a to a.aes [OK]"}},
+        {"a step replaced before its end", {{"Starting...", 2, false}, {"Encrypting a ", 2, false}, {"[OK]\r\n", 2, true}},
          {"Starting... (cut short)", "Encrypting a [OK]"}},
-        {"an error appended to its step", {"Decrypting a ", "Decrypting a ERROR(-20): Not AES file or wrong passwd!\r\n"},
-         {"Decrypting a ERROR(-20): Not AES file or wrong passwd!"}},
-        {"several lines at once, blank ones dropped", {"\r\nRollback: Deleting t [OK]\r\nERROR(-5): x\r\n"},
-         {"Rollback: Deleting t [OK]", "ERROR(-5): x"}},
-        {"an unfinished last step is flushed", {"one [OK]\r\n", "two "}, {"one [OK]", "two"}},
-        {"a step cut short by its rollback", {"Decrypting a ", "Deleting t [OK]\r\nERROR(-20): x\r\n"},
-         {"Decrypting a (cut short)", "Deleting t [OK]", "ERROR(-20): x"}},
-        {"the same text twice prints once", {"a [OK]\r\n", "a [OK]\r\n"}, {"a [OK]"}},
-        {"a new step with the text of the last", {"a [OK]\r\n", "b ", "b [OK]\r\n", "c"}, {"a [OK]", "b [OK]", "c"}},
-        {"a cut short step before another", {"a ", "b [OK]\r\n"}, {"a (cut short)", "b [OK]"}},
-        {"percent signs stay", {"Encrypting 100% ", "Encrypting 100% [OK]\r\n"}, {"Encrypting 100% [OK]"}},
+        {"an error appended to its step", {{"Decrypting a ", 2, false}, {"ERROR(-20): Not AES file or wrong passwd!\r\n", 1, true}},
+         {"Decrypting a ERROR(-20): Not AES file or wrong passwd! (error)"}},
+        {"several lines at once, blank ones dropped", {{"\r\nRollback: Deleting t [OK]\r\n", 4, false}, {"ERROR(-5): x\r\n", 1, true}},
+         {"Rollback: Deleting t [OK]", "ERROR(-5): x (error)"}},
+        {"an unfinished last step is flushed", {{"one [OK]\r\n", 2, false}, {"two ", 2, false}}, {"one [OK]", "two"}},
+        {"a step cut short by its rollback",
+         {{"Decrypting a ", 2, false}, {"Deleting t ", 4, false}, {"[OK]\r\n", 4, true}, {"ERROR(-20): x\r\n", 1, true}},
+         {"Decrypting a (cut short)", "Deleting t [OK]", "ERROR(-20): x (error)"}},
+        {"a name that reads like an error is none", {{"Encrypting ERROR(x).txt ", 2, false}, {"[OK]\r\n", 2, true}},
+         {"Encrypting ERROR(x).txt [OK]"}},
+        {"a new step with the text of the last", {{"a [OK]\r\n", 2, false}, {"b ", 2, false}, {"[OK]\r\n", 2, true}, {"c", 2, false}},
+         {"a [OK]", "b [OK]", "c"}},
+        {"a cut short step before another", {{"a ", 2, false}, {"b [OK]\r\n", 2, false}}, {"a (cut short)", "b [OK]"}},
+        {"percent signs stay", {{"Encrypting 100% ", 2, false}, {"[OK]\r\n", 2, true}}, {"Encrypting 100% [OK]"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StatusLines lines;
         Lines printed;
-        for (const std::string& text : c.texts) {
-            for (StatusLines::Line& line : lines.Feed(text))
-                printed.push_back(line.finished ? line.text : line.text + " (cut short)");
+        const auto print = [&](const StatusLines::Line& line) {
+            printed.push_back(line.text + (line.finished ? "" : " (cut short)") + (line.error ? " (error)" : ""));
+        };
+        for (const Message& m : c.messages) {
+            for (const StatusLines::Line& line : lines.Feed(m.text, m.level, m.append, m.level == 1))
+                print(line);
         }
-        if (std::string rest = lines.Flush(); !rest.empty())
-            printed.push_back(rest);
+        if (const StatusLines::Line rest = lines.Flush(); !rest.text.empty())
+            printed.push_back(rest.text);
         EXPECT_EQ(printed, c.printed);
     }
 }
@@ -146,7 +157,8 @@ TEST(TerminalDisplay, StepsOnOutErrorsOnErrAndTheProgressLineMakesWay)
         sink.Show("Deleting /a ", 4);
         display->Dismiss();
     }
-    EXPECT_EQ(p.out.str(), "Encrypting /a to a.aes [OK]\nDecrypting /c\nDeleting /~aes-1.tmp [OK]\n");
+    // Details stay hidden: the rollback's lines reach the log only.
+    EXPECT_EQ(p.out.str(), "Encrypting /a to a.aes [OK]\n");
     // The error line, each time behind a cleared progress line.
     const std::string err = p.err.str();
     EXPECT_NE(err.find("\r\x1b[KEncrypting /b to b.aes ERROR(-5): Unable to open file '/b'\n"), std::string::npos) << err;
@@ -164,11 +176,15 @@ TEST(TerminalDisplay, WithoutATerminalThereIsNoProgressLine)
     const auto display = ui.OpenProgress({});
     display->SetRange(0, 10, 1);
     display->SetStatusText("Starting...");
+    MyProgressStream sink(*display, nullptr, ui.MessageThreshold());
     display->OffsetPos(5);
-    display->SetStatusText("Decrypting /x ");
-    display->SetStatusText("Deleting /t [OK]\r\nERROR(-20): y\r\n");
+    sink.Show("Decrypting /x ", 2);
+    sink.Show("Deleting /t ", 4);
+    sink.Update("[OK]\r\n", 4);
+    sink.Update("ERROR(-20): y\r\n", 1);
     display->PumpEvents(true);
-    display->SetStatusText("Encrypting /a [OK]\r\n");
+    sink.Show("Encrypting /a ", 2);
+    sink.Update("[OK]\r\n", 2);
     display->Dismiss();
     EXPECT_EQ(p.out.str(), "");  // quiet: errors only, named by their step
     EXPECT_EQ(p.err.str(), "Decrypting /x ERROR(-20): y\n");

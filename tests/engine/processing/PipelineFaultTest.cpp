@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <algorithm>
 #include <map>
 
@@ -183,8 +184,8 @@ TEST(OriginalDeletion, AFailureRemovesTheNewOutput)
 
 // Every failure reads as it always has: the fixed text naming the file the
 // user knows (never a temporary one), with nothing appended to it; the
-// system's reason travels beside it. A rollback of temporary files alone is
-// not told.
+// system's reason follows on a line of its own. A rollback tells the
+// folder's temporary file by the name the log knows it under.
 TEST(QuotedTexts, ErrorLinesAreTheFixedTexts)
 {
     struct Case {
@@ -195,16 +196,20 @@ TEST(QuotedTexts, ErrorLinesAreTheFixedTexts)
         int call;
         int error;
         std::string line;  // '@' stands for the folder
+        std::string told;  // what the log shows before it, if anything
     };
     using Op = FaultInjection::Operation;
     const int none = MyObjectAes::FamilyNone, gzip = MyObjectAes::FamilyGzip, bzip2 = MyObjectAes::FamilyBzip2;
     const Case cases[] = {
-        {"no file can be made", none, false, Op::Create, 1, EACCES, "ERROR(-5): Unable to open file '@a.txt.aes'"},
-        {"the disk is full", none, false, Op::Write, 2, ENOSPC, "ERROR(-2): Unable to write file '@a.txt.aes'"},
-        {"the rename is refused", none, true, Op::Rename, 1, EROFS, "ERROR(-3): Unable to rename to '@a.txt'"},
-        {"no compressed file can be made", gzip, false, Op::Create, 1, EACCES, "ERROR(-6): Unable to open '@a.txt.gz'"},
-        {"gzip's disk is full", gzip, false, Op::Write, 1, ENOSPC, "ERROR(-2): Unable to gzwrite on '@a.txt.gz'"},
-        {"bzip2's disk is full", bzip2, false, Op::Write, 1, ENOSPC, "ERROR(-2): Unable to write on '@a.txt.bz'"},
+        {"no file can be made", none, false, Op::Create, 1, EACCES, "ERROR(-5): Unable to open file '@a.txt.aes'",
+         "a.txt to a.txt.aes "},
+        {"the disk is full", none, false, Op::Write, 2, ENOSPC, "ERROR(-2): Unable to write file '@a.txt.aes'",
+         "a.txt to a.txt.aes \r\nRollback: Deleting @~aes.tmp [OK]\r\n"},
+        {"the rename is refused", none, true, Op::Rename, 1, EROFS, "ERROR(-3): Unable to rename to '@a.txt'",
+         "a.txt.aes \r\nRollback: Deleting @~aes.tmp [OK]\r\n"},
+        {"no compressed file can be made", gzip, false, Op::Create, 1, EACCES, "ERROR(-6): Unable to open '@a.txt.gz'", ""},
+        {"gzip's disk is full", gzip, false, Op::Write, 1, ENOSPC, "ERROR(-2): Unable to gzwrite on '@a.txt.gz'", ""},
+        {"bzip2's disk is full", bzip2, false, Op::Write, 1, ENOSPC, "ERROR(-2): Unable to write on '@a.txt.bz'", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -221,10 +226,19 @@ TEST(QuotedTexts, ErrorLinesAreTheFixedTexts)
         const RunResult r = p.Run(path);
         FaultInjection::Reset();
         EXPECT_FALSE(r.ok);
-        std::string line = c.line + "\r\n";
-        line.replace(line.find('@'), 1, folder.Path() + "/");
+        const auto inFolder = [&](std::string text) {
+            for (auto at = text.find('@'); at != std::string::npos; at = text.find('@'))
+                text.replace(at, 1, folder.Path() + "/");
+            return text;
+        };
+        const std::string line = inFolder(c.line + "\r\n");
         EXPECT_EQ(r.errorLine, line);
         const std::string t = p.Sink().Transcript();
+        if (!c.told.empty()) {
+            EXPECT_NE(t.find(inFolder(c.told) + line + MyStream::ReasonLine(std::strerror(c.error))),
+                      std::string::npos)
+                << t;
+        }
         EXPECT_EQ(t.find("~aes-"), std::string::npos) << t;
         EXPECT_FALSE(HasTemporary(folder.Path()));
     }
