@@ -40,7 +40,7 @@ void BatchList::Dispose()
         // Opened so that the bytes and the length stay: the whole content
         // is overwritten, not an emptied file.
         m_file.Open(Path(), MyFile::OpenWipe);
-        m_file.Wipe(ScratchFile::WipeRounds);
+        m_file.Wipe();
         m_file.Sync();
     } catch (const ErrorHandler& e) {
         failure = e;

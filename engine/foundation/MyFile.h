@@ -44,7 +44,10 @@ public:
     void Sync();  // the written bytes reach the disk before this returns
 
     std::uint32_t CalcCrc();
-    void Wipe(unsigned rounds);
+    // How often a wipe overwrites a file before its blocks go: the user's
+    // files and our own copies of their plain text alike.
+    static constexpr unsigned WipeRounds = 3;
+    void Wipe(unsigned rounds = WipeRounds);
 
     bool IsOpen() const { return m_handle != platform::InvalidHandle; }
     OpenMode GetMode() const { return m_mode; }

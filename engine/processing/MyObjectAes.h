@@ -44,7 +44,6 @@ public:
     static constexpr int FamilyNone = CompressionFamily::None;
     static constexpr int FamilyGzip = CompressionFamily::Gzip;
     static constexpr int FamilyBzip2 = CompressionFamily::Bzip2;
-    static constexpr unsigned WipeRounds = 3;
 
     explicit MyObjectAes(MyStream* sink);  // the sink is not owned and must outlive the object
     // Copies share the loaded libraries; each is released once, by the last

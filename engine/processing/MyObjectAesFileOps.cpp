@@ -92,7 +92,7 @@ void MyObjectAes::DeleteFile(const std::string& path, const platform::FileStatus
         ShowLine("Wiping " + shown + " ", MyStream::LevelDetail);
         if (!platform::RemoveFile(path))
             throw CannotDelete(shown);
-        file.Wipe(WipeRounds);
+        file.Wipe();
     }
     file.Close();
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);
@@ -175,7 +175,7 @@ void MyObjectAes::WipeReplaced(MyFile& replaced, const std::string& path, std::u
                  MyStream::LevelDetail);
     } else {
         ShowLine("Wiping " + ShownName(path) + " ", MyStream::LevelDetail);
-        replaced.Wipe(WipeRounds);
+        replaced.Wipe();
     }
     replaced.Close();
     UpdateLine("[OK]\r\n", MyStream::LevelDetail);

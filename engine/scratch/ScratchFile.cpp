@@ -102,7 +102,7 @@ void ScratchFile::WipeOpen(MyFile& file)
 {
     const std::int64_t size = platform::FileSize(file.GetHandle());
     file.SetSize(size < 0 ? 0 : static_cast<std::uint64_t>(size));
-    file.Wipe(WipeRounds);
+    file.Wipe();
 }
 
 bool ScratchFile::RemoveVerified(const std::string& path, const platform::FileIdentity& identity, bool shred)
@@ -128,7 +128,7 @@ bool ScratchFile::RemoveVerified(const std::string& path, const platform::FileId
         if (!platform::RemoveFile(path))
             return false;
         file.SetSize(opened.size);
-        file.Wipe(WipeRounds);
+        file.Wipe();
         return true;
     } catch (const ErrorHandler&) {
         // Tried again by a later run; it never stops the work at hand.

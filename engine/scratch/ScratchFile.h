@@ -19,8 +19,6 @@ namespace tessarin {
 
 class ENGINE_API ScratchFile {
 public:
-    // How often plain text of ours is overwritten before its blocks go.
-    static constexpr unsigned WipeRounds = 3;
 
     ScratchFile() = default;
     ScratchFile(ScratchFile&& other) noexcept;

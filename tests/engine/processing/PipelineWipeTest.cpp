@@ -30,7 +30,7 @@ int WipeWrites(const std::vector<std::uint64_t>& wipedLengths)
 {
     int writes = 0;
     for (const std::uint64_t length : wipedLengths)
-        writes += static_cast<int>(MyObjectAes::WipeRounds) * 3 * static_cast<int>((length + 65535) / 65536);
+        writes += static_cast<int>(MyFile::WipeRounds) * 3 * static_cast<int>((length + 65535) / 65536);
     return writes;
 }
 
