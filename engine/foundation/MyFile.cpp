@@ -73,7 +73,8 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     case OpenWriteNoFollow: access = platform::FileAccess::WriteNoFollow; break;
     default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'");
     }
-    const platform::NativeHandle handle = platform::OpenFile(name, access);
+    std::int64_t size = -1;
+    const platform::NativeHandle handle = platform::OpenFile(name, access, &size);
     if (handle == platform::InvalidHandle) {
         std::string reason = Because();
         // Links, FIFOs and devices are refused on purpose: say so rather
@@ -82,8 +83,6 @@ void MyFile::Open(const std::string& name, OpenMode mode)
             reason = "it is " + kind + ", not a regular file";
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'", reason);
     }
-    const std::int64_t size = platform::FileSize(handle);
-
     m_handle = handle;
     const auto slash = name.rfind(platform::PathSeparator);
     m_path = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
