@@ -67,7 +67,16 @@ void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
 void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
 {
     if (g_fixedFiller.load() == nullptr) {
-        platform::FillRandom(bytes);
+        while (!bytes.empty()) {
+            if (m_fillerUsed == m_fillerPool.size()) {
+                platform::FillRandom(m_fillerPool);
+                m_fillerUsed = 0;
+            }
+            const std::size_t n = std::min(bytes.size(), m_fillerPool.size() - m_fillerUsed);
+            std::copy_n(m_fillerPool.begin() + static_cast<std::ptrdiff_t>(m_fillerUsed), n, bytes.begin());
+            m_fillerUsed += n;
+            bytes = bytes.subspan(n);
+        }
         return;
     }
     for (auto& b : bytes)
