@@ -46,6 +46,13 @@ NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* 
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return InvalidHandle;
+    // O_CREAT | O_EXCL made a new, empty regular file or failed: there is
+    // nothing to look at.
+    if (access == FileAccess::CreateNew) {
+        if (size != nullptr)
+            *size = 0;
+        return fd;
+    }
     struct stat st {};
     const bool regularOnly = access == FileAccess::Read || access == FileAccess::WriteKeep;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode))) {
