@@ -91,7 +91,10 @@ protected:
     void ReMakeEncKey();
     void ReMakeDecKey();
     bool ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode);
-    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> content, OperMode mode);
+    // Enciphers the two hunks in turn, each padded to whole blocks, and
+    // writes them with one call.
+    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> first,
+                           std::span<const std::uint8_t> second, OperMode mode);
     void Fill_Hunk1(MyFile& source);
     void Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize);
 
