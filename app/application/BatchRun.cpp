@@ -92,6 +92,7 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
     }
     result.refused = writer.GetRefused();
     result.notes = writer.GetNotes();
+    writer.Flush();
     list.Close();
     return result;
 }

@@ -6,6 +6,13 @@
 
 namespace tessarin {
 
+namespace {
+
+// One write for a few hundred lines instead of one for each.
+constexpr std::size_t FlushAt = 64 * 1024;
+
+} // namespace
+
 void MyListWriter::PassOver(const std::string& path, const std::string& what)
 {
     PassOver(platform::IdentifyFile(path), what);
@@ -30,6 +37,14 @@ void MyListWriter::Skip(const ErrorHandler& why, bool named)
     (named ? m_refused : m_notes).push_back(why);
 }
 
+void MyListWriter::Flush()
+{
+    if (m_pending.empty())
+        return;
+    m_list->WriteLine(m_pending);
+    m_pending.clear();
+}
+
 void MyListWriter::Run(const CFileFind& found)
 {
     const std::string path = found.GetFilePath();
@@ -49,7 +64,10 @@ void MyListWriter::Run(const CFileFind& found)
         m_refused.emplace_back(errc::PathTooLong, "Unable to list '" + ShownName(path) + "': its name holds a line break");
         return;
     }
-    m_list->WriteLine(path + "\n");
+    m_pending += path;
+    m_pending += '\n';
+    if (m_pending.size() >= FlushAt)
+        Flush();
     m_size = static_cast<std::uint32_t>(found.GetLength());
     m_ok = true;
 }

@@ -34,8 +34,11 @@ public:
     // What a file passed over is to the run; nullptr for any other file.
     const std::string* OwnUse(const platform::FileIdentity& identity) const;
 
-    // Throws what writing the list throws.
+    // Throws what writing the list throws. Lines are gathered and written
+    // in blocks: Flush() writes the rest, and must run before the list is
+    // closed.
     void Run(const CFileFind& found) override;
+    void Flush();
     std::uint32_t GetSize() const override { return m_size; }
     // False for a refused path, so that its length is not counted.
     bool ResultOk() const override { return m_ok; }
@@ -51,6 +54,7 @@ public:
 
 private:
     MyFileTable* m_list;
+    std::string m_pending;  // listed, not yet written
     std::uint32_t m_size = 0;
     bool m_ok = true;
     std::vector<ErrorHandler> m_refused;

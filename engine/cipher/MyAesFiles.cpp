@@ -67,7 +67,16 @@ void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
 void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
 {
     if (g_fixedFiller.load() == nullptr) {
-        platform::FillRandom(bytes);
+        while (!bytes.empty()) {
+            if (m_fillerUsed == m_fillerPool.size()) {
+                platform::FillRandom(m_fillerPool);
+                m_fillerUsed = 0;
+            }
+            const std::size_t n = std::min(bytes.size(), m_fillerPool.size() - m_fillerUsed);
+            std::copy_n(m_fillerPool.begin() + static_cast<std::ptrdiff_t>(m_fillerUsed), n, bytes.begin());
+            m_fillerUsed += n;
+            bytes = bytes.subspan(n);
+        }
         return;
     }
     for (auto& b : bytes)
@@ -152,13 +161,22 @@ bool MyAesFiles::ReadHunks(MyFile& source, std::span<std::uint8_t> content, Oper
     return true;
 }
 
-std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uint8_t> content, OperMode mode)
+std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uint8_t> first,
+                                   std::span<const std::uint8_t> second, OperMode mode)
 {
-    const std::size_t stored = CalcHeader(content.size(), m_blockSize);
+    const std::span<const std::uint8_t> hunks[] = {first, second};
+    const std::size_t stored = CalcHeader(first.size(), m_blockSize) + CalcHeader(second.size(), m_blockSize);
     std::vector<std::uint8_t> plain(stored), cipher(stored);
-    std::copy(content.begin(), content.end(), plain.begin());
-    FillFiller(std::span(plain).subspan(content.size()));
-    m_core.Encrypt(plain, cipher, mode);
+    // Filler and chaining run in the order of the bytes, as for two writes.
+    std::size_t at = 0;
+    for (const std::span<const std::uint8_t> content : hunks) {
+        const std::size_t size = CalcHeader(content.size(), m_blockSize);
+        const std::span<std::uint8_t> block = std::span(plain).subspan(at, size);
+        std::copy(content.begin(), content.end(), block.begin());
+        FillFiller(block.subspan(content.size()));
+        m_core.Encrypt(block, std::span(cipher).subspan(at, size), mode);
+        at += size;
+    }
     destination.Write(cipher);
     return stored;
 }
@@ -224,8 +242,7 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     ReMakeEncKey();
 
     destination.Seek(0, MyFile::SeekBegin);
-    std::uint64_t total = WriteHunks(destination, m_hunk1, mode);
-    total += WriteHunks(destination, m_hunk2, mode);
+    std::uint64_t total = WriteHunks(destination, m_hunk1, m_hunk2, mode);
 
     // The header counts at the data's rate. A small file that compressed
     // well reports many times its own size so; the display keeps its

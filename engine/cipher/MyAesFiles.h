@@ -91,7 +91,10 @@ protected:
     void ReMakeEncKey();
     void ReMakeDecKey();
     bool ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode);
-    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> content, OperMode mode);
+    // Enciphers the two hunks in turn, each padded to whole blocks, and
+    // writes them with one call.
+    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> first,
+                           std::span<const std::uint8_t> second, OperMode mode);
     void Fill_Hunk1(MyFile& source);
     void Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize);
 
@@ -109,6 +112,13 @@ private:
     BlockSize m_blockSize = Block256;
     bool m_keyed = false;
     std::uint8_t m_fillerNext = 0;  // the next byte of a fixed filler
+    // Filler drawn from the system's generator in one call: enough for a
+    // header's two hunks, their padding and the last data block's, so a
+    // file takes one draw instead of four. Each byte is handed out once;
+    // those from m_fillerUsed on are still unused.
+    static constexpr std::size_t FillerPoolSize = Hunk1Size + Hunk2Size + 3 * 32;
+    std::array<std::uint8_t, FillerPoolSize> m_fillerPool{};
+    std::size_t m_fillerUsed = FillerPoolSize;
     MyStream* m_sink = nullptr;  // not owned
 };
 

@@ -174,6 +174,9 @@ std::uint32_t CCrc32Dynamic::CalcFile(platform::NativeHandle handle)
         if (n <= 0)
             break;
         CalcStream(std::span(piece.data(), static_cast<std::size_t>(n)));
+        // A read fills its buffer unless the file ended: no need to ask again.
+        if (static_cast<std::size_t>(n) < piece.size())
+            break;
     }
     return GetCrcStream();
 }

@@ -40,7 +40,8 @@ MyFile::MyFile(MyFile&& other) noexcept
       m_fullName(std::move(other.m_fullName)),
       m_mode(other.m_mode),
       m_crc(std::exchange(other.m_crc, 0)),
-      m_length(std::exchange(other.m_length, 0))
+      m_length(std::exchange(other.m_length, 0)),
+      m_position(std::exchange(other.m_position, -1))
 {
 }
 
@@ -55,6 +56,7 @@ MyFile& MyFile::operator=(MyFile&& other) noexcept
         m_mode = other.m_mode;
         m_crc = std::exchange(other.m_crc, 0);
         m_length = std::exchange(other.m_length, 0);
+        m_position = std::exchange(other.m_position, -1);
     }
     return *this;
 }
@@ -73,7 +75,8 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     case OpenWriteNoFollow: access = platform::FileAccess::WriteNoFollow; break;
     default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'");
     }
-    const platform::NativeHandle handle = platform::OpenFile(name, access);
+    std::int64_t size = -1;
+    const platform::NativeHandle handle = platform::OpenFile(name, access, &size);
     if (handle == platform::InvalidHandle) {
         std::string reason = Because();
         // Links, FIFOs and devices are refused on purpose: say so rather
@@ -82,8 +85,6 @@ void MyFile::Open(const std::string& name, OpenMode mode)
             reason = "it is " + kind + ", not a regular file";
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'", reason);
     }
-    const std::int64_t size = platform::FileSize(handle);
-
     m_handle = handle;
     const auto slash = name.rfind(platform::PathSeparator);
     m_path = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
@@ -92,6 +93,11 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     m_length = size < 0 ? 0 : static_cast<std::uint64_t>(size);
     m_crc = 0;
     m_mode = mode;
+    // Only a regular file is sure to be: a pipe or a device has no position.
+    m_position = access == platform::FileAccess::Read || access == platform::FileAccess::WriteKeep ||
+                         access == platform::FileAccess::CreateNew
+                     ? 0
+                     : -1;
 }
 
 void MyFile::Adopt(platform::NativeHandle handle, const std::string& name, OpenMode mode)
@@ -112,6 +118,10 @@ std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
         return 0;
     const std::int64_t n = platform::ReadFile(m_handle, buffer);
     if (n < 0)
+        m_position = -1;
+    else if (m_position >= 0)
+        m_position += n;
+    if (n < 0)
         throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'", Because());
     return static_cast<std::size_t>(n);
 }
@@ -120,14 +130,21 @@ std::size_t MyFile::Write(std::span<const std::uint8_t> buffer)
 {
     if (!IsOpen())
         return 0;
-    if (!platform::WriteFile(m_handle, buffer))
+    if (!platform::WriteFile(m_handle, buffer)) {
+        m_position = -1;
         throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'", Because());
+    }
+    if (m_position >= 0)
+        m_position += static_cast<std::int64_t>(buffer.size());
     return buffer.size();
 }
 
 std::uint64_t MyFile::Seek(std::int64_t distance, SeekMode origin)
 {
+    if (origin == SeekBegin && distance == m_position && IsOpen())
+        return static_cast<std::uint64_t>(m_position);
     const std::int64_t position = platform::SeekFile(m_handle, distance, origin);
+    m_position = position;
     if (position < 0)
         throw ErrorHandler(platform::LastError(), "Unable to apply seeking to file '" + ShownName(m_fullName) + "'");
     return static_cast<std::uint64_t>(position);
@@ -141,6 +158,7 @@ void MyFile::Close()
     m_handle = platform::InvalidHandle;
     m_crc = 0;
     m_length = 0;
+    m_position = -1;
 }
 
 void MyFile::Sync()
@@ -156,6 +174,7 @@ std::uint32_t MyFile::CalcCrc()
         Rewind();
         CCrc32Dynamic crc;
         m_crc = crc.CalcFile(m_handle);
+        m_position = -1;
         Rewind();
     }
     return m_crc;
@@ -165,6 +184,8 @@ void MyFile::Wipe(unsigned rounds)
 {
     if (rounds == 0 || m_length == 0 || !IsOpen())
         return;
+    // Written through the handle below, past this object's count.
+    m_position = -1;
     constexpr std::size_t PatternSize = 65536;
     std::vector<std::uint8_t> zeros, ones, noise;
     try {

@@ -73,6 +73,9 @@ private:
     OpenMode m_mode = OpenRead;
     std::uint32_t m_crc = 0;
     std::uint64_t m_length = 0;
+    // Where the handle stands, when known (-1 otherwise): a seek to where
+    // the file already is costs no call to the system.
+    std::int64_t m_position = -1;
 };
 
 } // namespace tessarin

@@ -8,6 +8,11 @@ namespace tessarin {
 
 namespace {
 std::atomic<bool> g_overlapAllowed{true};
+
+std::size_t SlotCount(bool overlapped, std::size_t slots)
+{
+    return overlapped ? std::max<std::size_t>(slots, 2) : 1;
+}
 } // namespace
 
 void SetOverlapAllowed(bool allowed)
@@ -20,14 +25,22 @@ bool OverlapAllowed()
     return g_overlapAllowed.load(std::memory_order_relaxed);
 }
 
+ChunkSlots::ChunkSlots(std::size_t count, std::size_t chunkSize) : m_chunkSize(chunkSize)
+{
+    m_buffers.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_buffers.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(chunkSize));
+}
+
 // ---------------------------------------------------------------- ReadAhead
 
 ReadAhead::ReadAhead(MyFile& source, std::size_t chunkSize, bool overlapped, ChunkVisitor visitor, std::size_t slots)
-    : m_source(source), m_visitor(std::move(visitor)), m_overlapped(overlapped)
+    : m_source(source),
+      m_visitor(std::move(visitor)),
+      m_slots(SlotCount(overlapped, slots), chunkSize),
+      m_overlapped(overlapped)
 {
-    const std::size_t count = overlapped ? std::max<std::size_t>(slots, 2) : 1;
-    m_slots.assign(count, std::vector<std::uint8_t>(chunkSize));
-    m_counts.assign(count, 0);
+    m_counts.assign(m_slots.size(), 0);
     if (m_overlapped)
         m_thread = std::thread([this] { Run(); });
 }
@@ -76,10 +89,11 @@ void ReadAhead::Run()
             m_counts[index] = n;
             m_failure = failure;
             ++m_produced;
-            m_ended = failure || n == 0;
+            // A chunk that is not full was cut by the end of the file.
+            m_ended = failure || n < m_slots[index].size();
         }
         m_changed.notify_all();
-        if (failure || n == 0)
+        if (m_ended)
             return;
     }
 }
@@ -89,7 +103,7 @@ ReadAhead::Chunk ReadAhead::Next()
     if (!m_overlapped) {
         if (m_ended)
             return {};
-        std::vector<std::uint8_t>& slot = m_slots.front();
+        const std::span<std::uint8_t> slot = m_slots.front();
         std::size_t n = 0;
         try {
             n = m_source.Read(slot);
@@ -99,7 +113,9 @@ ReadAhead::Chunk ReadAhead::Next()
         }
         if (n != 0 && m_visitor)
             m_visitor(std::span<const std::uint8_t>(slot).first(n));
-        m_ended = n == 0;
+        // A chunk that is not full was cut by the end of the file: asking
+        // again would only read nothing.
+        m_ended = n < slot.size();
         return {slot, n};
     }
 
@@ -133,11 +149,12 @@ ReadAhead::Chunk ReadAhead::Next()
 
 WriteBehind::WriteBehind(MyFile& destination, std::size_t chunkSize, bool overlapped, ChunkVisitor visitor,
                          std::size_t slots)
-    : m_destination(destination), m_visitor(std::move(visitor)), m_overlapped(overlapped)
+    : m_destination(destination),
+      m_visitor(std::move(visitor)),
+      m_slots(SlotCount(overlapped, slots), chunkSize),
+      m_overlapped(overlapped)
 {
-    const std::size_t count = overlapped ? std::max<std::size_t>(slots, 2) : 1;
-    m_slots.assign(count, std::vector<std::uint8_t>(chunkSize));
-    m_counts.assign(count, 0);
+    m_counts.assign(m_slots.size(), 0);
     if (m_overlapped)
         m_thread = std::thread([this] { Run(); });
 }

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -39,6 +40,21 @@ ENGINE_API bool OverlapAllowed();
 // Runs on the reading or writing thread for each chunk, in file order (a
 // CRC over the bytes, for instance). Must not call the sink.
 using ChunkVisitor = std::function<void(std::span<const std::uint8_t>)>;
+
+// The ring's buffers. Left uninitialised on purpose: a file of a few bytes
+// would otherwise pay for zeroing and copying whole chunks, and every
+// reader of a slot sees only the bytes put into it.
+class ENGINE_API ChunkSlots {
+public:
+    ChunkSlots(std::size_t count, std::size_t chunkSize);
+    std::size_t size() const { return m_buffers.size(); }
+    std::span<std::uint8_t> operator[](std::size_t index) const { return {m_buffers[index].get(), m_chunkSize}; }
+    std::span<std::uint8_t> front() const { return (*this)[0]; }
+
+private:
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_buffers;
+    std::size_t m_chunkSize;
+};
 
 class ENGINE_API ReadAhead {
 public:
@@ -68,7 +84,7 @@ private:
 
     MyFile& m_source;
     ChunkVisitor m_visitor;
-    std::vector<std::vector<std::uint8_t>> m_slots;
+    ChunkSlots m_slots;
     std::vector<std::size_t> m_counts;
     std::exception_ptr m_failure;  // the read failure at chunk m_produced - 1
     std::size_t m_produced = 0;    // chunks read (the failed one included)
@@ -116,7 +132,7 @@ private:
 
     MyFile& m_destination;
     ChunkVisitor m_visitor;
-    std::vector<std::vector<std::uint8_t>> m_slots;
+    ChunkSlots m_slots;
     std::vector<std::size_t> m_counts;
     std::exception_ptr m_failure;
     std::size_t m_submitted = 0;

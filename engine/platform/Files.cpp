@@ -12,7 +12,14 @@
 
 namespace tessarin::platform {
 
-NativeHandle OpenFile(const std::string& path, FileAccess access)
+namespace {
+
+// The codec's chunk: a file no larger is read in one go.
+constexpr off_t SequentialHintMin = 147456;
+
+} // namespace
+
+NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size)
 {
     int flags = O_CLOEXEC;
     switch (access) {
@@ -39,6 +46,13 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return InvalidHandle;
+    // O_CREAT | O_EXCL made a new, empty regular file or failed: there is
+    // nothing to look at.
+    if (access == FileAccess::CreateNew) {
+        if (size != nullptr)
+            *size = 0;
+        return fd;
+    }
     struct stat st {};
     const bool regularOnly = access == FileAccess::Read || access == FileAccess::WriteKeep;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode))) {
@@ -47,13 +61,18 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
         errno = saved;
         return InvalidHandle;
     }
-    if (access == FileAccess::Read)
+    // A file read in one chunk gains nothing from a read-ahead hint.
+    if (access == FileAccess::Read && st.st_size > SequentialHintMin)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (access == FileAccess::WriteNoFollow || regularOnly) {
+    // O_NONBLOCK only kept the open itself from hanging on a FIFO; a regular
+    // file's reads and writes never heed it, so only other kinds clear it.
+    if ((access == FileAccess::WriteNoFollow || regularOnly) && !S_ISREG(st.st_mode)) {
         const int status = ::fcntl(fd, F_GETFL);
         if (status >= 0)
             ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
     }
+    if (size != nullptr)
+        *size = st.st_size;
     return fd;
 }
 

@@ -42,7 +42,9 @@ ENGINE_API bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd);
 // Asks that reading the open file not count as a use of it (its access
 // time stays), where the system grants that to this user; else nothing.
 ENGINE_API void KeepAccessTime(NativeHandle handle);
-ENGINE_API NativeHandle OpenFile(const std::string& path, FileAccess access);
+// size, when given, receives the open file's length (-1 if unknown), which
+// saves the caller a second look at the file it has just opened.
+ENGINE_API NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size = nullptr);
 ENGINE_API void CloseFile(NativeHandle handle);
 ENGINE_API std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer);  // fills unless at end
 // What one read gives (a pipe hands over what it holds): 0 at the end, -1

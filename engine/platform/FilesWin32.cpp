@@ -26,7 +26,7 @@ using win32::ShareAll;
 
 } // namespace
 
-NativeHandle OpenFile(const std::string& path, FileAccess access)
+NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size)
 {
     DWORD desired = GENERIC_WRITE;
     DWORD disposition = OPEN_EXISTING;
@@ -76,6 +76,10 @@ NativeHandle OpenFile(const std::string& path, FileAccess access)
         errno = disk && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
                                                                                                             : EINVAL;
         return InvalidHandle;
+    }
+    if (size != nullptr) {
+        LARGE_INTEGER length{};
+        *size = ::GetFileSizeEx(handle, &length) ? length.QuadPart : -1;
     }
     return FromHandle(handle);
 }

@@ -28,4 +28,10 @@ void FillRandom(std::span<std::uint8_t> buffer)
     }
 }
 
+void FillRandomSmall(std::span<std::uint8_t> buffer)
+{
+    // The system's generator is cheap to ask here; no process is forked.
+    FillRandom(buffer);
+}
+
 } // namespace tessarin::platform

@@ -64,9 +64,11 @@ ScratchFile ScratchFile::Create(MyFile& file, const std::string& folder, const S
         made.m_entry = entry;
         made.m_wipe = wipe;
         platform::FileStatus status;
+        bool known = false;
         try {
             // On the disk before the file's data is (RunJournal::Flush).
-            if (platform::StatHandle(file.GetHandle(), status))
+            known = platform::StatHandle(file.GetHandle(), status);
+            if (known)
                 journal.Made(entry, status.identity);
         } catch (const ErrorHandler&) {
             file.Close();
@@ -75,8 +77,9 @@ ScratchFile ScratchFile::Create(MyFile& file, const std::string& folder, const S
         }
         // Created private, so partial plain text is never readable by
         // others; this only gives the owner back what a strict umask took,
-        // which reopening it to overwrite needs.
-        platform::SetPermissions(file.GetHandle(), 0600);
+        // which reopening it to overwrite needs (a usual umask takes none).
+        if (!known || status.mode != 0600)
+            platform::SetPermissions(file.GetHandle(), 0600);
         // Held from the first instant: a run that sweeps this folder now
         // takes a file without a lock for one left behind.
         made.m_lock = platform::FileLock(file.GetHandle());

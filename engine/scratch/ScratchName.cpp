@@ -15,7 +15,7 @@ std::string ScratchName::Draw() const
     // A hex digit takes half a byte: one byte gives two of them.
     const bool hex = alphabet == Alphabet::Hex;
     std::vector<std::uint8_t> bytes(hex ? (length + 1) / 2 : length);
-    platform::FillRandom(bytes);
+    platform::FillRandomSmall(bytes);
     std::string name(prefix);
     for (std::size_t i = 0; i < length; ++i) {
         if (hex)

@@ -3,7 +3,7 @@
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -31,27 +31,63 @@ std::size_t MyFileTable::StrnChr(std::span<const char> buffer, char c)
     return std::string::npos;
 }
 
+void MyFileTable::Open(const std::string& name, OpenMode mode)
+{
+    m_aheadStart = m_aheadEnd = 0;
+    MyFile::Open(name, mode);
+}
+
+void MyFileTable::Close()
+{
+    m_aheadStart = m_aheadEnd = 0;
+    MyFile::Close();
+}
+
+std::uint64_t MyFileTable::Seek(std::int64_t distance, SeekMode origin)
+{
+    // The system's position is past the bytes read ahead.
+    if (origin == SeekCurrent)
+        distance -= static_cast<std::int64_t>(m_aheadEnd - m_aheadStart);
+    m_aheadStart = m_aheadEnd = 0;
+    return MyFile::Seek(distance, origin);
+}
+
 std::size_t MyFileTable::ReadLine(std::string& line, bool keepLineEnd)
 {
-    // The position is taken before and set after every line, so the reader
-    // never depends on where the read of a whole block left the file.
-    const std::uint64_t start = Seek(0, SeekCurrent);
-    std::array<char, LineLimit> buffer{};
+    // One read serves many lines; a line is looked for within its first
+    // LineLimit bytes only, as the list's format allows no longer one.
+    auto window = [this] {
+        return std::span<const char>(m_ahead.data() + m_aheadStart,
+                                     std::min(m_aheadEnd - m_aheadStart, LineLimit));
+    };
+    std::size_t lf = StrnChr(window(), '\n');
     // A stale error number from some earlier call must not be reported as
     // the cause of a missing line end.
-    errno = 0;
-    const std::size_t got = Read(std::span(reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size()));
-    if (got == 0) {
+    int readError = 0;
+    if (lf == std::string::npos && m_aheadEnd - m_aheadStart < LineLimit) {
+        if (m_ahead.size() < ReadBlock)
+            m_ahead.resize(ReadBlock);
+        std::copy(m_ahead.begin() + static_cast<std::ptrdiff_t>(m_aheadStart),
+                  m_ahead.begin() + static_cast<std::ptrdiff_t>(m_aheadEnd), m_ahead.begin());
+        m_aheadEnd -= m_aheadStart;
+        m_aheadStart = 0;
+        errno = 0;
+        // Reads until the block is full or the file ends.
+        m_aheadEnd += Read(std::span(reinterpret_cast<std::uint8_t*>(m_ahead.data()) + m_aheadEnd,
+                                     m_ahead.size() - m_aheadEnd));
+        readError = errno;
+        lf = StrnChr(window(), '\n');
+    }
+    if (m_aheadStart == m_aheadEnd) {
         line.clear();
         return 0;
     }
-    const std::size_t lf = StrnChr(std::span<const char>(buffer.data(), got), '\n');
     if (lf == std::string::npos) {
-        const int code = errno != 0 ? errno : EINVAL;
+        const int code = readError != 0 ? readError : EINVAL;
         throw ErrorHandler(code, "Unable to find EOL in file '" + ShownName(GetFullFilename()) + "'");
     }
-    line.assign(buffer.data(), keepLineEnd ? lf + 1 : lf);
-    Seek(static_cast<std::int64_t>(start + lf + 1), SeekBegin);
+    line.assign(m_ahead.data() + m_aheadStart, keepLineEnd ? lf + 1 : lf);
+    m_aheadStart += lf + 1;
     return lf + 1;
 }
 

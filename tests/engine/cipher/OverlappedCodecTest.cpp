@@ -178,7 +178,7 @@ TEST(OverlappedCodec, AWriteFailureAtEveryChunkSurfacesAsTheFilesOwn)
     const auto plain = test::SeededBytes(Long, 32);
     test::WriteBytes(folder / "plain.bin", plain);
     Encode(folder / "plain.bin", folder / "whole", Cbc);
-    const int writes = 2 + int(Chunks) + 1;
+    const int writes = 1 + int(Chunks) + 1;  // the header's two hunks go in one write
 
     for (int call = 1; call <= writes; ++call) {
         SCOPED_TRACE("failing write " + std::to_string(call));
@@ -190,7 +190,7 @@ TEST(OverlappedCodec, AWriteFailureAtEveryChunkSurfacesAsTheFilesOwn)
         EXPECT_EQ(e.GetErrString(), "Unable to write file '" + (folder / "box") + "'");
         EXPECT_EQ(e.GetReason(), "No space left on device");
         EXPECT_EQ(later, call);
-        const std::uint64_t expected = call == 1 ? 0 : call == 2 ? 1056 : Header + std::uint64_t(call - 3) * C;
+        const std::uint64_t expected = call == 1 ? 0 : Header + std::uint64_t(call - 2) * C;
         EXPECT_EQ(test::ReadBytes(folder / "box").size(), expected);
     }
     for (int call = 1; call <= int(Chunks) + 1; ++call) {

@@ -1,5 +1,6 @@
 #include "foundation/ErrorHandler.h"
 #include "faults/FaultInjection.h"
+#include "scratch/ScratchName.h"
 #include "scratch/TempFile.h"
 #include "support/TestSupport.h"
 
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tessarin {
 namespace {
@@ -49,6 +52,31 @@ TEST(TempFile, NamesAreFreshPrivateAndBesideTheTarget)
     EXPECT_EQ(ReadBytes(folder / "~aes.tmp"), (std::vector<std::uint8_t>{1, 2, 3}));
     held.clear();
     EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{"~aes.tmp"});
+}
+
+TEST(TempFile, AForkedChildDrawsOtherNamesThanItsParent)
+{
+    // Random bytes for names are drawn ahead in blocks; a child made by fork
+    // must not hand out the parent's next ones, or both would race for the
+    // very same names.
+    const ScratchName name{"~aes-", ScratchName::Alphabet::Hex, 8, ".tmp"};
+    (void)name.Draw();
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string drawn = name.Draw();
+        _exit(::write(ends[1], drawn.data(), drawn.size()) == static_cast<ssize_t>(drawn.size()) ? 0 : 1);
+    }
+    ::close(ends[1]);
+    const std::string mine = name.Draw();
+    std::string theirs(mine.size(), '\0');
+    EXPECT_EQ(::read(ends[0], theirs.data(), theirs.size()), static_cast<ssize_t>(theirs.size()));
+    ::close(ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_NE(mine, theirs);
 }
 
 TEST(TempFile, CommitReplacesTheTargetWithTheSourcesPermissions)
