@@ -150,7 +150,7 @@ private:
     // Removes a temporary file in a rollback and tells it: as shownAs, or
     // by default as the folder's temporary file.
     void DiscardTemp(TempFile& temp, const std::string& shownAs = {});
-    static constexpr char TempShownName[] = "~aes.tmp";
+    static constexpr const char* TempShownName = TempFile::ShownAs;
     // A finished output takes what it can of the listed file's owner,
     // group, mode, access list and attributes (status: as it was read);
     // what it could not take is told once the run is done.

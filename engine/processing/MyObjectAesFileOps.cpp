@@ -211,11 +211,7 @@ void MyObjectAes::DiscardTemp(TempFile& temp, const std::string& shownAs)
 {
     // Told by the name the log knows it under: the folder's temporary file
     // ("~aes.tmp"), or the file it stood for.
-    std::string shown = shownAs;
-    if (shown.empty()) {
-        const auto slash = temp.Path().rfind(platform::PathSeparator);
-        shown = (slash == std::string::npos ? std::string() : temp.Path().substr(0, slash + 1)) + TempShownName;
-    }
+    const std::string shown = shownAs.empty() ? temp.ShownPath() : shownAs;
     ShowLine((m_wiping ? "Wiping " : "Deleting ") + ShownName(shown) + " ", MyStream::LevelDetail);
     temp.File().Close();
     const bool removed = temp.Discard();

@@ -87,6 +87,11 @@ platform::AttributesDropped TempFile::TakeAttributesOf(const platform::FileStatu
     return platform::KeepAttributes(m_file.GetHandle(), status, attributes);
 }
 
+std::string TempFile::ShownPath() const
+{
+    return FolderPrefix(Path()) + ShownAs;
+}
+
 void TempFile::CommitAs(const std::string& target)
 {
     Commit(target, true);
@@ -111,7 +116,7 @@ void TempFile::CommitOver(const std::string& target, const platform::FileStatus&
 void TempFile::Commit(const std::string& target, bool replace)
 {
     if (!m_pending)
-        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(Path()) + "' to '" + ShownName(target) + "'");
+        throw ErrorHandler(errc::CopyFailed, "Unable to copy '" + ShownName(ShownPath()) + "' to '" + ShownName(target) + "'");
     if (!m_file.IsOpen())
         m_file.Open(Path(), MyFile::OpenWipe);
     if (!m_synced) {
@@ -123,7 +128,8 @@ void TempFile::Commit(const std::string& target, bool replace)
         const int error = platform::LastError();
         if (!replace && error == EEXIST)
             throw NameTakenError(target);
-        throw ErrorHandler(errc::CopyFailed, "Unable to rename to '" + ShownName(target) + "'",
+        throw ErrorHandler(errc::CopyFailed,
+                           "Unable to copy '" + ShownName(ShownPath()) + "' to '" + ShownName(target) + "'",
                            platform::ErrorText(error));
     }
     m_pending = false;

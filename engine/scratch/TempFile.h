@@ -37,6 +37,10 @@ public:
 
     MyFile& File() { return m_file; }
     const std::string& Path() const { return m_scratch.Path(); }
+    // What the log calls every temporary output, whatever its real name:
+    // the folder's "~aes.tmp".
+    static constexpr const char* ShownAs = "~aes.tmp";
+    std::string ShownPath() const;
     // True until the file has been committed or discarded.
     bool IsPending() const { return m_pending; }
 

@@ -205,7 +205,7 @@ TEST(QuotedTexts, ErrorLinesAreTheFixedTexts)
          "a.txt to a.txt.aes "},
         {"the disk is full", none, false, Op::Write, 2, ENOSPC, "ERROR(-2): Unable to write file '@a.txt.aes'",
          "a.txt to a.txt.aes \r\nRollback: Deleting @~aes.tmp [OK]\r\n"},
-        {"the rename is refused", none, true, Op::Rename, 1, EROFS, "ERROR(-3): Unable to rename to '@a.txt'",
+        {"the rename is refused", none, true, Op::Rename, 1, EROFS, "ERROR(-3): Unable to copy '@~aes.tmp' to '@a.txt'",
          "a.txt.aes \r\nRollback: Deleting @~aes.tmp [OK]\r\n"},
         {"no compressed file can be made", gzip, false, Op::Create, 1, EACCES, "ERROR(-6): Unable to open '@a.txt.gz'", ""},
         {"gzip's disk is full", gzip, false, Op::Write, 1, ENOSPC, "ERROR(-2): Unable to gzwrite on '@a.txt.gz'", ""},
