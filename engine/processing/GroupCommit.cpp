@@ -64,7 +64,7 @@ void GroupCommit::Show(const std::string& text, int level)
     if (level <= MyStream::LevelStep)
         m_stepLine = text;
     if (Block* block = Held()) {
-        block->pieces.push_back({Piece::Show, text, level});
+        block->pieces.push_back({Piece::Kind::Show, text, level});
         // The display may follow the work; the log waits for the commit.
         if (m_sink)
             m_sink->DoPreview(text, level);
@@ -76,7 +76,7 @@ void GroupCommit::Show(const std::string& text, int level)
 void GroupCommit::Update(const std::string& text, int level)
 {
     if (Block* block = Held())
-        block->pieces.push_back({Piece::Update, text, level});
+        block->pieces.push_back({Piece::Kind::Update, text, level});
     else if (m_sink)
         m_sink->Update(text, level);
 }
@@ -84,7 +84,7 @@ void GroupCommit::Update(const std::string& text, int level)
 void GroupCommit::Fail(const ErrorHandler& e)
 {
     if (Block* block = Held())
-        block->pieces.push_back({Piece::Fail, {}, MyStream::LevelError, e});
+        block->pieces.push_back({Piece::Kind::Fail, {}, MyStream::LevelError, e});
     else if (m_sink)
         m_sink->Fail(e);
 }
@@ -164,7 +164,7 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
         try {
             steps.putInPlace(item);
             committed[i] = true;
-            endStep(i, {Piece::Update, blockOf(i).okText, MyStream::LevelStep});
+            endStep(i, {Piece::Kind::Update, blockOf(i).okText, MyStream::LevelStep});
         } catch (const ErrorHandler& e) {
             // The error ends the step's line: what the step said of an
             // output that never took its name goes, the rollback follows.
@@ -222,9 +222,9 @@ void GroupCommit::Write(const Piece& piece)
     if (!m_sink)
         return;
     switch (piece.kind) {
-    case Piece::Show: m_sink->Show(piece.text, piece.level); break;
-    case Piece::Update: m_sink->Update(piece.text, piece.level); break;
-    case Piece::Fail: m_sink->Fail(piece.error); break;
+    case Piece::Kind::Show: m_sink->Show(piece.text, piece.level); break;
+    case Piece::Kind::Update: m_sink->Update(piece.text, piece.level); break;
+    case Piece::Kind::Fail: m_sink->Fail(piece.error); break;
     }
 }
 

@@ -99,7 +99,7 @@ public:
 
 private:
     struct Piece {
-        enum Kind { Show, Update, Fail } kind;
+        enum class Kind { Show, Update, Fail } kind;
         std::string text;
         int level = 0;
         ErrorHandler error{0};
