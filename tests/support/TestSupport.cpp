@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 
 namespace tessarin::test {
@@ -135,7 +136,9 @@ std::string CaseName(const char* what)
 
 const AESclass::AesCallBack& LoadedCipher(int block)
 {
+    static std::mutex lock;
     static std::map<int, std::pair<platform::ModuleHandle, AESclass::AesCallBack>> modules;
+    const std::lock_guard guard(lock);  // the Jobs tests load from several threads
     auto& [handle, record] = modules[block];
     if (!handle)
         handle = CAesCore::LoadLibraryA(static_cast<unsigned>(block), &record);

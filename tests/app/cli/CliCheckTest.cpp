@@ -22,11 +22,6 @@ using test::CliResult;
 
 struct Times {
     timespec access{}, modify{};
-    friend bool operator==(const Times& a, const Times& b)
-    {
-        return a.access.tv_sec == b.access.tv_sec && a.access.tv_nsec == b.access.tv_nsec &&
-               a.modify.tv_sec == b.modify.tv_sec && a.modify.tv_nsec == b.modify.tv_nsec;
-    }
 };
 
 // Every entry under the folder (files and folders) with its times.

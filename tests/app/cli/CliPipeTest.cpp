@@ -135,9 +135,11 @@ protected:
             ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
+        // The child is gone, so the writer's last write returns; the input
+        // is closed only after it, never under a write in progress.
+        writer.join();
         if (!closeInput)
             ::close(in[1]);
-        writer.join();
         if (watcher.joinable())
             watcher.join();
         for (const pollfd& f : fds) {

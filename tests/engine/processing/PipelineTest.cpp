@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tessarin {
@@ -37,9 +38,8 @@ PipelineOptions With(bool mangling, bool changeExt, int family = MyObjectAes::Fa
 
 class NamingTest : public ::testing::TestWithParam<NamingCase> {};
 
-TEST_P(NamingTest, EncryptsUnderItsNameAndDecryptsBack)
+void RoundTrip(const NamingCase& c)
 {
-    const NamingCase& c = GetParam();
     TempFolder folder;
     const auto plain = SeededBytes(200000, 11);
     WriteBytes(folder / c.file, plain);
@@ -63,6 +63,26 @@ TEST_P(NamingTest, EncryptsUnderItsNameAndDecryptsBack)
     EXPECT_EQ(ListFolder(folder.Path()), expected);
     EXPECT_EQ(ReadBytes(folder / c.file), plain);
     EXPECT_EQ(decrypting.Object().GetSize(), plain.size());
+}
+
+TEST_P(NamingTest, EncryptsUnderItsNameAndDecryptsBack)
+{
+    RoundTrip(GetParam());
+}
+
+// A parallel batch runs one object per worker over files at once: the
+// objects share the loaded libraries and the process's state, never a
+// file's. Each thread here has its own cipher module loaded or its own
+// chaining mode.
+TEST_P(NamingTest, JobsOnFourThreadsAtOnceEachRoundTrip)
+{
+    std::vector<std::jthread> jobs;
+    for (const int block : {16, 24, 32, 16}) {
+        NamingCase c = GetParam();
+        c.options.block = block;
+        c.options.mode = jobs.size() % 2 == 0 ? OperMode::CBC : OperMode::CFB;
+        jobs.emplace_back([c] { RoundTrip(c); });
+    }
 }
 
 const NamingCase NamingCases[] = {
