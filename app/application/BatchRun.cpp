@@ -12,9 +12,11 @@
 #include "processing/MyObjectAes.h"
 #include "selection/MyFinder.h"
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace tessarin {
@@ -98,6 +100,12 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 }
 
 } // namespace
+
+int DefaultJobs()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(std::min(cores, 64u)), 1, MostJobs);
+}
 
 std::string ErrorHint(const std::vector<ErrorLine>& errorLines)
 {
