@@ -56,6 +56,7 @@ void DisposeList(BatchList& list, BatchUi& ui)
 }
 
 struct SearchResult {
+    std::uint32_t files = 0;
     std::uint32_t originalSize = 0;
     std::vector<ErrorHandler> refused;
     std::vector<ErrorHandler> notes;
@@ -91,6 +92,7 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
         if (search.GetTotalFiles() == 0 && writer.GetRefused().size() == refusedBefore)
             result.fruitless.push_back(name);
         result.originalSize += search.GetTotalBytes();
+        result.files += search.GetTotalFiles();
         search.ResetAllCouters();
     }
     result.refused = writer.GetRefused();
@@ -231,7 +233,8 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
     // reads its containers at the pace of the disk anyway.
     const int jobs = choices.jobs > 0 ? std::min(choices.jobs, MostJobs) : DefaultJobs();
     std::optional<ParallelRun> parallel;
-    if (jobs > 1 && !check)
+    // A single file gains nothing, and its lines come as its steps do.
+    if (jobs > 1 && !check && found.files > 1)
         parallel.emplace(action, &sink, jobs);
     CHiResTimer stopwatch;
     try {

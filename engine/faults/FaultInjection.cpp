@@ -19,24 +19,29 @@ struct Plan {
 struct Aimed {
     std::string file;  // empty: not armed
     int error = 0;
-    bool fired = false;
 };
+
+using Fired = std::array<bool, static_cast<std::size_t>(FaultInjection::Operation::Count_)>;
 
 std::array<Plan, static_cast<std::size_t>(FaultInjection::Operation::Count_)> g_plans;
 std::array<Aimed, static_cast<std::size_t>(FaultInjection::Operation::Count_)> g_aimed;
 std::mutex g_aimedLock;  // workers ask while a test may arm
 std::atomic<bool> g_armed{false};
 thread_local const std::string* t_atWork = nullptr;
+// What has failed already in the current work on the file: each try at it
+// meets its fault once, as a rerun of the same file would.
+thread_local Fired t_fired{};
 
 bool AimedFails(FaultInjection::Operation operation)
 {
     if (t_atWork == nullptr)
         return false;
+    const std::size_t at = static_cast<std::size_t>(operation);
     const std::lock_guard lock(g_aimedLock);
-    Aimed& aimed = g_aimed[static_cast<std::size_t>(operation)];
-    if (aimed.fired || aimed.file.empty() || aimed.file != *t_atWork)
+    const Aimed& aimed = g_aimed[at];
+    if (t_fired[at] || aimed.file.empty() || aimed.file != *t_atWork)
         return false;
-    aimed.fired = true;
+    t_fired[at] = true;
     errno = aimed.error;
     return true;
 }
@@ -66,19 +71,21 @@ void FaultInjection::FailFor(Operation operation, const std::string& file, int e
 {
     {
         const std::lock_guard lock(g_aimedLock);
-        g_aimed[static_cast<std::size_t>(operation)] = Aimed{file, error, false};
+        g_aimed[static_cast<std::size_t>(operation)] = Aimed{file, error};
     }
     g_armed = true;
 }
 
-FaultInjection::AtWork::AtWork(const std::string& file) : m_previous(t_atWork)
+FaultInjection::AtWork::AtWork(const std::string& file) : m_previous(t_atWork), m_fired(t_fired)
 {
     t_atWork = &file;
+    t_fired = Fired{};
 }
 
 FaultInjection::AtWork::~AtWork()
 {
     t_atWork = m_previous;
+    t_fired = m_fired;
 }
 
 void FaultInjection::Reset()

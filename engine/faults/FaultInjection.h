@@ -6,6 +6,7 @@
 // It sits below the seam and calls nothing itself.
 #include "EngineApi.h"
 
+#include <array>
 #include <string>
 
 namespace tessarin {
@@ -23,8 +24,8 @@ public:
     static int CallsSince(Operation operation);
     static void Reset();
 
-    // The first call of the operation made while the calling thread works
-    // on the listed file of this full path fails with the error number.
+    // The first call of the operation in each work on the listed file of
+    // this full path (see AtWork) fails with the error number.
     // Aimed by file, as the n-th call overall is not, when several files
     // are at work at once.
     static void FailFor(Operation operation, const std::string& file, int error);
@@ -38,6 +39,7 @@ public:
 
     private:
         const std::string* m_previous;
+        std::array<bool, static_cast<std::size_t>(Operation::Count_)> m_fired;
     };
 
     // Used by the seam: true when this call is to fail (errno is then set).

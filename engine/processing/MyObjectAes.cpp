@@ -224,13 +224,7 @@ void MyObjectAes::Run(const CFileFind& found)
     m_dropped = {};
     m_listed.file.Close();
     m_resultPending = false;
-    // A decryption learns the filter of its container; the next file is
-    // compressed as the batch's settings say, whatever this one held.
-    struct KeepFilter {
-        std::uint32_t& filter;
-        const std::uint32_t setting;
-        ~KeepFilter() { filter = setting; }
-    } keepFilter{m_filter, m_filter};
+    m_lastDirection = Automatic;
     // Outputs wait for their shared commit only as long as the run stays in
     // their folder.
     if (!m_commit.IsEmpty() && folder != m_commit.Folder())
@@ -264,6 +258,7 @@ void MyObjectAes::Run(const CFileFind& found)
         std::string target = folder;
         const Modality detected = GetModality(source);
         const Modality direction = m_modality == Automatic ? detected : m_modality;
+        m_lastDirection = direction;
 
         if (direction == Encryption) {
             const CompressionFamily* family = CompressionFamily::OfFilter(m_filter);

@@ -117,6 +117,10 @@ public:
     MyObjectAes MakeWorker(MyStream* sink);
     // Changes the sink of a worker between two files.
     void SetSink(MyStream* sink);
+    // The direction the last Run took (Automatic when it failed before it
+    // knew): an encryption depends on the filter word it started with,
+    // which a decryption replaces by its container's for the next files.
+    Modality GetLastDirection() const { return m_lastDirection; }
     // A worker's last file: its lines, and its output complete under its
     // temporary name, waiting (with what is left to do for the file, the
     // deletion of what it was made from included) when the file succeeded.
@@ -254,6 +258,7 @@ private:
     // lines of their files.
     GroupCommit m_commit{nullptr};
     bool m_resultPending = false;
+    Modality m_lastDirection = Automatic;
     bool m_handOff = false;  // a worker: every finished output is put off, never committed here
     bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
     MyFilter m_exclusions;

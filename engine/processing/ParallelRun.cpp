@@ -35,6 +35,11 @@ struct ParallelRun::Task {
     bool ok = false;
     bool pending = false;
     std::uint32_t size = 0;
+    // The filter word the run started with and ended with, and the way it
+    // went: see Redo.
+    std::uint32_t filterIn = 0;
+    std::uint32_t filterOut = 0;
+    MyObjectAes::Modality direction = MyObjectAes::Automatic;
     GroupCommit::Handed handed;
     std::optional<ErrorHandler> broke;  // the break the file told
     std::exception_ptr failure;         // anything else that ended its run
@@ -49,6 +54,7 @@ public:
     ~Finish()
     {
         m_run.Stop();
+        m_run.m_action.SetFilter(m_run.m_filterNow);
         try {
             m_run.m_action.ShareWork(false);
         } catch (...) {
@@ -80,6 +86,7 @@ void ParallelRun::ForEach(MyFileTable& list)
     m_listDone = false;
     m_shared.cancelled = false;
     m_shared.brokenAt = CaptureSink::Shared::NoBreak;
+    m_filterNow = m_action.GetFilter();
     const Finish finish(*this);
     for (;;) {
         const bool more = HandOut(list);
@@ -123,6 +130,7 @@ bool ParallelRun::HandOut(MyFileTable& list)
         if (m_threads.empty())
             StartWorkers();
         auto task = std::make_unique<Task>(m_shared, m_nextIndex++);
+        task->filterIn = m_filterNow;
         task->folder = MyFileFound(*found).GetAbsPath();
         task->found = std::move(found);
         {
@@ -158,6 +166,7 @@ void ParallelRun::Work(MyObjectAes& worker)
             m_queue.pop_front();
         }
         worker.SetSink(&task->sink);
+        worker.SetFilter(task->filterIn);
         try {
             worker.Run(*task->found);
             task->ok = worker.ResultOk();
@@ -175,6 +184,8 @@ void ParallelRun::Work(MyObjectAes& worker)
             while (task->index < at && !m_shared.brokenAt.compare_exchange_weak(at, task->index)) {
             }
         }
+        task->filterOut = worker.GetFilter();
+        task->direction = worker.GetLastDirection();
         task->handed = worker.HandOff();
         worker.SetSink(nullptr);
         {
@@ -224,6 +235,14 @@ void ParallelRun::AdoptFront()
         }
         if (task.failure)
             std::rethrow_exception(task.failure);
+        if (task.direction == MyObjectAes::Encryption && task.filterIn != m_filterNow) {
+            Redo(task);
+            return;
+        }
+        // A run leaves the filter word as it found it, or takes its
+        // container's.
+        if (task.filterOut != task.filterIn)
+            m_filterNow = task.filterOut;
         m_action.Adopt(std::move(task.handed), task.folder);
         // The break is told by its file's lines, then ends the batch; the
         // files before it are committed on the way out.
@@ -238,6 +257,26 @@ void ParallelRun::AdoptFront()
         CountSettled();
         m_inFlight.pop_front();
     }
+}
+
+void ParallelRun::Redo(Task& task)
+{
+    // Encrypted with the filter word the batch had when the file was handed
+    // out, while an earlier file decrypted since has replaced it for the
+    // files after it, as one at a time does: what the run made goes without
+    // a word, and the file is run again, first of all, with the right one.
+    task.handed = GroupCommit::Handed{};
+    task.ok = task.pending = false;
+    task.size = 0;
+    task.broke.reset();
+    task.filterIn = m_filterNow;
+    task.direction = MyObjectAes::Automatic;
+    {
+        const std::lock_guard lock(m_lock);
+        task.done = false;
+        m_queue.push_front(&task);
+    }
+    m_work.notify_one();
 }
 
 void ParallelRun::Stop()

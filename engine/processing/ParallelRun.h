@@ -55,6 +55,7 @@ private:
     void Work(MyObjectAes& worker);
     void Poll();
     void AdoptFront();
+    void Redo(Task& task);
     void Stop();
     void CountSettled();
 
@@ -64,6 +65,7 @@ private:
     CaptureSink::Shared m_shared;
     std::deque<std::unique_ptr<Task>> m_inFlight;  // in list order; this thread's
     std::size_t m_nextIndex = 0;
+    std::uint32_t m_filterNow = 0;  // the action's filter word after the files adopted
     bool m_listDone = false;
 
     std::mutex m_lock;  // guards m_queue, m_stopping and each task's done
