@@ -6,6 +6,8 @@
 #include "selection/FileFind.h"
 #include "selection/MyFileFound.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -20,7 +22,16 @@ namespace {
 // often enough for a display to stay responsive and a break to be quick.
 constexpr std::chrono::milliseconds PollEvery{25};
 
+// The files at work in this process (1 outside a parallel batch).
+std::atomic<unsigned> g_filesAtWork{1};
+
 } // namespace
+
+unsigned ParallelRun::CoresPerFile()
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::max(1u, cores / std::max(1u, g_filesAtWork.load()));
+}
 
 struct ParallelRun::Task {
     Task(CaptureSink::Shared& shared, std::size_t place) : index(place), sink(shared, place) {}
@@ -149,6 +160,7 @@ void ParallelRun::StartWorkers()
     // left behind, and that is told before any file.
     for (std::size_t i = 0; i < m_jobs; ++i)
         m_workers.push_back(m_action.MakeWorker(nullptr));
+    g_filesAtWork = static_cast<unsigned>(m_jobs);
     for (MyObjectAes& worker : m_workers)
         m_threads.emplace_back([this, &worker] { Work(worker); });
 }
@@ -294,6 +306,7 @@ void ParallelRun::Stop()
         thread.join();
     m_threads.clear();
     m_workers.clear();
+    g_filesAtWork = 1;
     // Outputs not adopted go with their temporary files, without a word.
     m_inFlight.clear();
     {

@@ -42,6 +42,11 @@ public:
     // no worker outlives it, whichever way it ends.
     void ForEach(MyFileTable& list);
 
+    // The processors one file may keep busy: all of them, or its share
+    // while a parallel batch runs, so that threads within a file (a
+    // compressor's) do not multiply by the files at work.
+    static unsigned CoresPerFile();
+
     std::uint32_t GetTotalFiles() const { return m_totalFiles; }
     std::uint32_t GetTotalBytes() const { return m_totalBytes; }
     std::uint32_t GetTotalErrors() const { return m_totalErrors; }
