@@ -305,7 +305,7 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
         int stopCode = 0;
     };
     Names listed;
-    const auto runOnce = [&](int jobs, std::optional<Op> fault, std::size_t at) {
+    const auto runOnce = [&](int jobs, std::optional<Op> fault, std::size_t at, int cancelAfterPumps = -1) {
         BatchHarness h;
         const Names made = {"d1/a.txt", "d1/b.bin", "d1/c.txt", "d1/e", "d2/f", "d2/g.txt"};
         for (std::size_t i = 0; i < made.size(); ++i)
@@ -325,7 +325,7 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
         h.m_settings.checkFilterCompress = 1;
         h.m_settings.comprFamily = 0;
         h.m_settings.editFilterExclusionList = SettingsTextFromBytes("*.bin");
-        h.m_ui = test::FakeBatchUi();
+        h.m_ui = test::FakeBatchUi(cancelAfterPumps);
         h.m_jobs = jobs;
         const auto sizes = [&] {
             std::map<std::string, std::uintmax_t> tree;
@@ -381,6 +381,28 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
                     EXPECT_TRUE(!four.tree.contains(name) || four.tree.at(name) == four.before.at(name)) << name;
             }
         }
+    }
+    // The user's Cancel falls wherever the workers are: the log is the
+    // whole batch's up to a file, then that file's break; nothing else is
+    // left but the outputs of the files before it and the files after it.
+    for (const int pumps : {1, 2, 3, 5}) {
+        SCOPED_TRACE("a cancel after " + std::to_string(pumps) + " pumps");
+        const Outcome four = runOnce(4, std::nullopt, 0, pumps);
+        if (four.stopCode == errc::BreakByUser) {
+            // Whole files of the batch's log, then one cut short by the
+            // break, which is the last.
+            const auto breakLine = std::find(four.log.begin(), four.log.end(), "ERROR(-28): Break by user!");
+            ASSERT_NE(breakLine, four.log.end());
+            EXPECT_EQ(*(breakLine + 1), ";");
+            const auto differs = std::mismatch(four.log.begin(), breakLine, plain.log.begin(), plain.log.end());
+            EXPECT_TRUE(differs.first == breakLine || differs.first->find(" [OK]") == std::string::npos ||
+                        differs.first->starts_with("Rollback: "))
+                << *differs.first;
+        } else {
+            EXPECT_EQ(four.log, plain.log);
+        }
+        for (const auto& [name, size] : four.tree)
+            EXPECT_TRUE(four.before.contains(name) ? four.before.at(name) == size : plain.tree.contains(name)) << name;
     }
 }
 
