@@ -22,6 +22,11 @@ namespace {
 // often enough for a display to stay responsive and a break to be quick.
 constexpr std::chrono::milliseconds PollEvery{25};
 
+// Below this a file's cost is its system calls, most of them on its folder,
+// which the kernel takes one at a time: a worker gains nothing and the hand
+// over costs more. Such a file is run on the batch's thread, in its turn.
+constexpr std::uint64_t InlineBelow = 256 * 1024;
+
 // The files at work in this process (1 outside a parallel batch).
 std::atomic<unsigned> g_filesAtWork{1};
 
@@ -95,6 +100,7 @@ void ParallelRun::ForEach(MyFileTable& list)
 {
     m_nextIndex = 0;
     m_listDone = false;
+    m_held.reset();
     m_shared.cancelled = false;
     m_shared.brokenAt = CaptureSink::Shared::NoBreak;
     m_filterNow = m_action.GetFilter();
@@ -125,7 +131,15 @@ bool ParallelRun::HandOut(MyFileTable& list)
         return false;
     const std::size_t most = m_shared.cancelled.load() ? 1 : 2 * m_jobs;
     std::string line;
-    while (!m_listDone && m_inFlight.size() < most) {
+    while (m_held || (!m_listDone && m_inFlight.size() < most)) {
+        if (m_held) {
+            // Its turn comes once every file before it is adopted.
+            if (!m_inFlight.empty())
+                return true;
+            const std::unique_ptr<CFileFind> found = std::move(m_held);
+            RunInline(*found);
+            continue;
+        }
         if (list.ReadLine(line, false) == 0) {
             m_listDone = true;
             break;
@@ -138,6 +152,10 @@ bool ParallelRun::HandOut(MyFileTable& list)
         // link, a folder or a FIFO; only a regular file is worked on.
         if (!found->IsRegularFile())
             continue;
+        if (MyFileFound(*found).GetFileSize64() < InlineBelow) {
+            m_held = std::move(found);
+            continue;
+        }
         if (m_threads.empty())
             StartWorkers();
         auto task = std::make_unique<Task>(m_shared, m_nextIndex++);
@@ -151,7 +169,23 @@ bool ParallelRun::HandOut(MyFileTable& list)
         m_inFlight.push_back(std::move(task));
         m_work.notify_one();
     }
-    return !m_listDone;
+    return !m_listDone || m_held != nullptr;
+}
+
+void ParallelRun::RunInline(const CFileFind& found)
+{
+    // The action itself, as one file at a time runs it: its lines go out
+    // as they come, and a break passes straight on.
+    m_action.SetFilter(m_filterNow);
+    m_action.Run(found);
+    m_filterNow = m_action.GetFilter();
+    if (m_action.ResultOk() && !m_action.ResultPending()) {
+        m_totalBytes += m_action.GetSize();
+        ++m_totalFiles;
+    } else if (!m_action.ResultOk()) {
+        ++m_totalErrors;
+    }
+    CountSettled();
 }
 
 void ParallelRun::StartWorkers()
@@ -309,6 +343,7 @@ void ParallelRun::Stop()
     g_filesAtWork = 1;
     // Outputs not adopted go with their temporary files, without a word.
     m_inFlight.clear();
+    m_held.reset();
     {
         const std::lock_guard lock(m_lock);
         m_stopping = false;

@@ -9,10 +9,11 @@
 // file off instead of committing it. This thread reads the list, hands the
 // files out in order, passes progress and the current step on to the sink,
 // asks the sink for a break, and adopts the finished files one after the
-// other into the action's own shared commit. A break rolls back the first
-// file of the list not finished when it is seen, which tells it as it
-// would alone, and silently every file after it: the folder ends as one
-// file at a time would have left it.
+// other into the action's own shared commit; a small file, which would gain
+// nothing on a worker, is run by the action itself in its turn. A break
+// rolls back the first file of the list not finished when it is seen,
+// which tells it as it would alone, and silently every file after it: the
+// folder ends as one file at a time would have left it.
 #include "EngineApi.h"
 #include "processing/CaptureSink.h"
 #include "processing/MyObjectAes.h"
@@ -56,6 +57,7 @@ private:
     class Finish;
 
     bool HandOut(MyFileTable& list);
+    void RunInline(const CFileFind& found);
     void StartWorkers();
     void Work(MyObjectAes& worker);
     void Poll();
@@ -72,6 +74,7 @@ private:
     std::size_t m_nextIndex = 0;
     std::uint32_t m_filterNow = 0;  // the action's filter word after the files adopted
     bool m_listDone = false;
+    std::unique_ptr<CFileFind> m_held;  // a small file waiting for its turn
 
     std::mutex m_lock;  // guards m_queue, m_stopping and each task's done
     std::condition_variable m_work;

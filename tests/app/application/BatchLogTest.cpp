@@ -309,7 +309,10 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
         BatchHarness h;
         const Names made = {"d1/a.txt", "d1/b.bin", "d1/c.txt", "d1/e", "d2/f", "d2/g.txt"};
         for (std::size_t i = 0; i < made.size(); ++i)
-            h.Make(made[i], 3000 + 700 * i, static_cast<std::uint32_t>(i + 1));
+            h.Make(made[i], i == 2 || i == 4 ? 3000 + 700 * i : (300 << 10) + i, static_cast<std::uint32_t>(i + 1));
+        // Small files stay on the batch's thread. Encrypted on a worker while
+        // the decryption before it is at work, a.txt must take the filter
+        // word that decryption leaves.
         h.m_settings.checkFilterCompress = 1;
         h.m_settings.comprFamily = 1;
         h.Run({h.Data("d1/c.txt")});
@@ -395,8 +398,9 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
             ASSERT_NE(breakLine, four.log.end());
             EXPECT_EQ(*(breakLine + 1), ";");
             const auto differs = std::mismatch(four.log.begin(), breakLine, plain.log.begin(), plain.log.end());
-            EXPECT_TRUE(differs.first == breakLine || differs.first->find(" [OK]") == std::string::npos ||
-                        differs.first->starts_with("Rollback: "))
+            // Where it parts from the whole log: the step the break cut.
+            EXPECT_TRUE(differs.first == breakLine ||
+                        std::find(plain.log.begin(), plain.log.end(), *differs.first) == plain.log.end())
                 << *differs.first;
         } else {
             EXPECT_EQ(four.log, plain.log);
