@@ -10,11 +10,14 @@
 #include "foundation/ShownName.h"
 #include "processing/ContainerCheck.h"
 #include "processing/MyObjectAes.h"
+#include "processing/ParallelRun.h"
 #include "selection/MyFinder.h"
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace tessarin {
@@ -53,6 +56,7 @@ void DisposeList(BatchList& list, BatchUi& ui)
 }
 
 struct SearchResult {
+    std::uint32_t files = 0;
     std::uint32_t originalSize = 0;
     std::vector<ErrorHandler> refused;
     std::vector<ErrorHandler> notes;
@@ -88,6 +92,7 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
         if (search.GetTotalFiles() == 0 && writer.GetRefused().size() == refusedBefore)
             result.fruitless.push_back(name);
         result.originalSize += search.GetTotalBytes();
+        result.files += search.GetTotalFiles();
         search.ResetAllCouters();
     }
     result.refused = writer.GetRefused();
@@ -98,6 +103,12 @@ SearchResult Search(std::span<const std::string> names, const BatchOptions& opti
 }
 
 } // namespace
+
+int DefaultJobs()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(std::min(cores, 64u)), 1, MostJobs);
+}
 
 std::string ErrorHint(const std::vector<ErrorLine>& errorLines)
 {
@@ -218,11 +229,21 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
 
     MyObject& worker = check ? static_cast<MyObject&>(*check) : action;
     MyFinder run(&worker, options.recursive, options.sensitive);
+    // Checking stays one file at a time: it writes nothing, and a test run
+    // reads its containers at the pace of the disk anyway.
+    const int jobs = choices.jobs > 0 ? std::min(choices.jobs, MostJobs) : DefaultJobs();
+    std::optional<ParallelRun> parallel;
+    // A single file gains nothing, and its lines come as its steps do.
+    if (jobs > 1 && !check && found.files > 1)
+        parallel.emplace(action, &sink, jobs);
     CHiResTimer stopwatch;
     try {
         list->OpenRead();
         stopwatch.Start();
-        run.ForEach(list->File());
+        if (parallel)
+            parallel->ForEach(list->File());
+        else
+            run.ForEach(list->File());
         stopwatch.Stop();
     } catch (const ErrorHandler& e) {
         // Timed before the box: the time is the run's, not the user's
@@ -233,9 +254,10 @@ BatchReport RunBatch(std::span<const std::string> names, const std::string& pass
         ui.ShowMessage(e.GetErrString(), ErrorTitle, BoxIcon::Stop);
     }
     BatchSummary& summary = report.summary;
-    summary.files = run.GetTotalFiles();
-    summary.bytes = run.GetTotalBytes();
-    summary.errors = run.GetTotalErrors() + static_cast<std::uint32_t>(found.refused.size());
+    summary.files = parallel ? parallel->GetTotalFiles() : run.GetTotalFiles();
+    summary.bytes = parallel ? parallel->GetTotalBytes() : run.GetTotalBytes();
+    summary.errors = (parallel ? parallel->GetTotalErrors() : run.GetTotalErrors()) +
+                     static_cast<std::uint32_t>(found.refused.size());
     summary.originalSize = found.originalSize;
     summary.seconds = stopwatch.GetTime();
 

@@ -67,7 +67,17 @@ struct RunChoices {
     bool testOnly = false;
     // Besides the batch's list and log, which are never listed either.
     std::vector<OwnFile> ownFiles;
+    // Files at work at once (0: DefaultJobs()). However many, the log, the
+    // display and the report read as with one, and each file's output is
+    // committed only after every earlier file's of the list.
+    int jobs = 0;
 };
+
+// More workers than this gain nothing on the disks a batch meets and cost
+// memory and handles.
+inline constexpr int MostJobs = 8;
+// One worker per processor, at least one, at most MostJobs.
+int DefaultJobs();
 
 // names: full paths of files and folders in the order given, as the file
 // system spells them. password and confirmation: as typed (bytes).

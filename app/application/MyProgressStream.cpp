@@ -1,6 +1,7 @@
 #include "application/MyProgressStream.h"
 
 #include "application/LogFile.h"
+#include "faults/FaultInjection.h"
 #include "foundation/ErrorHandler.h"
 
 #include <cmath>
@@ -65,7 +66,8 @@ void MyProgressStream::DoPreview(const std::string& text, int level)
 
 bool MyProgressStream::IsBreakRequested()
 {
-    return m_display->IsCancelled();
+    // A test may ask for the break at a chosen file, as it may on a worker.
+    return m_display->IsCancelled() || FaultInjection::ShouldFail(FaultInjection::Operation::Break);
 }
 
 void MyProgressStream::AddProgress(float units)
@@ -97,6 +99,10 @@ void MyProgressStream::Output(const std::string& text, int level, bool append, c
         m_display->ShowPiece(StatusPiece{text, level, append, reason}, m_currentText);
     if (!m_log || !m_log->IsOpen())
         return;
+    // The log's writes are none of the file at work: a fault a test aims
+    // at that file's operations must not fall on them.
+    static const std::string notAFile;
+    const FaultInjection::AtWork logging(notAFile);
     try {
         const std::string lines = LogFile::ForLog(text);
         m_log->Write(std::span(reinterpret_cast<const std::uint8_t*>(lines.data()), lines.size()));

@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "application/BatchRun.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -207,6 +209,17 @@ const std::vector<Parser::Option>& Parser::Options()
          }},
         {0, "defaults", false, [](P& p, auto) { p.m_result.options.defaults = true; }},
         {'f', "force", false, [](P& p, auto) { p.m_result.options.force = true; }},
+        {'j', "jobs", true,
+         [](P& p, auto v) {
+             int jobs = 0;
+             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), jobs);
+             if (error == std::errc::result_out_of_range && end == v.data() + v.size() && !v.starts_with('-'))
+                 jobs = MostJobs;  // a huge count asks for as many as there may be
+             else if (error != std::errc() || end != v.data() + v.size() || jobs < 1)
+                 p.Fail("invalid value '" + std::string(v) + "' for --jobs",
+                        "give how many files to work on at once, from 1 to " + std::to_string(MostJobs));
+             p.m_result.options.jobs = std::min(jobs, MostJobs);
+         }},
         {'q', "quiet", false, [](P& p, auto) { p.m_result.options.verbosity = V::Quiet; }},
         {'v', "verbose", false, [](P& p, auto) { p.m_result.options.verbosity = V::Verbose; }},
         {'h', "help", false, [](P& p, auto) { p.m_result.options.action = CliOptions::Action::Help; }},
@@ -409,6 +422,10 @@ Output:
       --wipe, --no-wipe          overwrite files before deleting them, or not
   -f, --force                replace existing files that outputs are named
                              after (otherwise such a file is an error)
+  -j, --jobs N               work on up to N files at once (1 to 8; by
+                             default one per processor, at most 8); the
+                             log, the report and the order in which the
+                             files are committed stay those of one at a time
 Log:
       --log FILE             write the log of this batch to FILE
       --no-log               write no log

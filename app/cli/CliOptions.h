@@ -24,6 +24,7 @@ struct CliOptions {
     Action action = Action::Run;
     bool defaults = false;  // ignore the saved settings
     bool force = false;     // outputs replace existing files of their names
+    int jobs = 0;           // files at work at once; 0: the batch's default
     PasswordSource passwordSource = PasswordSource::Terminal;
     std::string passwordFile;
     int passwordFd = -1;

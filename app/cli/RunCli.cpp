@@ -419,6 +419,7 @@ int RunCli(std::span<const std::string_view> args, std::ostream& out, std::ostre
     RunChoices choices;
     choices.replaceExisting = options.force;
     choices.testOnly = options.work == CliOptions::Work::Test;
+    choices.jobs = options.jobs;
     choices.ownFiles = OwnFiles(options);
     const BatchReport report = RunBatch(paths, password, password, settings, ui, choices);
     HintFruitless(report, settings.checkRecursive != 0, output);

@@ -45,8 +45,8 @@ void GroupCommit::BeginFile()
     m_currentPutOff = false;
     // Lines go out as they come while no earlier file's lines wait: the
     // display follows the work, and a file that is not put off costs
-    // nothing.
-    if (m_sharing && !m_blocks.empty())
+    // nothing. A file handed off keeps all of them for the batch.
+    if ((m_sharing && !m_blocks.empty()) || m_handOff)
         m_blocks.push_back(Block{});
 }
 
@@ -56,7 +56,8 @@ void GroupCommit::EndFile()
     if (m_blocks.empty() || !m_blocks.back().open)
         return;
     m_blocks.back().open = false;
-    Release();
+    if (!m_handOff)
+        Release();
 }
 
 void GroupCommit::Show(const std::string& text, int level)
@@ -119,8 +120,39 @@ GroupCommit::Item* GroupCommit::Current()
     return m_currentPutOff && !m_items.empty() ? &m_items.back() : nullptr;
 }
 
+GroupCommit::Handed GroupCommit::TakeHanded()
+{
+    Handed handed;
+    if (!m_blocks.empty())
+        handed.block = std::move(m_blocks.back());
+    handed.block.open = false;
+    if (!m_items.empty())
+        handed.item.emplace(std::move(m_items.back()));
+    handed.folder = m_folder;
+    m_blocks.clear();
+    m_items.clear();
+    m_itemBlocks.clear();
+    m_firstBlock = 0;
+    m_currentPutOff = false;
+    return handed;
+}
+
+void GroupCommit::Adopt(Handed handed)
+{
+    handed.block.waiting = handed.item.has_value();
+    m_blocks.push_back(std::move(handed.block));
+    if (handed.item) {
+        m_folder = handed.folder;
+        m_items.push_back(std::move(*handed.item));
+        m_itemBlocks.push_back(m_firstBlock + m_blocks.size() - 1);
+    }
+    Release();
+}
+
 void GroupCommit::Done(const Item& item)
 {
+    if (item.failed)
+        return;
     ++m_settled.files;
     m_settled.bytes += item.counted;
 }
@@ -173,7 +205,7 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
             if (item.temp.IsPending())
                 steps.discard(item.temp);
             Fail(e);
-            ++m_settled.errors;
+            m_settled.errors += item.failed ? 0 : 1;
         }
         m_routeTo = NoBlock;
     }
@@ -197,7 +229,7 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
             Done(item);
         } catch (const ErrorHandler& e) {
             Fail(e);
-            ++m_settled.errors;
+            m_settled.errors += item.failed ? 0 : 1;
         }
         m_routeTo = NoBlock;
     }

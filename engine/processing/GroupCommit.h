@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
         bool wipeReplaced = false;
         bool deleteOriginal = false;  // the listed file goes once the output is in place
         std::uint32_t counted = 0;    // the bytes its Run reported
+        // Its run failed after the output was complete (it then stands as
+        // that run left it): counted as that failure, not as done.
+        bool failed = false;
     };
 
     // What the commit asks of the pipeline's own file operations. Each one
@@ -58,15 +62,17 @@ public:
     explicit GroupCommit(MyStream* sink) : m_sink(sink) {}
     // A copy reports to the same sink and starts with nothing put off:
     // waiting outputs and their handles have one owner.
-    GroupCommit(const GroupCommit& other) : m_sink(other.m_sink) {}
+    GroupCommit(const GroupCommit& other) : m_sink(other.m_sink), m_handOff(other.m_handOff) {}
     GroupCommit& operator=(const GroupCommit& other)
     {
         m_sink = other.m_sink;
+        m_handOff = other.m_handOff;
         return *this;
     }
 
+    void SetSink(MyStream* sink) { m_sink = sink; }
     void SetSharing(bool on) { m_sharing = on; }
-    bool IsSharing() const { return m_sharing; }
+    bool IsSharing() const { return m_sharing || m_handOff; }
     bool IsEmpty() const { return m_items.empty(); }
     // The folder the waiting outputs are in.
     const std::string& Folder() const { return m_folder; }
@@ -97,6 +103,18 @@ public:
     // Files settled by commits since the last call; taking them resets them.
     MyObject::Settled TakeSettled();
 
+    // Hand-off: a run made elsewhere (a worker of a parallel batch) keeps
+    // each file's lines and output here and never commits; the batch's own
+    // commit adopts them in the order of the list.
+    struct Handed;
+    void SetHandOff(bool on) { m_handOff = on; }
+    bool IsHandOff() const { return m_handOff; }
+    // The last file's lines and output, once its run has ended.
+    Handed TakeHanded();
+    // A file finished elsewhere, after every file adopted before it: its
+    // lines follow theirs, its output waits for the next commit.
+    void Adopt(Handed handed);
+
 private:
     struct Piece {
         enum class Kind { Show, Update, Fail } kind;
@@ -112,6 +130,14 @@ private:
         std::string okText;
     };
 
+public:
+    struct Handed {
+        Block block;
+        std::optional<Item> item;
+        std::string folder;  // the output's
+    };
+
+private:
     Block* Held();
     void Done(const Item& item);
     void Release();
@@ -119,6 +145,7 @@ private:
 
     MyStream* m_sink;  // not owned
     bool m_sharing = false;
+    bool m_handOff = false;
     std::string m_folder;
     std::vector<Item> m_items;
     std::vector<std::size_t> m_itemBlocks;  // the block of each item

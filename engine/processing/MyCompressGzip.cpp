@@ -1,4 +1,5 @@
 #include "processing/MyCompressGzip.h"
+#include "processing/ParallelRun.h"
 
 #include "foundation/ErrorHandler.h"
 #include "foundation/ShownName.h"
@@ -50,8 +51,8 @@ constexpr std::size_t MemberSize = 4 * MyCompressGzip::ChunkSize;
 
 unsigned CompressionWorkers()
 {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp(cores, 1u, 4u);
+    // Several files at work share the processors out.
+    return std::clamp(ParallelRun::CoresPerFile(), 1u, 4u);
 }
 
 #if TESSARIN_HAVE_LIBDEFLATE

@@ -1,5 +1,6 @@
 #include "processing/MyObjectAes.h"
 
+#include "faults/FaultInjection.h"
 #include "foundation/ErrorHandler.h"
 #include "scratch/LeftoverSweep.h"
 #include "foundation/MyFile.h"
@@ -48,7 +49,9 @@ MyObjectAes::MyObjectAes(MyStream* sink) : m_commit(sink), m_sink(sink)
 MyObjectAes::~MyObjectAes()
 {
     try {
-        CommitPutOff();
+        // A worker's outputs are the batch's to commit, or to drop.
+        if (!m_handOff)
+            CommitPutOff();
     } catch (...) {
         // Whatever could not be committed stays a temporary file, removed
         // by its own destructor: the files it was made from are untouched.
@@ -61,6 +64,33 @@ void MyObjectAes::ShareWork(bool on)
     if (!on)
         CommitPutOff();
     m_commit.SetSharing(on);
+}
+
+MyObjectAes MyObjectAes::MakeWorker(MyStream* sink)
+{
+    ClearLeftovers();
+    MyObjectAes worker(*this);
+    worker.SetSink(sink);
+    worker.m_handOff = true;
+    worker.m_commit.SetHandOff(true);
+    return worker;
+}
+
+void MyObjectAes::SetSink(MyStream* sink)
+{
+    m_sink = sink;
+    m_commit.SetSink(sink);
+}
+
+void MyObjectAes::Adopt(GroupCommit::Handed handed, const std::string& folder)
+{
+    // As Run and PutOffCommit would: outputs of another folder wait for no
+    // commit of this one.
+    if (!m_commit.IsEmpty() && (folder != m_commit.Folder() || (handed.item && handed.folder != m_commit.Folder())))
+        CommitPutOff();
+    m_commit.Adopt(std::move(handed));
+    if (m_commit.IsFull())
+        CommitPutOff();
 }
 
 void MyObjectAes::SetFilterFamily(int family)
@@ -187,12 +217,14 @@ void MyObjectAes::Run(const CFileFind& found)
     m_resultOk = false;
     m_processedSize = 0;
     m_listedPath = original;
+    const FaultInjection::AtWork atWork(m_listedPath);
     m_listedIdentity = file.GetIdentity();
     m_listedStatus = platform::FileStatus{};
     m_listedAttributes.clear();
     m_dropped = {};
     m_listed.file.Close();
     m_resultPending = false;
+    m_lastDirection = Automatic;
     // Outputs wait for their shared commit only as long as the run stays in
     // their folder.
     if (!m_commit.IsEmpty() && folder != m_commit.Folder())
@@ -226,6 +258,7 @@ void MyObjectAes::Run(const CFileFind& found)
         std::string target = folder;
         const Modality detected = GetModality(source);
         const Modality direction = m_modality == Automatic ? detected : m_modality;
+        m_lastDirection = direction;
 
         if (direction == Encryption) {
             const CompressionFamily* family = CompressionFamily::OfFilter(m_filter);
@@ -278,13 +311,17 @@ void MyObjectAes::Run(const CFileFind& found)
                 // name gives way to the content, as one decrypted under its
                 // own name is replaced by it.
                 if (compressed == original && target != original) {
-                    DeleteFile(original, m_listedStatus);
+                    if (GroupCommit::Item* putOff = m_commit.Current())
+                        putOff->deleteOriginal = true;
+                    else
+                        DeleteFile(original, m_listedStatus);
                     containerGone = true;
                 }
             }
-            if (GroupCommit::Item* putOff = m_commit.Current())
-                putOff->deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
-            else if (m_changeExtension && m_deleteOrig && !containerGone)
+            if (GroupCommit::Item* putOff = m_commit.Current()) {
+                if (!containerGone)
+                    putOff->deleteOriginal = m_changeExtension && m_deleteOrig && original != target;
+            } else if (m_changeExtension && m_deleteOrig && !containerGone)
                 DeleteSource(original, target);
             m_resultOk = true;
         }
@@ -295,6 +332,10 @@ void MyObjectAes::Run(const CFileFind& found)
         }
     } catch (const ErrorHandler& e) {
         m_resultOk = false;
+        // An output put off before the failure stays as the run left it,
+        // and the file counts as failed.
+        if (GroupCommit::Item* putOff = m_commit.Current())
+            putOff->failed = true;
         ReportFailure(e);
         if (e.GetErrCode() == errc::BreakByUser) {
             m_commit.EndFile();
@@ -302,7 +343,7 @@ void MyObjectAes::Run(const CFileFind& found)
         }
     }
     m_commit.EndFile();
-    if (m_commit.IsFull())
+    if (!m_handOff && m_commit.IsFull())
         CommitPutOff();
 }
 

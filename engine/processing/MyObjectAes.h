@@ -110,6 +110,27 @@ public:
     Settled TakeSettled() override { return m_commit.TakeSettled(); }
     static constexpr std::size_t MaxPutOff = GroupCommit::MaxPutOff;
 
+    // A worker for a batch that runs several files at once: a copy with
+    // these settings and libraries that reports to its own sink and hands
+    // every file off (see HandOff) instead of committing it. The first
+    // call clears what killed runs left behind, as a first Run would.
+    MyObjectAes MakeWorker(MyStream* sink);
+    // Changes the sink of a worker between two files.
+    void SetSink(MyStream* sink);
+    // The direction the last Run took (Automatic when it failed before it
+    // knew): an encryption depends on the filter word it started with,
+    // which a decryption replaces by its container's for the next files.
+    Modality GetLastDirection() const { return m_lastDirection; }
+    // A worker's last file: its lines, and its output complete under its
+    // temporary name, waiting (with what is left to do for the file, the
+    // deletion of what it was made from included) when the file succeeded.
+    // Whatever failed has been rolled back by the run already.
+    GroupCommit::Handed HandOff() { return m_commit.TakeHanded(); }
+    // Takes a worker's file after every file adopted before it, as if this
+    // object had just run it in folder; its output is committed with the
+    // others of its folder, as ShareWork describes.
+    void Adopt(GroupCommit::Handed handed, const std::string& folder);
+
 protected:
     std::uint32_t GetFilterFromHeader() const { return m_filter; }
     std::uint32_t GetNfSizeFromHeader() const { return m_nfSize; }
@@ -237,6 +258,8 @@ private:
     // lines of their files.
     GroupCommit m_commit{nullptr};
     bool m_resultPending = false;
+    Modality m_lastDirection = Automatic;
+    bool m_handOff = false;  // a worker: every finished output is put off, never committed here
     bool m_clearedLeftovers = false;  // of runs that are gone, once per batch
     MyFilter m_exclusions;
     MyStream* m_sink = nullptr;  // not owned

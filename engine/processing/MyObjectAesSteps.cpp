@@ -71,7 +71,9 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         if (!intermediate)
             CheckUnchanged(in, before, source);
         TakeListedAttributes(*temp, m_listedStatus);
-        if (!intermediate && PutOffCommit(temp, target, m_nameMangling, true, own, "[OK]\r\n"))
+        // A worker's output waits for the batch's commit even when it was
+        // made from a compressed intermediate.
+        if ((!intermediate || m_handOff) && PutOffCommit(temp, target, m_nameMangling, true, own, "[OK]\r\n"))
             return;
         if (!intermediate)
             in.Close();
@@ -277,8 +279,11 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressionFamily& family, const
         if (!decrypted)
             in.Close();
         TakeListedAttributes(*temp, m_listedStatus);
-        Move(*temp, target, m_listedPath, m_listedStatus, false, false);
-        UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        MyFile none;  // the listed file stays with the run that opened it
+        if (!(m_handOff && PutOffCommit(temp, target, false, false, none, "[OK]\r\n"))) {
+            Move(*temp, target, m_listedPath, m_listedStatus, false, false);
+            UpdateLine("[OK]\r\n", MyStream::LevelStep);
+        }
         if (shortened)
             ShowShortened(wanted, target);
         // The compressed input is gone either way: under its own name, or

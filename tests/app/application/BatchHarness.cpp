@@ -87,7 +87,9 @@ BatchReport BatchHarness::Run(const std::vector<std::string>& names, const std::
 BatchReport BatchHarness::Run(const std::vector<std::string>& names, const std::string& password,
                               const std::string& confirmation)
 {
-    return RunBatch(names, password, confirmation, m_settings, m_ui);
+    RunChoices choices;
+    choices.jobs = m_jobs;
+    return RunBatch(names, password, confirmation, m_settings, m_ui, choices);
 }
 
 std::vector<std::string> BatchHarness::Boxes(const std::string& title) const

@@ -53,6 +53,9 @@ public:
     // The settings of a first start with the log in the data folder.
     AppSettings m_settings;
     FakeBatchUi m_ui;
+    // Files at work at once: one, so that a display's cancel falls on a
+    // known file, unless a test asks for more.
+    int m_jobs = 1;
 
     std::string Data(const std::string& name) const { return m_data / name; }
     const std::string& DataFolder() const { return m_data.Path(); }

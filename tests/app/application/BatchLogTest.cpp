@@ -1,10 +1,15 @@
 #include "BatchHarness.h"
+#include "faults/FaultInjection.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
+#include <tuple>
 #include <regex>
 #include <sys/stat.h>
 
@@ -281,6 +286,127 @@ TEST(BatchLog, TranscriptOfEachDirectionReadsFileByFile)
             ASSERT_GE(lines.size(), 9u);
             EXPECT_EQ(Names(lines.begin() + 5, lines.end() - 4), direction == 0 ? encrypting : decrypting);
         }
+    }
+}
+
+// Several files at once leave the log, the report and the folders exactly
+// as one file at a time does, over a mixed batch (compressed and plain
+// encryption, decryption of bzip2 and plain containers, a container cut
+// short, two folders), and when any one file fails to write or the batch
+// breaks at it: the files before it done, the rest untouched.
+TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
+{
+    using Op = FaultInjection::Operation;
+    struct Outcome {
+        Names log;  // the data folder as "<d>", times left out
+        Names errorLines;
+        std::map<std::string, std::uintmax_t> before, tree;  // name and size
+        std::uint32_t files = 0, bytes = 0, errors = 0;
+        int stopCode = 0;
+    };
+    Names listed;
+    const auto runOnce = [&](int jobs, std::optional<Op> fault, std::size_t at, int cancelAfterPumps = -1) {
+        BatchHarness h;
+        const Names made = {"d1/a.txt", "d1/b.bin", "d1/c.txt", "d1/e", "d2/f", "d2/g.txt"};
+        for (std::size_t i = 0; i < made.size(); ++i)
+            h.Make(made[i], i == 2 || i == 4 ? 3000 + 700 * i : (300 << 10) + i, static_cast<std::uint32_t>(i + 1));
+        // Small files stay on the batch's thread. Encrypted on a worker while
+        // the decryption before it is at work, a.txt must take the filter
+        // word that decryption leaves.
+        h.m_settings.checkFilterCompress = 1;
+        h.m_settings.comprFamily = 1;
+        h.Run({h.Data("d1/c.txt")});
+        h.m_settings.checkFilterCompress = 0;
+        h.Run({h.Data("d1/e"), h.Data("d2/f")});
+        std::filesystem::resize_file(h.Data("d2/f.aes"), std::filesystem::file_size(h.Data("d2/f.aes")) - 5);
+        listed.clear();
+        for (const char* folder : {"d1", "d2"}) {
+            for (const std::string& name : test::ListFolder(h.Data(folder)))
+                listed.push_back(std::string(folder) + "/" + name);
+        }
+        h.m_settings.encrypt = 2;
+        h.m_settings.checkFilterCompress = 1;
+        h.m_settings.comprFamily = 0;
+        h.m_settings.editFilterExclusionList = SettingsTextFromBytes("*.bin");
+        h.m_ui = test::FakeBatchUi(cancelAfterPumps);
+        h.m_jobs = jobs;
+        const auto sizes = [&] {
+            std::map<std::string, std::uintmax_t> tree;
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(h.DataFolder())) {
+                if (entry.is_regular_file() && entry.path().filename() != "log.txt")
+                    tree[entry.path().lexically_relative(h.DataFolder())] = entry.file_size();
+            }
+            return tree;
+        };
+        Outcome o;
+        o.before = sizes();
+        if (fault)
+            FaultInjection::FailFor(*fault, h.Data(listed[at]), EIO);
+        const BatchReport report = h.Run({h.Data("d1"), h.Data("d2")});
+        FaultInjection::Reset();
+        o.tree = sizes();
+        o.files = report.summary.files;
+        o.bytes = report.summary.bytes;
+        o.errors = report.summary.errors;
+        o.stopCode = report.stopCode;
+        const auto anywhere = [&](std::string line) {
+            for (std::size_t p; (p = line.find(h.DataFolder())) != std::string::npos;)
+                line.replace(p, h.DataFolder().size(), "<d>");
+            return line;
+        };
+        for (const std::string& line : LogLines(h.Log())) {
+            if (!line.starts_with("; Time") && !line.starts_with("; Generated"))
+                o.log.push_back(anywhere(line));
+        }
+        for (const ErrorLine& line : report.errorLines)
+            o.errorLines.push_back(anywhere(line.Shown()));
+        return o;
+    };
+
+    const Outcome plain = runOnce(1, std::nullopt, 0);
+    ASSERT_EQ(listed.size(), 6u);
+    EXPECT_EQ(std::tie(plain.files, plain.errors), std::make_tuple(5u, 1u));
+    for (const std::optional<Op> fault : {std::optional<Op>(), std::optional<Op>(Op::Write), std::optional<Op>(Op::Break)}) {
+        for (std::size_t k = 0; k < (fault ? listed.size() : 1); ++k) {
+            SCOPED_TRACE(fault ? (*fault == Op::Write ? "a write failure at " : "a break at ") + listed[k] : "no fault");
+            const Outcome one = runOnce(1, fault, k);
+            const Outcome four = runOnce(4, fault, k);
+            EXPECT_EQ(four.log, one.log);
+            EXPECT_EQ(four.errorLines, one.errorLines);
+            EXPECT_EQ(four.tree, one.tree);
+            EXPECT_EQ(std::tie(four.files, four.bytes, four.errors, four.stopCode),
+                      std::tie(one.files, one.bytes, one.errors, one.stopCode));
+            if (fault == Op::Break && one.stopCode == errc::BreakByUser) {
+                // The file that broke stands as it was; every other one is
+                // done (gone) or as it was, never half-way.
+                EXPECT_EQ(four.tree.count(listed[k]), 1u);
+                for (const std::string& name : listed)
+                    EXPECT_TRUE(!four.tree.contains(name) || four.tree.at(name) == four.before.at(name)) << name;
+            }
+        }
+    }
+    // The user's Cancel falls wherever the workers are: the log is the
+    // whole batch's up to a file, then that file's break; nothing else is
+    // left but the outputs of the files before it and the files after it.
+    for (const int pumps : {1, 2, 3, 5}) {
+        SCOPED_TRACE("a cancel after " + std::to_string(pumps) + " pumps");
+        const Outcome four = runOnce(4, std::nullopt, 0, pumps);
+        if (four.stopCode == errc::BreakByUser) {
+            // Whole files of the batch's log, then one cut short by the
+            // break, which is the last.
+            const auto breakLine = std::find(four.log.begin(), four.log.end(), "ERROR(-28): Break by user!");
+            ASSERT_NE(breakLine, four.log.end());
+            EXPECT_EQ(*(breakLine + 1), ";");
+            const auto differs = std::mismatch(four.log.begin(), breakLine, plain.log.begin(), plain.log.end());
+            // Where it parts from the whole log: the step the break cut.
+            EXPECT_TRUE(differs.first == breakLine ||
+                        std::find(plain.log.begin(), plain.log.end(), *differs.first) == plain.log.end())
+                << *differs.first;
+        } else {
+            EXPECT_EQ(four.log, plain.log);
+        }
+        for (const auto& [name, size] : four.tree)
+            EXPECT_TRUE(four.before.contains(name) ? four.before.at(name) == size : plain.tree.contains(name)) << name;
     }
 }
 

@@ -141,6 +141,11 @@ TEST(CliOptions, ParsingTable)
          "use --password-file FILE or --password-fd N"},
         {{"-d", "--password-fd", "0", "-"}, {}, "standard input carries the data with '-', not the password",
          "use --password-file FILE or another --password-fd"},
+        {{"x"}, [](const O& o, const S&) { return o.jobs == 0; }},
+        {{"-j", "3", "x"}, [](const O& o, const S&) { return o.jobs == 3; }},
+        {{"--jobs=99999999999", "x"}, [](const O& o, const S&) { return o.jobs == 8; }},
+        {{"-j", "0", "x"}, {}, "invalid value '0' for --jobs", "give how many files to work on at once, from 1 to 8"},
+        {{"--jobs", "2x", "x"}, {}, "invalid value '2x' for --jobs", "give how many files to work on at once, from 1 to 8"},
         // Errors.
         {{}, {}, "no files or folders given", "usage: tessarin [OPTIONS] PATH...; see 'tessarin --help'"},
         {{"-e"}, {}, "no files or folders given", "usage: tessarin [OPTIONS] PATH...; see 'tessarin --help'"},

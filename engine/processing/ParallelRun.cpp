@@ -1,0 +1,361 @@
+// A batch's list with several files at work at once, committed, logged and
+// counted as one file at a time would be.
+#include "processing/ParallelRun.h"
+
+#include "foundation/ErrorHandler.h"
+#include "selection/FileFind.h"
+#include "selection/MyFileFound.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tessarin {
+
+namespace {
+
+// How often the batch's thread looks at the sink while no file finishes:
+// often enough for a display to stay responsive and a break to be quick.
+constexpr std::chrono::milliseconds PollEvery{25};
+
+// Below this a file's cost is its system calls, most of them on its folder,
+// which the kernel takes one at a time: a worker gains nothing and the hand
+// over costs more. Such a file is run on the batch's thread, in its turn.
+constexpr std::uint64_t InlineBelow = 256 * 1024;
+
+// The files at work in this process (1 outside a parallel batch).
+std::atomic<unsigned> g_filesAtWork{1};
+
+} // namespace
+
+unsigned ParallelRun::CoresPerFile()
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::max(1u, cores / std::max(1u, g_filesAtWork.load()));
+}
+
+struct ParallelRun::Task {
+    Task(CaptureSink::Shared& shared, std::size_t place) : index(place), sink(shared, place) {}
+
+    std::size_t index;
+    std::unique_ptr<CFileFind> found;
+    std::string folder;
+    CaptureSink sink;
+    // Written by the worker before done is set, read by the batch's thread
+    // after it has seen done.
+    bool done = false;
+    bool ok = false;
+    bool pending = false;
+    std::uint32_t size = 0;
+    // The filter word the run started with and ended with, and the way it
+    // went: see Redo.
+    std::uint32_t filterIn = 0;
+    std::uint32_t filterOut = 0;
+    MyObjectAes::Modality direction = MyObjectAes::Automatic;
+    GroupCommit::Handed handed;
+    std::optional<ErrorHandler> broke;  // the break the file told
+    std::exception_ptr failure;         // anything else that ended its run
+};
+
+// Whichever way ForEach ends: no worker outlives it, files after the last
+// one adopted are rolled back (their temporaries go with them), and what
+// was adopted is committed and counted.
+class ParallelRun::Finish {
+public:
+    explicit Finish(ParallelRun& run) : m_run(run) { m_run.m_action.ShareWork(true); }
+    ~Finish()
+    {
+        m_run.Stop();
+        m_run.m_action.SetFilter(m_run.m_filterNow);
+        try {
+            m_run.m_action.ShareWork(false);
+        } catch (...) {
+            // The action reports its own failures; an unwinding break must
+            // reach the caller as it is.
+        }
+        m_run.CountSettled();
+    }
+    Finish(const Finish&) = delete;
+    Finish& operator=(const Finish&) = delete;
+
+private:
+    ParallelRun& m_run;
+};
+
+ParallelRun::ParallelRun(MyObjectAes& action, MyStream* sink, int jobs)
+    : m_action(action), m_sink(sink), m_jobs(static_cast<std::size_t>(jobs < 1 ? 1 : jobs))
+{
+}
+
+ParallelRun::~ParallelRun()
+{
+    Stop();
+}
+
+void ParallelRun::ForEach(MyFileTable& list)
+{
+    m_nextIndex = 0;
+    m_listDone = false;
+    m_held.reset();
+    m_shared.cancelled = false;
+    m_shared.brokenAt = CaptureSink::Shared::NoBreak;
+    m_filterNow = m_action.GetFilter();
+    const Finish finish(*this);
+    for (;;) {
+        const bool more = HandOut(list);
+        if (m_inFlight.empty()) {
+            if (!more)
+                break;
+            continue;
+        }
+        Task& front = *m_inFlight.front();
+        {
+            std::unique_lock lock(m_lock);
+            m_finished.wait_for(lock, PollEvery, [&] { return front.done; });
+        }
+        Poll();
+        AdoptFront();
+    }
+}
+
+bool ParallelRun::HandOut(MyFileTable& list)
+{
+    // A break stops the handing out. After the user's break every file in
+    // flight may still finish; the next one is then started alone, as one
+    // file at a time would have started it, to tell the break itself.
+    if (m_shared.brokenAt.load() != CaptureSink::Shared::NoBreak)
+        return false;
+    const std::size_t most = m_shared.cancelled.load() ? 1 : 2 * m_jobs;
+    std::string line;
+    while (m_held || (!m_listDone && m_inFlight.size() < most)) {
+        if (m_held) {
+            // Its turn comes once every file before it is adopted.
+            if (!m_inFlight.empty())
+                return true;
+            const std::unique_ptr<CFileFind> found = std::move(m_held);
+            RunInline(*found);
+            continue;
+        }
+        if (list.ReadLine(line, false) == 0) {
+            m_listDone = true;
+            break;
+        }
+        auto found = std::make_unique<CFileFind>();
+        if (line.empty() || !found->FindEntry(line))
+            continue;
+        found->FindNextFile();
+        // Between the two passes a listed file may have been replaced by a
+        // link, a folder or a FIFO; only a regular file is worked on.
+        if (!found->IsRegularFile())
+            continue;
+        if (MyFileFound(*found).GetFileSize64() < InlineBelow) {
+            m_held = std::move(found);
+            continue;
+        }
+        if (m_threads.empty())
+            StartWorkers();
+        auto task = std::make_unique<Task>(m_shared, m_nextIndex++);
+        task->filterIn = m_filterNow;
+        task->folder = MyFileFound(*found).GetAbsPath();
+        task->found = std::move(found);
+        {
+            const std::lock_guard lock(m_lock);
+            m_queue.push_back(task.get());
+        }
+        m_inFlight.push_back(std::move(task));
+        m_work.notify_one();
+    }
+    return !m_listDone || m_held != nullptr;
+}
+
+void ParallelRun::RunInline(const CFileFind& found)
+{
+    // The action itself, as one file at a time runs it: its lines go out
+    // as they come, and a break passes straight on.
+    m_action.SetFilter(m_filterNow);
+    m_action.Run(found);
+    m_filterNow = m_action.GetFilter();
+    if (m_action.ResultOk() && !m_action.ResultPending()) {
+        m_totalBytes += m_action.GetSize();
+        ++m_totalFiles;
+    } else if (!m_action.ResultOk()) {
+        ++m_totalErrors;
+    }
+    CountSettled();
+}
+
+void ParallelRun::StartWorkers()
+{
+    // Made here, on the batch's thread: the first clears what killed runs
+    // left behind, and that is told before any file.
+    for (std::size_t i = 0; i < m_jobs; ++i)
+        m_workers.push_back(m_action.MakeWorker(nullptr));
+    g_filesAtWork = static_cast<unsigned>(m_jobs);
+    for (MyObjectAes& worker : m_workers)
+        m_threads.emplace_back([this, &worker] { Work(worker); });
+}
+
+void ParallelRun::Work(MyObjectAes& worker)
+{
+    for (;;) {
+        Task* task = nullptr;
+        {
+            std::unique_lock lock(m_lock);
+            m_work.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+            if (m_stopping)
+                return;
+            task = m_queue.front();
+            m_queue.pop_front();
+        }
+        worker.SetSink(&task->sink);
+        worker.SetFilter(task->filterIn);
+        try {
+            worker.Run(*task->found);
+            task->ok = worker.ResultOk();
+            task->pending = worker.ResultPending();
+            task->size = worker.GetSize();
+        } catch (const ErrorHandler& e) {
+            // Only a break passes a run: no file after this one is wanted.
+            task->broke = e;
+            std::size_t at = m_shared.brokenAt.load();
+            while (task->index < at && !m_shared.brokenAt.compare_exchange_weak(at, task->index)) {
+            }
+        } catch (...) {
+            task->failure = std::current_exception();
+            std::size_t at = m_shared.brokenAt.load();
+            while (task->index < at && !m_shared.brokenAt.compare_exchange_weak(at, task->index)) {
+            }
+        }
+        task->filterOut = worker.GetFilter();
+        task->direction = worker.GetLastDirection();
+        task->handed = worker.HandOff();
+        worker.SetSink(nullptr);
+        {
+            const std::lock_guard lock(m_lock);
+            task->done = true;
+        }
+        m_finished.notify_one();
+    }
+}
+
+void ParallelRun::Poll()
+{
+    if (m_sink == nullptr)
+        return;
+    float units = 0.0f;
+    for (const auto& task : m_inFlight)
+        units += task->sink.TakeProgress();
+    // The step of the first file not finished: the one the batch waits for.
+    for (const auto& task : m_inFlight) {
+        bool done = false;
+        {
+            const std::lock_guard lock(m_lock);
+            done = task->done;
+        }
+        if (done)
+            continue;
+        std::string text;
+        int level = 0;
+        if (task->sink.TakePreview(text, level))
+            m_sink->DoPreview(text, level);
+        break;
+    }
+    // Also when nothing moved: the display is kept alive and asked.
+    m_sink->AddProgress(units);
+    if (m_sink->IsBreakRequested())
+        m_shared.cancelled = true;
+}
+
+void ParallelRun::AdoptFront()
+{
+    while (!m_inFlight.empty()) {
+        Task& task = *m_inFlight.front();
+        {
+            const std::lock_guard lock(m_lock);
+            if (!task.done)
+                return;
+        }
+        if (task.failure)
+            std::rethrow_exception(task.failure);
+        if (task.direction == MyObjectAes::Encryption && task.filterIn != m_filterNow) {
+            Redo(task);
+            return;
+        }
+        // A run leaves the filter word as it found it, or takes its
+        // container's.
+        if (task.filterOut != task.filterIn)
+            m_filterNow = task.filterOut;
+        m_action.Adopt(std::move(task.handed), task.folder);
+        // The break is told by its file's lines, then ends the batch; the
+        // files before it are committed on the way out.
+        if (task.broke)
+            throw *task.broke;
+        if (task.ok && !task.pending) {
+            m_totalBytes += task.size;
+            ++m_totalFiles;
+        } else if (!task.ok) {
+            ++m_totalErrors;
+        }
+        CountSettled();
+        m_inFlight.pop_front();
+    }
+}
+
+void ParallelRun::Redo(Task& task)
+{
+    // Encrypted with the filter word the batch had when the file was handed
+    // out, while an earlier file decrypted since has replaced it for the
+    // files after it, as one at a time does: what the run made goes without
+    // a word, and the file is run again, first of all, with the right one.
+    task.handed = GroupCommit::Handed{};
+    task.ok = task.pending = false;
+    task.size = 0;
+    task.broke.reset();
+    task.filterIn = m_filterNow;
+    task.direction = MyObjectAes::Automatic;
+    {
+        const std::lock_guard lock(m_lock);
+        task.done = false;
+        m_queue.push_front(&task);
+    }
+    m_work.notify_one();
+}
+
+void ParallelRun::Stop()
+{
+    {
+        const std::lock_guard lock(m_lock);
+        m_stopping = true;
+        m_queue.clear();
+    }
+    // Files still at work are not wanted any more: they stop at their next
+    // look at the sink and roll back.
+    m_shared.cancelled = true;
+    m_work.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
+    m_threads.clear();
+    m_workers.clear();
+    g_filesAtWork = 1;
+    // Outputs not adopted go with their temporary files, without a word.
+    m_inFlight.clear();
+    m_held.reset();
+    {
+        const std::lock_guard lock(m_lock);
+        m_stopping = false;
+    }
+}
+
+void ParallelRun::CountSettled()
+{
+    const MyObject::Settled settled = m_action.TakeSettled();
+    m_totalFiles += settled.files;
+    m_totalBytes += settled.bytes;
+    m_totalErrors += settled.errors;
+}
+
+} // namespace tessarin
