@@ -329,6 +329,17 @@ if wanted memory; then
             tess -d -k 256 -b 128 -m cbc --no-aes-ext --no-mangle --no-keep --no-recursive "$work/*" >/dev/null
         done
         memory=$(awk -v k="$peak" 'BEGIN { printf "%.1f MiB", k / 1024 }')
+        # Four workers at once, each on a file of its own: every extra
+        # worker may hold its own chunk buffers, nothing more.
+        rm -rf "$work"
+        mkdir -p "$work"
+        for ((i = 0; i < 4; i++)); do random_file "$work/q$i" 256; done
+        HOME=$home XDG_CONFIG_HOME=$home/.config XDG_STATE_HOME=$home/.state XDG_RUNTIME_DIR=$home/run \
+            /usr/bin/time -v "$tessarin" --defaults --no-log --password-file "$dir/password" -q --jobs 4 \
+            -e -k 256 -b 128 -m cbc -z none --no-aes-ext --no-mangle --no-keep --no-recursive "$work/*" \
+            >/dev/null 2>"$dir/time.txt" || { echo "compare.sh: the run of four files failed" >&2; cat "$dir/time.txt" >&2; exit 1; }
+        kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$dir/time.txt")
+        memory_jobs=$(awk -v k="${kib:-0}" 'BEGIN { printf "%.1f MiB", k / 1024 }')
         rm -rf "$work"
     else
         skip "peak memory" "GNU time (/usr/bin/time -v) is not installed (Debian package time)"
@@ -341,6 +352,8 @@ printf '|%s|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0
 for r in "${rows[@]}"; do echo "$r"; done
 [ -n "$memory" ] && printf '| %-44s | %-30s | %11s | %11s | %6s | %-7s |\n' \
     "peak memory, 1 GiB file (none; gzip fastest)" "-" "$memory" "-" "-" "<= 32 MiB"
+[ -n "${memory_jobs:-}" ] && printf '| %-44s | %-30s | %11s | %11s | %6s | %-7s |\n' \
+    "peak memory, 4 files of 256 MiB, --jobs 4" "-" "$memory_jobs" "-" "-" "<= 56 MiB"
 if [ "$show_runs" = 1 ]; then
     for r in "${runs_seen[@]}"; do echo "runs, $r"; done
 fi

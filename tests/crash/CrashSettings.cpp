@@ -1,5 +1,7 @@
 #include "CrashSettings.h"
 
+#include <string>
+
 namespace tessarin::crash {
 
 std::string Settings::Suffix() const
@@ -19,6 +21,7 @@ std::string Settings::Label() const
 {
     std::string label = compression == Compression::None ? "none " : compression == Compression::Gzip ? "gzip " : "bzip2";
     label += wipe ? " wipe   " : " no-wipe";
+    label += jobs > 1 ? " -j" + std::to_string(jobs) : "    ";
     switch (naming) {
     case Naming::Own:
         return label + " own-name";
@@ -42,6 +45,8 @@ std::vector<std::string> Settings::Args(bool encrypt, const std::string& passwor
     const bool mangle = naming == Naming::Mangled || naming == Naming::MangledAesExt;
     args.push_back(ext ? "--aes-ext" : "--no-aes-ext");
     args.push_back(mangle ? "--mangle" : "--no-mangle");
+    args.push_back("--jobs");
+    args.push_back(std::to_string(jobs));
     args.push_back("--");
     args.push_back(root);
     return args;
@@ -52,8 +57,10 @@ std::vector<Settings> AllSettings()
     std::vector<Settings> all;
     for (const bool wipe : {false, true}) {
         for (const Compression compression : {Compression::None, Compression::Gzip, Compression::Bzip2}) {
-            for (const Naming naming : {Naming::Own, Naming::AesExt, Naming::Mangled, Naming::MangledAesExt})
-                all.push_back({compression, wipe, naming});
+            for (const Naming naming : {Naming::Own, Naming::AesExt, Naming::Mangled, Naming::MangledAesExt}) {
+                const int parity = static_cast<int>(wipe) + static_cast<int>(compression) + static_cast<int>(naming);
+                all.push_back({compression, wipe, naming, parity % 2 == 1 ? 4u : 1u});
+            }
         }
     }
     return all;

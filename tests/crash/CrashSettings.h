@@ -20,6 +20,9 @@ struct Settings {
     Compression compression = Compression::None;
     bool wipe = false;
     Naming naming = Naming::Own;
+    // Files worked on at once: the parallel batch commits in list order,
+    // and a kill must find it as safe as one file at a time.
+    unsigned jobs = 1;
 
     // The suffix of the compression's content inside a container: ".gz",
     // ".bz" or "" without compression.
@@ -30,7 +33,9 @@ struct Settings {
     std::vector<std::string> Args(bool encrypt, const std::string& passwordFile, const std::string& root) const;
 };
 
-// Every combination of compression, wiping and naming, in a fixed order.
+// Every combination of compression, wiping and naming, in a fixed order,
+// half of them with four files at once (alternating, so that each of the
+// others meets both).
 std::vector<Settings> AllSettings();
 
 } // namespace tessarin::crash
