@@ -5,6 +5,7 @@
 #include "foundation/OverlappedIo.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
+#include "platform/FolderEntries.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +52,18 @@ bool WorthOverlapping(std::uint64_t bytes)
 // Set only by tests, before codecs are made; read on the codec's thread.
 std::atomic<const MyAesFiles::FixedFiller*> g_fixedFiller{nullptr};
 
+// Filler for the codecs of one thread, drawn from the system's generator
+// in blocks: a batch of small files takes one draw for a few dozen files
+// instead of one each. Each byte is handed out once; a child made by fork
+// starts afresh, so it never repeats its parent's bytes.
+struct FillerPool {
+    static constexpr std::size_t Size = 32768;
+    std::vector<std::uint8_t> bytes;
+    std::size_t used = 0;  // bytes[used..] are still unused
+    std::uint64_t process = 0;
+};
+thread_local FillerPool t_filler;
+
 } // namespace
 
 MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink)
@@ -67,14 +80,20 @@ void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
 void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
 {
     if (g_fixedFiller.load() == nullptr) {
+        FillerPool& pool = t_filler;
+        if (pool.process != platform::ProcessId()) {
+            pool.bytes.assign(FillerPool::Size, 0);
+            pool.used = pool.bytes.size();
+            pool.process = platform::ProcessId();
+        }
         while (!bytes.empty()) {
-            if (m_fillerUsed == m_fillerPool.size()) {
-                platform::FillRandom(m_fillerPool);
-                m_fillerUsed = 0;
+            if (pool.used == pool.bytes.size()) {
+                platform::FillRandom(pool.bytes);
+                pool.used = 0;
             }
-            const std::size_t n = std::min(bytes.size(), m_fillerPool.size() - m_fillerUsed);
-            std::copy_n(m_fillerPool.begin() + static_cast<std::ptrdiff_t>(m_fillerUsed), n, bytes.begin());
-            m_fillerUsed += n;
+            const std::size_t n = std::min(bytes.size(), pool.bytes.size() - pool.used);
+            std::copy_n(pool.bytes.begin() + static_cast<std::ptrdiff_t>(pool.used), n, bytes.begin());
+            pool.used += n;
             bytes = bytes.subspan(n);
         }
         return;

@@ -167,13 +167,6 @@ private:
     bool m_keyed = false;
     std::shared_ptr<KeySchedules> m_schedules;
     std::uint8_t m_fillerNext = 0;  // the next byte of a fixed filler
-    // Filler drawn from the system's generator in one call: enough for a
-    // header's two hunks, their padding and the last data block's, so a
-    // file takes one draw instead of four. Each byte is handed out once;
-    // those from m_fillerUsed on are still unused.
-    static constexpr std::size_t FillerPoolSize = Hunk1Size + Hunk2Size + 3 * 32;
-    std::array<std::uint8_t, FillerPoolSize> m_fillerPool{};
-    std::size_t m_fillerUsed = FillerPoolSize;
     MyStream* m_sink = nullptr;  // not owned
 };
 
