@@ -260,7 +260,8 @@ std::size_t MyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer)
         std::copy_n(m_kept.begin() + static_cast<std::ptrdiff_t>(from), n, buffer.begin());
         return n;
     }
-    if (!IsOpen())
+    // A pipe has no offsets: nothing is read from it so.
+    if (!IsOpen() || !m_positional)
         return 0;
     std::size_t done = 0;
     while (done < buffer.size()) {
