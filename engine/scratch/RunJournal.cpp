@@ -55,9 +55,12 @@ void RunJournal::Close() noexcept
         return;
     // Nothing left to clear: the journal goes while it is still locked, so
     // that no other run takes it up meanwhile.
-    if (m_live.empty() && m_process == platform::ProcessId()) {
+    // A child made by fork that never wrote a record of its own holds its
+    // parent's journal: that is the parent's to remove or finish.
+    const bool ours = m_process == platform::ProcessId();
+    if (m_live.empty() && ours) {
         platform::RemoveFile(m_path);
-    } else if (!m_gone.empty()) {
+    } else if (ours && !m_gone.empty()) {
         try {
             Append({}, false);
         } catch (const ErrorHandler&) {
