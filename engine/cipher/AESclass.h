@@ -41,14 +41,16 @@ public:
     unsigned enc_blk(const unsigned char* in, unsigned char* out);
     unsigned dec_blk(const unsigned char* in, unsigned char* out);
 
-protected:
     // Layout shared with the modules: schedule words, rounds, block length.
+    // A key's schedule is this whole record, so a copy of it keys another
+    // object bound to the same module without working it out again.
     struct Context {
         std::uint32_t schedule[128];
         std::uint32_t rounds;
         std::uint32_t blockLength;
     };
 
+protected:
     Context m_context{};
     const AesCallBack* m_library = nullptr;  // not owned
 };

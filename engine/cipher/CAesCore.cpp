@@ -76,6 +76,13 @@ void CAesCore::MakeDecKey(std::span<const std::uint8_t, 32> key, std::span<const
     m_blockSize = blockSize;
 }
 
+void CAesCore::UseSchedule(const Context& schedule, std::span<const std::uint8_t, 32> chain, int blockSize)
+{
+    m_context = schedule;
+    std::copy(chain.begin(), chain.end(), m_chain.begin());
+    m_blockSize = blockSize;
+}
+
 void CAesCore::Xor(std::uint8_t* buffer, const std::uint8_t* data) const
 {
     for (int i = 0; i < m_blockSize; ++i)

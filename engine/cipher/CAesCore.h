@@ -30,6 +30,10 @@ public:
                     int keyLength, int blockSize);
     void MakeDecKey(std::span<const std::uint8_t, 32> key, std::span<const std::uint8_t, 32> chain,
                     int keyLength, int blockSize);
+    // The schedule the last MakeEncKey or MakeDecKey worked out, and the way
+    // to install one again (with a fresh register) without that work.
+    const Context& Schedule() const { return m_context; }
+    void UseSchedule(const Context& schedule, std::span<const std::uint8_t, 32> chain, int blockSize);
 
     // Whole blocks of in (integer division) into out; in and out are
     // different buffers; out beyond the last whole block is untouched.

@@ -5,6 +5,7 @@
 #include "foundation/OverlappedIo.h"
 #include "foundation/ShownName.h"
 #include "platform/Files.h"
+#include "platform/FolderEntries.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +52,18 @@ bool WorthOverlapping(std::uint64_t bytes)
 // Set only by tests, before codecs are made; read on the codec's thread.
 std::atomic<const MyAesFiles::FixedFiller*> g_fixedFiller{nullptr};
 
+// Filler for the codecs of one thread, drawn from the system's generator
+// in blocks: a batch of small files takes one draw for a few dozen files
+// instead of one each. Each byte is handed out once; a child made by fork
+// starts afresh, so it never repeats its parent's bytes.
+struct FillerPool {
+    static constexpr std::size_t Size = 32768;
+    std::vector<std::uint8_t> bytes;
+    std::size_t used = 0;  // bytes[used..] are still unused
+    std::uint64_t process = 0;
+};
+thread_local FillerPool t_filler;
+
 } // namespace
 
 MyAesFiles::MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library) : m_core(library), m_sink(sink)
@@ -67,14 +80,20 @@ void MyAesFiles::SetFixedFillerForTesting(const FixedFiller* filler)
 void MyAesFiles::FillFiller(std::span<std::uint8_t> bytes)
 {
     if (g_fixedFiller.load() == nullptr) {
+        FillerPool& pool = t_filler;
+        if (pool.process != platform::ProcessId()) {
+            pool.bytes.assign(FillerPool::Size, 0);
+            pool.used = pool.bytes.size();
+            pool.process = platform::ProcessId();
+        }
         while (!bytes.empty()) {
-            if (m_fillerUsed == m_fillerPool.size()) {
-                platform::FillRandom(m_fillerPool);
-                m_fillerUsed = 0;
+            if (pool.used == pool.bytes.size()) {
+                platform::FillRandom(pool.bytes);
+                pool.used = 0;
             }
-            const std::size_t n = std::min(bytes.size(), m_fillerPool.size() - m_fillerUsed);
-            std::copy_n(m_fillerPool.begin() + static_cast<std::ptrdiff_t>(m_fillerUsed), n, bytes.begin());
-            m_fillerUsed += n;
+            const std::size_t n = std::min(bytes.size(), pool.bytes.size() - pool.used);
+            std::copy_n(pool.bytes.begin() + static_cast<std::ptrdiff_t>(pool.used), n, bytes.begin());
+            pool.used += n;
             bytes = bytes.subspan(n);
         }
         return;
@@ -88,48 +107,6 @@ std::uint32_t MyAesFiles::Now() const
     if (const FixedFiller* fixed = g_fixedFiller.load())
         return fixed->time;
     return static_cast<std::uint32_t>(std::time(nullptr));
-}
-
-void MyAesFiles::MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
-{
-    if (password.size() > MaxPassword)
-        throw ErrorHandler(errc::KeyTooLong, "Secret key's overtaking KeyLen size!");
-    // The key is the password repeated to the key length, so an empty one
-    // has nothing to repeat.
-    if (password.empty())
-        throw ErrorHandler(errc::EmptyPassword, "The password must not be empty!");
-
-    m_password = password;
-    m_keyLength = keyLength;
-    m_blockSize = blockSize;
-    m_key.fill(0);
-    std::memcpy(m_key.data(), password.data(), password.size());
-    for (std::size_t i = password.size(); i < static_cast<std::size_t>(keyLength); ++i)
-        m_key[i] = static_cast<std::uint8_t>(password[i % password.size()]);
-    m_chain = m_key;
-    m_keyed = true;
-}
-
-void MyAesFiles::MakeEncKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
-{
-    MakeKey(password, keyLength, blockSize);
-    ReMakeEncKey();
-}
-
-void MyAesFiles::MakeDecKey(const std::string& password, KeyLen keyLength, BlockSize blockSize)
-{
-    MakeKey(password, keyLength, blockSize);
-    ReMakeDecKey();
-}
-
-void MyAesFiles::ReMakeEncKey()
-{
-    m_core.MakeEncKey(m_key, m_chain, m_keyLength, m_blockSize);
-}
-
-void MyAesFiles::ReMakeDecKey()
-{
-    m_core.MakeDecKey(m_key, m_chain, m_keyLength, m_blockSize);
 }
 
 float MyAesFiles::CalcReductKoeff(std::uint32_t filter)
@@ -150,23 +127,24 @@ float MyAesFiles::CalcFullKoeff(std::uint32_t length, std::uint32_t filter, std:
     return filter == 0 ? f / 1024.0f : f / 2048.0f;
 }
 
-bool MyAesFiles::ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode)
+bool MyAesFiles::ReadHunks(MyFile& source, std::uint64_t offset, std::span<std::uint8_t> content, OperMode mode)
 {
     const std::size_t stored = CalcHeader(content.size(), m_blockSize);
-    std::vector<std::uint8_t> cipher(stored), plain(stored);
-    if (source.Read(cipher) != stored)
+    std::array<std::uint8_t, MaxHeaderStored()> cipher, plain;
+    if (stored > cipher.size() || source.ReadAt(offset, std::span(cipher).first(stored)) != stored)
         return false;
-    m_core.Decrypt(cipher, plain, mode);
+    m_core.Decrypt(std::span(cipher).first(stored), plain, mode);
     std::copy_n(plain.begin(), content.size(), content.begin());
     return true;
 }
 
-std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uint8_t> first,
-                                   std::span<const std::uint8_t> second, OperMode mode)
+std::size_t MyAesFiles::EncipherHunks(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                                      OperMode mode, std::vector<std::uint8_t>& out)
 {
     const std::span<const std::uint8_t> hunks[] = {first, second};
     const std::size_t stored = CalcHeader(first.size(), m_blockSize) + CalcHeader(second.size(), m_blockSize);
-    std::vector<std::uint8_t> plain(stored), cipher(stored);
+    std::array<std::uint8_t, MaxHeaderStored()> plain;
+    const std::span<std::uint8_t> cipher = std::span(out).first(stored);
     // Filler and chaining run in the order of the bytes, as for two writes.
     std::size_t at = 0;
     for (const std::span<const std::uint8_t> content : hunks) {
@@ -174,10 +152,9 @@ std::size_t MyAesFiles::WriteHunks(MyFile& destination, std::span<const std::uin
         const std::span<std::uint8_t> block = std::span(plain).subspan(at, size);
         std::copy(content.begin(), content.end(), block.begin());
         FillFiller(block.subspan(content.size()));
-        m_core.Encrypt(block, std::span(cipher).subspan(at, size), mode);
+        m_core.Encrypt(block, cipher.subspan(at, size), mode);
         at += size;
     }
-    destination.Write(cipher);
     return stored;
 }
 
@@ -213,11 +190,14 @@ int MyAesFiles::CheckHeader(MyFile& source, OperMode mode)
     else
         ReMakeDecKey();
 
-    source.Seek(0, MyFile::SeekBegin);
-    if (!ReadHunks(source, m_hunk1, mode))
+    // A small file is read whole here, once, for every later pass; the
+    // header of a larger one is read where it stands, so neither moves the
+    // file's position.
+    source.KeepWhole(ChunkSize);
+    if (!ReadHunks(source, 0, m_hunk1, mode))
         return HeaderNone;
     if (std::memcmp(m_hunk1.data(), MagicCurrent, sizeof MagicCurrent) == 0)
-        return ReadHunks(source, m_hunk2, mode) ? HeaderCurrent : HeaderNone;
+        return ReadHunks(source, CalcHeader(Hunk1Size, m_blockSize), m_hunk2, mode) ? HeaderCurrent : HeaderNone;
     if (std::memcmp(m_hunk1.data(), MagicLegacy, sizeof MagicLegacy) == 0) {
         m_hunk2.fill(0);
         StoreLe32(m_hunk2.data() + OffNfSize, GetLengthFromHeader());
@@ -241,13 +221,25 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     Fill_Hunk2(filter, nfSize);
     ReMakeEncKey();
 
-    destination.Seek(0, MyFile::SeekBegin);
-    std::uint64_t total = WriteHunks(destination, m_hunk1, m_hunk2, mode);
-
     // The header counts at the data's rate. A small file that compressed
     // well reports many times its own size so; the display keeps its
     // caption within the range.
     const float k = CalcFullKoeff(GetLengthFromHeader(), filter, nfSize);
+    destination.Seek(0, MyFile::SeekBegin);
+    if (const std::vector<std::uint8_t>* kept = source.KeepWhole(ChunkSize)) {
+        // Length and CRC in the header were taken from these very bytes:
+        // only a file that changed between its opening and this read
+        // differs, in length (its times tell the rest).
+        if (kept->size() != GetLengthFromHeader())
+            throw ErrorHandler(errc::SourceChanged,
+                               "File '" + ShownName(source.GetFullFilename()) + "' changed while it was read!");
+        const std::uint64_t written = EncodeKept(*kept, destination, mode, k);
+        source.DropKept();
+        return written;
+    }
+    std::vector<std::uint8_t> header(HeaderStored());
+    std::uint64_t total = EncipherHunks(m_hunk1, m_hunk2, mode, header);
+    destination.Write(header);
     if (m_sink)
         m_sink->AddProgress(k * static_cast<float>(total));
 
@@ -319,6 +311,13 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     const float k = CalcReductKoeff(filter);
     if (m_sink)
         m_sink->AddProgress(k * static_cast<float>(header));
+    if (const std::vector<std::uint8_t>* kept = source.KeepWhole(ChunkSize)) {
+        const std::uint32_t length = DecodeKept(std::span(*kept).subspan(std::min(kept->size(), header)),
+                                                destination, mode, k);
+        source.DropKept();
+        return length;
+    }
+    source.Seek(static_cast<std::int64_t>(header), MyFile::SeekBegin);
 
     CCrc32Dynamic crc;
     crc.InitStream();

@@ -4,10 +4,15 @@
 #include "foundation/MyFile.h"
 #include "foundation/MyStream.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -49,8 +54,35 @@ public:
 
     MyAesFiles(MyStream* sink, const AESclass::AesCallBack* library);
 
-    void MakeEncKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
-    void MakeDecKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
+    // The schedules of one key in both directions, worked out once by the
+    // first codec that needs each and taken from here by every later one:
+    // a batch keys a codec per file and step. Shared by codecs of one
+    // password, key length, block size and module only; safe to use from
+    // several threads at once.
+    class KeySchedules {
+    public:
+        // The schedule of a direction, made by make() when not there yet.
+        template <class Make>
+        const AESclass::Context& Get(bool encrypting, Make make)
+        {
+            const std::lock_guard<std::mutex> guard(m_mutex);
+            std::optional<AESclass::Context>& slot = encrypting ? m_enc : m_dec;
+            if (!slot)
+                slot = make();
+            return *slot;
+        }
+
+    private:
+        std::mutex m_mutex;
+        std::optional<AESclass::Context> m_enc, m_dec;
+    };
+
+    // schedules: shared with other codecs of the same key (see above);
+    // without, the codec keeps its own.
+    void MakeEncKey(const std::string& password, KeyLen keyLength, BlockSize blockSize,
+                    std::shared_ptr<KeySchedules> schedules = {});
+    void MakeDecKey(const std::string& password, KeyLen keyLength, BlockSize blockSize,
+                    std::shared_ptr<KeySchedules> schedules = {});
 
     int CheckHeader(MyFile& source, OperMode mode);
     std::uint64_t Encode(MyFile& source, MyFile& destination, OperMode mode, std::uint32_t filter,
@@ -67,7 +99,7 @@ public:
 
     // Stored length of a hunk of n content bytes: always at least one byte
     // of filler, so a whole block is added when n is a multiple.
-    static std::size_t CalcHeader(std::size_t contentBytes, int blockSize)
+    static constexpr std::size_t CalcHeader(std::size_t contentBytes, int blockSize)
     {
         const auto bs = static_cast<std::size_t>(blockSize);
         return (contentBytes / bs + 1) * bs;
@@ -87,19 +119,41 @@ public:
     static void SetFixedFillerForTesting(const FixedFiller* filler);
 
 protected:
-    void MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize);
+    void MakeKey(const std::string& password, KeyLen keyLength, BlockSize blockSize,
+                 std::shared_ptr<KeySchedules> schedules);
     void ReMakeEncKey();
     void ReMakeDecKey();
-    bool ReadHunks(MyFile& source, std::span<std::uint8_t> content, OperMode mode);
-    // Enciphers the two hunks in turn, each padded to whole blocks, and
-    // writes them with one call.
-    std::size_t WriteHunks(MyFile& destination, std::span<const std::uint8_t> first,
-                           std::span<const std::uint8_t> second, OperMode mode);
+    // Reads and deciphers the hunk stored at offset; false when the file
+    // ends first.
+    bool ReadHunks(MyFile& source, std::uint64_t offset, std::span<std::uint8_t> content, OperMode mode);
+    // Enciphers the two hunks in turn, each padded to whole blocks, into
+    // the start of out (as long as the header or longer); returns their
+    // stored length.
+    std::size_t EncipherHunks(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                              OperMode mode, std::vector<std::uint8_t>& out);
+    // Stored length of the header in the current format: for this codec,
+    // and the most any block size takes.
+    std::size_t HeaderStored() const
+    {
+        return CalcHeader(Hunk1Size, m_blockSize) + CalcHeader(Hunk2Size, m_blockSize);
+    }
+    static constexpr std::size_t MaxHeaderStored()
+    {
+        std::size_t most = 0;
+        for (const int bs : {Block128, Block192, Block256})
+            most = std::max(most, CalcHeader(Hunk1Size, bs) + CalcHeader(Hunk2Size, bs));
+        return most;
+    }
     void Fill_Hunk1(MyFile& source);
     void Fill_Hunk2(std::uint32_t filter, std::uint32_t nfSize);
 
 private:
     void FillFiller(std::span<std::uint8_t> bytes);
+    // A file of one chunk at most, kept whole by its reader: header and
+    // data are enciphered from those bytes and written with one call.
+    std::uint64_t EncodeKept(const std::vector<std::uint8_t>& plain, MyFile& destination, OperMode mode,
+                             float koeff);
+    std::uint32_t DecodeKept(std::span<const std::uint8_t> data, MyFile& destination, OperMode mode, float koeff);
     std::uint32_t Now() const;
 
     CAesCore m_core;
@@ -111,14 +165,8 @@ private:
     KeyLen m_keyLength = Key256;
     BlockSize m_blockSize = Block256;
     bool m_keyed = false;
+    std::shared_ptr<KeySchedules> m_schedules;
     std::uint8_t m_fillerNext = 0;  // the next byte of a fixed filler
-    // Filler drawn from the system's generator in one call: enough for a
-    // header's two hunks, their padding and the last data block's, so a
-    // file takes one draw instead of four. Each byte is handed out once;
-    // those from m_fillerUsed on are still unused.
-    static constexpr std::size_t FillerPoolSize = Hunk1Size + Hunk2Size + 3 * 32;
-    std::array<std::uint8_t, FillerPoolSize> m_fillerPool{};
-    std::size_t m_fillerUsed = FillerPoolSize;
     MyStream* m_sink = nullptr;  // not owned
 };
 

@@ -41,7 +41,11 @@ MyFile::MyFile(MyFile&& other) noexcept
       m_mode(other.m_mode),
       m_crc(std::exchange(other.m_crc, 0)),
       m_length(std::exchange(other.m_length, 0)),
-      m_position(std::exchange(other.m_position, -1))
+      m_position(std::exchange(other.m_position, -1)),
+      m_positional(std::exchange(other.m_positional, false)),
+      m_statusAtOpen(std::exchange(other.m_statusAtOpen, {})),
+      m_hasKept(std::exchange(other.m_hasKept, false)),
+      m_kept(std::move(other.m_kept))
 {
 }
 
@@ -57,6 +61,10 @@ MyFile& MyFile::operator=(MyFile&& other) noexcept
         m_crc = std::exchange(other.m_crc, 0);
         m_length = std::exchange(other.m_length, 0);
         m_position = std::exchange(other.m_position, -1);
+        m_positional = std::exchange(other.m_positional, false);
+        m_statusAtOpen = std::exchange(other.m_statusAtOpen, {});
+        m_hasKept = std::exchange(other.m_hasKept, false);
+        m_kept = std::move(other.m_kept);
     }
     return *this;
 }
@@ -76,7 +84,8 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     default: throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(name) + "'");
     }
     std::int64_t size = -1;
-    const platform::NativeHandle handle = platform::OpenFile(name, access, &size);
+    platform::FileStatus status;
+    const platform::NativeHandle handle = platform::OpenFile(name, access, &size, &status);
     if (handle == platform::InvalidHandle) {
         std::string reason = Because();
         // Links, FIFOs and devices are refused on purpose: say so rather
@@ -93,11 +102,15 @@ void MyFile::Open(const std::string& name, OpenMode mode)
     m_length = size < 0 ? 0 : static_cast<std::uint64_t>(size);
     m_crc = 0;
     m_mode = mode;
+    m_statusAtOpen = status;
     // Only a regular file is sure to be: a pipe or a device has no position.
     m_position = access == platform::FileAccess::Read || access == platform::FileAccess::WriteKeep ||
                          access == platform::FileAccess::CreateNew
                      ? 0
                      : -1;
+    // Only these are sure to be regular files that this handle can read.
+    m_positional = access == platform::FileAccess::Read || access == platform::FileAccess::CreateNew;
+    DropKept();
 }
 
 void MyFile::Adopt(platform::NativeHandle handle, const std::string& name, OpenMode mode)
@@ -110,6 +123,10 @@ void MyFile::Adopt(platform::NativeHandle handle, const std::string& name, OpenM
     m_length = 0;
     m_crc = 0;
     m_mode = mode;
+    m_position = -1;
+    m_positional = false;
+    m_statusAtOpen = {};
+    DropKept();
 }
 
 std::size_t MyFile::Read(std::span<std::uint8_t> buffer)
@@ -130,6 +147,7 @@ std::size_t MyFile::Write(std::span<const std::uint8_t> buffer)
 {
     if (!IsOpen())
         return 0;
+    DropKept();
     if (!platform::WriteFile(m_handle, buffer)) {
         m_position = -1;
         throw ErrorHandler(errc::WriteFailed, "Unable to write file '" + ShownName(m_fullName) + "'", Because());
@@ -159,6 +177,21 @@ void MyFile::Close()
     m_crc = 0;
     m_length = 0;
     m_position = -1;
+    m_positional = false;
+    m_statusAtOpen = {};
+    DropKept();
+}
+
+platform::NativeHandle MyFile::Detach()
+{
+    const platform::NativeHandle handle = std::exchange(m_handle, platform::InvalidHandle);
+    m_crc = 0;
+    m_length = 0;
+    m_position = -1;
+    m_positional = false;
+    m_statusAtOpen = {};
+    DropKept();
+    return handle;
 }
 
 void MyFile::Sync()
@@ -171,6 +204,13 @@ std::uint32_t MyFile::CalcCrc()
 {
     // A file of our own that we write and read back counts as readable too.
     if (IsOpen() && (m_mode == OpenRead || m_mode == OpenCreateNew)) {
+        if (m_hasKept) {
+            CCrc32Dynamic crc;
+            crc.InitStream();
+            crc.CalcStream(m_kept);
+            m_crc = crc.GetCrcStream();
+            return m_crc;
+        }
         Rewind();
         CCrc32Dynamic crc;
         m_crc = crc.CalcFile(m_handle);
@@ -178,6 +218,62 @@ std::uint32_t MyFile::CalcCrc()
         Rewind();
     }
     return m_crc;
+}
+
+const std::vector<std::uint8_t>* MyFile::KeepWhole(std::size_t limit)
+{
+    if (m_hasKept)
+        return &m_kept;
+    if (!IsOpen() || !m_positional || m_mode != OpenRead || m_length > limit)
+        return nullptr;
+    // One byte more than the length the file had when opened: a file that
+    // grew since shows it by the count, one that did not ends short.
+    try {
+        m_kept.resize(static_cast<std::size_t>(m_length) + 1);
+    } catch (const std::bad_alloc&) {
+        throw ErrorHandler(ENOMEM, "Out of memory!");
+    }
+    const std::int64_t first = platform::ReadSomeAt(m_handle, m_kept, 0);
+    if (first < 0)
+        throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'", Because());
+    // A regular file ends where a read stops short: the usual case reads
+    // the length it had in one call and asks no more.
+    std::size_t got = static_cast<std::size_t>(first);
+    if (got != m_length && got != 0)
+        got += ReadAt(got, std::span(m_kept).subspan(got));
+    m_kept.resize(got);
+    m_hasKept = true;
+    return &m_kept;
+}
+
+void MyFile::DropKept()
+{
+    m_hasKept = false;
+    std::vector<std::uint8_t>().swap(m_kept);
+}
+
+std::size_t MyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer)
+{
+    if (m_hasKept) {
+        const std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(offset, m_kept.size()));
+        const std::size_t n = std::min(buffer.size(), m_kept.size() - from);
+        std::copy_n(m_kept.begin() + static_cast<std::ptrdiff_t>(from), n, buffer.begin());
+        return n;
+    }
+    // A pipe has no offsets: nothing is read from it so.
+    if (!IsOpen() || !m_positional)
+        return 0;
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const std::int64_t n = platform::ReadSomeAt(m_handle, buffer.subspan(done), offset + done);
+        if (n < 0)
+            throw ErrorHandler(errc::ReadFailed, "Unable to read from file '" + ShownName(m_fullName) + "'",
+                               Because());
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
 }
 
 void MyFile::Wipe(unsigned rounds)

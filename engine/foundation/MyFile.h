@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tessarin {
 
@@ -41,13 +42,39 @@ public:
     std::uint64_t Seek(std::int64_t distance, SeekMode origin);
     void Rewind() { Seek(0, SeekBegin); }
     void Close();
+    // Hands the open handle over, as Close leaves the file otherwise: the
+    // caller closes it.
+    platform::NativeHandle Detach();
     void Sync();  // the written bytes reach the disk before this returns
 
     std::uint32_t CalcCrc();
+
+    // A file of at most limit bytes that is read, not written, is read whole
+    // in one call the first time it is asked for and kept: the header
+    // check, the CRC and the cipher then take those bytes, and none of them
+    // goes to the system again. Null for a larger file, or one that cannot
+    // be read so (a pipe, a file being written). Reading or seeking the
+    // handle is not affected.
+    const std::vector<std::uint8_t>* KeepWhole(std::size_t limit);
+    // Frees what KeepWhole kept, once its reader is done.
+    void DropKept();
+    // Reads at offset from what is kept, or from the file without moving
+    // its position; fills the buffer unless the end comes first.
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer);
     // How often a wipe overwrites a file before its blocks go: the user's
     // files and our own copies of their plain text alike.
     static constexpr unsigned WipeRounds = 3;
     void Wipe(unsigned rounds = WipeRounds);
+
+    // What the open saw of a file opened for reading: the file as it is
+    // now, without another look. False when the open saw none.
+    bool StatusAtOpen(platform::FileStatus& status) const
+    {
+        if (!m_statusAtOpen.identity.valid || !IsOpen())
+            return false;
+        status = m_statusAtOpen;
+        return true;
+    }
 
     bool IsOpen() const { return m_handle != platform::InvalidHandle; }
     OpenMode GetMode() const { return m_mode; }
@@ -76,6 +103,10 @@ private:
     // Where the handle stands, when known (-1 otherwise): a seek to where
     // the file already is costs no call to the system.
     std::int64_t m_position = -1;
+    bool m_positional = false;  // a regular file, read at offsets
+    platform::FileStatus m_statusAtOpen;
+    bool m_hasKept = false;
+    std::vector<std::uint8_t> m_kept;
 };
 
 } // namespace tessarin

@@ -112,17 +112,20 @@ ExtendedAttributes ReadExtendedAttributes(NativeHandle handle)
     return result;
 }
 
-AttributesDropped KeepAttributes(NativeHandle to, const FileStatus& status, const ExtendedAttributes& attributes)
+AttributesDropped KeepAttributes(NativeHandle to, const FileStatus& status, const ExtendedAttributes& attributes,
+                                 const FileStatus* toNow)
 {
     AttributesDropped dropped;
-    struct stat now {};
-    if (::fstat(to, &now) != 0)
+    FileStatus now;
+    if (toNow != nullptr)
+        now = *toNow;
+    else if (!StatHandle(to, now))
         return dropped;
     // Owner and group first: a change of owner clears the set-ID bits and
     // the capabilities, which are given afterwards. Root may give any
     // owner; others may give a group they belong to.
-    bool ownerKept = now.st_uid == status.owner;
-    bool groupKept = now.st_gid == status.group;
+    bool ownerKept = now.owner == status.owner;
+    bool groupKept = now.group == status.group;
     if (!ownerKept && ::fchown(to, status.owner, status.group) == 0)
         ownerKept = groupKept = true;
     if (!groupKept && ::fchown(to, static_cast<uid_t>(-1), status.group) == 0)

@@ -31,8 +31,9 @@ struct AttributesDropped {
 
 // Gives the open file to (ours, still private) the owner, group, access
 // list, extended attributes, permission bits and times of the original
-// described by status and attributes.
+// described by status and attributes. toNow: what the open file is known to
+// be now (its owner and group), which spares a look at it.
 ENGINE_API AttributesDropped KeepAttributes(NativeHandle to, const FileStatus& status,
-                                            const ExtendedAttributes& attributes);
+                                            const ExtendedAttributes& attributes, const FileStatus* toNow = nullptr);
 
 } // namespace tessarin::platform

@@ -11,7 +11,8 @@ ExtendedAttributes ReadExtendedAttributes(NativeHandle)
     return {};
 }
 
-AttributesDropped KeepAttributes(NativeHandle to, const FileStatus& status, const ExtendedAttributes&)
+AttributesDropped KeepAttributes(NativeHandle to, const FileStatus& status, const ExtendedAttributes&,
+                                 const FileStatus*)
 {
     SetPermissions(to, status.mode);
     SetFileTimes(to, status);

@@ -89,6 +89,9 @@ std::int64_t Nanos(const struct timespec& t)
     return static_cast<std::int64_t>(t.tv_nsec);
 }
 
+} // namespace
+
+// Shared with the opening of files, which takes its look at a file once.
 void FromStat(const struct stat& st, FileStatus& status)
 {
     status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
@@ -104,8 +107,6 @@ void FromStat(const struct stat& st, FileStatus& status)
     status.changeSeconds = Seconds(st.st_ctim);
     status.changeNanos = Nanos(st.st_ctim);
 }
-
-} // namespace
 
 bool StatHandle(NativeHandle handle, FileStatus& status)
 {

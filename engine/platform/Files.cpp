@@ -12,6 +12,8 @@
 
 namespace tessarin::platform {
 
+void FromStat(const struct stat& st, FileStatus& status);  // FileSystem.cpp
+
 namespace {
 
 // The codec's chunk: a file no larger is read in one go.
@@ -19,7 +21,7 @@ constexpr off_t SequentialHintMin = 147456;
 
 } // namespace
 
-NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size)
+NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size, FileStatus* status)
 {
     int flags = O_CLOEXEC;
     switch (access) {
@@ -67,12 +69,14 @@ NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* 
     // O_NONBLOCK only kept the open itself from hanging on a FIFO; a regular
     // file's reads and writes never heed it, so only other kinds clear it.
     if ((access == FileAccess::WriteNoFollow || regularOnly) && !S_ISREG(st.st_mode)) {
-        const int status = ::fcntl(fd, F_GETFL);
-        if (status >= 0)
-            ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+        const int flagsNow = ::fcntl(fd, F_GETFL);
+        if (flagsNow >= 0)
+            ::fcntl(fd, F_SETFL, flagsNow & ~O_NONBLOCK);
     }
     if (size != nullptr)
         *size = st.st_size;
+    if (status != nullptr && regularOnly)
+        FromStat(st, *status);
     return fd;
 }
 
@@ -102,6 +106,15 @@ std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer)
 std::int64_t ReadSome(NativeHandle handle, std::span<std::uint8_t> buffer)
 {
     return ::read(handle, buffer.data(), buffer.size());
+}
+
+std::int64_t ReadSomeAt(NativeHandle handle, std::span<std::uint8_t> buffer, std::uint64_t offset)
+{
+    ssize_t n;
+    do {
+        n = ::pread(handle, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    return n;
 }
 
 bool WriteFile(NativeHandle handle, std::span<const std::uint8_t> buffer)

@@ -43,14 +43,20 @@ ENGINE_API bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd);
 // time stays), where the system grants that to this user; else nothing.
 ENGINE_API void KeepAccessTime(NativeHandle handle);
 // size, when given, receives the open file's length (-1 if unknown), which
-// saves the caller a second look at the file it has just opened.
-ENGINE_API NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size = nullptr);
+// saves the caller a second look at the file it has just opened; status,
+// when given, what that look saw of a file opened for reading (left as it
+// is otherwise).
+ENGINE_API NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size = nullptr,
+                                 FileStatus* status = nullptr);
 ENGINE_API void CloseFile(NativeHandle handle);
 ENGINE_API std::int64_t ReadFile(NativeHandle handle, std::span<std::uint8_t> buffer);  // fills unless at end
 // What one read gives (a pipe hands over what it holds): 0 at the end, -1
 // on failure, with EINTR when a signal came first, so that a stop request
 // is seen while waiting for input.
 ENGINE_API std::int64_t ReadSome(NativeHandle handle, std::span<std::uint8_t> buffer);
+// One read at offset of a file that has positions, leaving the handle's own
+// position where it was: what one call gives, 0 at the end, -1 on failure.
+ENGINE_API std::int64_t ReadSomeAt(NativeHandle handle, std::span<std::uint8_t> buffer, std::uint64_t offset);
 ENGINE_API bool WriteFile(NativeHandle handle, std::span<const std::uint8_t> buffer);   // all or fail
 ENGINE_API std::int64_t SeekFile(NativeHandle handle, std::int64_t distance, int origin);
 ENGINE_API std::int64_t FileSize(NativeHandle handle);

@@ -26,7 +26,7 @@ using win32::ShareAll;
 
 } // namespace
 
-NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size)
+NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* size, FileStatus* status)
 {
     DWORD desired = GENERIC_WRITE;
     DWORD disposition = OPEN_EXISTING;
@@ -81,6 +81,8 @@ NativeHandle OpenFile(const std::string& path, FileAccess access, std::int64_t* 
         LARGE_INTEGER length{};
         *size = ::GetFileSizeEx(handle, &length) ? length.QuadPart : -1;
     }
+    if (status != nullptr && (access == FileAccess::Read || access == FileAccess::WriteKeep))
+        StatHandle(FromHandle(handle), *status);
     return FromHandle(handle);
 }
 
@@ -119,6 +121,32 @@ std::int64_t ReadSome(NativeHandle handle, std::span<std::uint8_t> buffer)
     // The end of a file, or of a pipe whose writer has closed it.
     if (::GetLastError() == ERROR_HANDLE_EOF || ::GetLastError() == ERROR_BROKEN_PIPE)
         return 0;
+    win32::SetErrnoFromSystem();
+    return -1;
+}
+
+std::int64_t ReadSomeAt(NativeHandle handle, std::span<std::uint8_t> buffer, std::uint64_t offset)
+{
+    // A read at an offset moves a synchronous handle's pointer: it is put
+    // back, so that sequential reads go on where they were.
+    LARGE_INTEGER here{};
+    if (!::SetFilePointerEx(ToHandle(handle), LARGE_INTEGER{}, &here, FILE_CURRENT)) {
+        win32::SetErrnoFromSystem();
+        return -1;
+    }
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+    DWORD got = 0;
+    const bool read = ::ReadFile(ToHandle(handle), buffer.data(), ask, &got, &at) != 0;
+    const DWORD error = ::GetLastError();
+    ::SetFilePointerEx(ToHandle(handle), here, nullptr, FILE_BEGIN);
+    if (read)
+        return got;
+    if (error == ERROR_HANDLE_EOF)
+        return 0;
+    ::SetLastError(error);
     win32::SetErrnoFromSystem();
     return -1;
 }

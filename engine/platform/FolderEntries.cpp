@@ -3,8 +3,10 @@
 
 #include "platform/FileFindSystem.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,9 +66,28 @@ bool AppendJournal(NativeHandle handle, std::span<const std::uint8_t> bytes, boo
     return !durable || ::fdatasync(handle) == 0;
 }
 
+namespace {
+
+// Asked for at every journal record: kept, and renewed in a child made by
+// fork, which must tell itself from its parent.
+std::atomic<std::uint64_t> g_processId{0};
+
+void RenewProcessId()
+{
+    g_processId.store(static_cast<std::uint64_t>(::getpid()), std::memory_order_relaxed);
+}
+
+} // namespace
+
 std::uint64_t ProcessId()
 {
-    return static_cast<std::uint64_t>(::getpid());
+    static const bool renewed = [] {
+        ::pthread_atfork(nullptr, nullptr, RenewProcessId);
+        RenewProcessId();
+        return true;
+    }();
+    (void)renewed;
+    return g_processId.load(std::memory_order_relaxed);
 }
 
 } // namespace tessarin::platform

@@ -13,6 +13,7 @@ void CipherSession::SetPasswd(const std::string& password, KeyLen keyLength, Blo
     m_password = password;
     m_keyLength = keyLength;
     m_blockSize = blockSize;
+    m_schedules = std::make_shared<MyAesFiles::KeySchedules>();
 }
 
 void CipherSession::LoadLibraryA(unsigned blockBytes)
@@ -21,6 +22,7 @@ void CipherSession::LoadLibraryA(unsigned blockBytes)
     platform::ModuleHandle module = CAesCore::LoadLibraryA(blockBytes, &record);
     m_cipherLibrary = std::shared_ptr<void>(module.release(), platform::ModuleCloser{});
     m_callBack = record;
+    m_schedules = std::make_shared<MyAesFiles::KeySchedules>();
 }
 
 void CipherSession::LoadCompressionLibrary(int family)
@@ -38,6 +40,7 @@ void CipherSession::CloseLibrary()
     // entry points its own record points to.
     m_callBack = AESclass::AesCallBack{};
     m_cipherLibrary.reset();
+    m_schedules = std::make_shared<MyAesFiles::KeySchedules>();
     for (auto library = m_compressionLibraries.rbegin(); library != m_compressionLibraries.rend(); ++library)
         library->reset();
 }
@@ -53,9 +56,9 @@ void CipherSession::KeyCodec(MyAesFiles& codec) const
     // Cipher feedback deciphers with the forward direction of the block
     // cipher, so its header check needs the encryption schedule.
     if (m_mode == OperMode::CFB)
-        codec.MakeEncKey(m_password, m_keyLength, m_blockSize);
+        codec.MakeEncKey(m_password, m_keyLength, m_blockSize, m_schedules);
     else
-        codec.MakeDecKey(m_password, m_keyLength, m_blockSize);
+        codec.MakeDecKey(m_password, m_keyLength, m_blockSize, m_schedules);
 }
 
 } // namespace tessarin

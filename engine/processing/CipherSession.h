@@ -49,6 +49,9 @@ private:
     KeyLen m_keyLength = MyAesFiles::Key256;
     BlockSize m_blockSize = MyAesFiles::Block256;
     std::string m_password = "passwd";  // a placeholder until SetPasswd
+    // The key's schedules, shared by every codec this session keys (and by
+    // copies made since): new with every password and every module.
+    std::shared_ptr<MyAesFiles::KeySchedules> m_schedules = std::make_shared<MyAesFiles::KeySchedules>();
 };
 
 } // namespace tessarin

@@ -18,11 +18,14 @@ public:
     ~HeldAside() { platform::CloseAside(m_handles); }
     HeldAside(const HeldAside&) = delete;
     HeldAside& operator=(const HeldAside&) = delete;
-    void Hold(const MyFile& file)
+    // Takes the file's own handle: it is closed here, not by the file.
+    void Hold(MyFile& file)
     {
-        const platform::NativeHandle handle = platform::DuplicateFileHandle(file.GetHandle());
-        if (handle != platform::InvalidHandle)
-            m_handles.push_back(handle);
+        if (!file.IsOpen())
+            return;
+        if (m_handles.size() == m_handles.capacity())
+            m_handles.reserve(2 * m_handles.size() + 4);  // so that the push cannot lose the handle
+        m_handles.push_back(file.Detach());
     }
 
 private:

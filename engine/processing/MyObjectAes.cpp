@@ -172,7 +172,7 @@ MyFile MyObjectAes::OpenListed(const std::string& path, platform::FileStatus& st
     // Opened without following a link and without waiting on a FIFO: only a
     // regular file opens at all.
     MyFile file(path, MyFile::OpenRead);
-    if (!platform::StatHandle(file.GetHandle(), status))
+    if (!file.StatusAtOpen(status))
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) + "'");
     if (path == m_listedPath && m_listedIdentity.valid && !(status.identity == m_listedIdentity))
         throw ErrorHandler(errc::OpenFailed, "Unable to open file '" + ShownName(path) + "'",

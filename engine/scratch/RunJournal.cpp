@@ -55,8 +55,17 @@ void RunJournal::Close() noexcept
         return;
     // Nothing left to clear: the journal goes while it is still locked, so
     // that no other run takes it up meanwhile.
-    if (m_live.empty() && m_process == platform::ProcessId())
+    // A child made by fork that never wrote a record of its own holds its
+    // parent's journal: that is the parent's to remove or finish.
+    const bool ours = m_process == platform::ProcessId();
+    if (m_live.empty() && ours) {
         platform::RemoveFile(m_path);
+    } else if (ours && !m_gone.empty()) {
+        try {
+            Append({}, false);
+        } catch (const ErrorHandler&) {
+        }
+    }
     platform::CloseFile(m_handle);
     m_lock.Release();
     m_handle = platform::InvalidHandle;
@@ -73,6 +82,7 @@ void RunJournal::OpenLocked()
         m_handle = platform::InvalidHandle;
         m_lock = platform::FileLock();
         m_live.clear();
+        m_gone.clear();
     }
     // The process's journal goes where the user's state folder is when the
     // first entry is made.
@@ -112,10 +122,16 @@ void RunJournal::OpenLocked()
 
 void RunJournal::Append(const std::string& record, bool durable)
 {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.data());
-    if (!platform::AppendJournal(m_handle, {bytes, record.size()}, durable))
+    // The entries gone since the last record go out with this one.
+    const std::size_t carried = m_gone.size();
+    const std::string& out = carried == 0 ? record : m_gone.append(record);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(out.data());
+    if (!platform::AppendJournal(m_handle, {bytes, out.size()}, durable)) {
+        m_gone.resize(carried);
         throw ErrorHandler(errc::OpenFailed, "Unable to write the run's journal '" + m_path + "' (" +
                                                  platform::ErrorText(platform::LastError()) + ")");
+    }
+    m_gone.clear();
 }
 
 std::uint64_t RunJournal::Intend(Kind kind, bool wipe, const std::string& path)
@@ -163,11 +179,12 @@ void RunJournal::Forget(std::uint64_t entry) noexcept
     const std::lock_guard<std::mutex> guard(m_mutex);
     if (m_live.erase(entry) == 0 || m_handle == platform::InvalidHandle)
         return;
-    // Need not reach the disk: a later run finds the path gone, or holding
-    // another file, and leaves it alone either way.
+    // Need not reach the system at once, nor the disk: a later run finds
+    // the path gone, or holding another file, and leaves it alone either
+    // way. It goes out with the next record, which saves a write per file.
     try {
-        Append("G " + std::to_string(entry) + "\n", false);
-    } catch (const ErrorHandler&) {
+        m_gone.append("G ").append(std::to_string(entry)).append("\n");
+    } catch (const std::exception&) {
     }
 }
 

@@ -79,6 +79,7 @@ private:
     std::uint64_t m_next = 1;
     std::map<std::uint64_t, platform::FileIdentity> m_live;
     bool m_unflushed = false;
+    std::string m_gone;  // records of entries gone, not written yet
     mutable std::mutex m_mutex;
 };
 

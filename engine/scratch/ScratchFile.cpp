@@ -20,6 +20,7 @@ ScratchFile::ScratchFile(ScratchFile&& other) noexcept
     : m_path(std::move(other.m_path)),
       m_lock(std::move(other.m_lock)),
       m_entry(std::exchange(other.m_entry, 0)),
+      m_made(std::exchange(other.m_made, {})),
       m_wipe(other.m_wipe)
 {
 }
@@ -30,6 +31,7 @@ ScratchFile& ScratchFile::operator=(ScratchFile&& other) noexcept
         m_path = std::move(other.m_path);
         m_lock = std::move(other.m_lock);
         m_entry = std::exchange(other.m_entry, 0);
+        m_made = std::exchange(other.m_made, {});
         m_wipe = other.m_wipe;
     }
     return *this;
@@ -83,8 +85,18 @@ ScratchFile ScratchFile::Create(MyFile& file, const std::string& folder, const S
         // Held from the first instant: a run that sweeps this folder now
         // takes a file without a lock for one left behind.
         made.m_lock = platform::FileLock(file.GetHandle());
+        if (known)
+            made.m_made = status;
         return made;
     }
+}
+
+bool ScratchFile::TakeMadeStatus(platform::FileStatus& status)
+{
+    if (!m_made.identity.valid)
+        return false;
+    status = std::exchange(m_made, {});
+    return true;
 }
 
 void ScratchFile::Forget() noexcept

@@ -38,6 +38,9 @@ public:
                               const std::string& shown = {});
 
     const std::string& Path() const { return m_path; }
+    // What the file was when made (owner, group, identity), handed out
+    // once: false when unknown or taken already.
+    bool TakeMadeStatus(platform::FileStatus& status);
     bool Wipes() const { return m_wipe; }
 
     // The name no longer is ours to clear away: it became a user's file,
@@ -61,6 +64,7 @@ private:
     std::string m_path;
     platform::FileLock m_lock;
     std::uint64_t m_entry = 0;  // in the run's journal; 0 once forgotten
+    platform::FileStatus m_made;  // as made; identity invalid once taken
     bool m_wipe = false;
 };
 

@@ -84,7 +84,10 @@ platform::AttributesDropped TempFile::TakeAttributesOf(const platform::FileStatu
 {
     if (!m_file.IsOpen())
         return {};
-    return platform::KeepAttributes(m_file.GetHandle(), status, attributes);
+    // Made by us a moment ago: its owner and group are known without a look.
+    platform::FileStatus made;
+    const bool known = m_scratch.TakeMadeStatus(made);
+    return platform::KeepAttributes(m_file.GetHandle(), status, attributes, known ? &made : nullptr);
 }
 
 std::string TempFile::ShownPath() const

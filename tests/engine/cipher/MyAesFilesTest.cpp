@@ -1,6 +1,7 @@
 #include "cipher/MyAesFiles.h"
 #include "foundation/CCrc32Dynamic.h"
 #include "foundation/ErrorHandler.h"
+#include "processing/CipherSession.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,21 @@ int Check(const std::string& path, const Settings& s)
 {
     MyAesFiles codec(nullptr, &test::LoadedCipher(s.block));
     Key(codec, s);
+    MyFile source(path, MyFile::OpenRead);
+    return codec.CheckHeader(source, s.mode);
+}
+
+// As Check, through a session that keeps its key's schedules for every
+// codec it keys: set to s first, as a batch with other settings would be.
+int CheckThrough(CipherSession& session, const std::string& path, const Settings& s)
+{
+    session.SetMode(s.mode);
+    session.SetPasswd(s.password, static_cast<MyAesFiles::KeyLen>(s.keyLength),
+                      static_cast<MyAesFiles::BlockSize>(s.block));
+    if (session.Binding()->blockLength != static_cast<unsigned>(s.block))
+        session.LoadLibraryA(static_cast<unsigned>(s.block));
+    MyAesFiles codec(nullptr, session.Binding());
+    session.KeyCodec(codec);
     MyFile source(path, MyFile::OpenRead);
     return codec.CheckHeader(source, s.mode);
 }
@@ -174,8 +190,11 @@ TEST(MyAesFiles, CheckHeaderRecognisesOnlyTheWritersSettings)
         {"wrong key length", "box", {32, 32, OperMode::CBC, "right"}, -1},
         {"wrong block size", "box", {24, 16, OperMode::CBC, "right"}, -1},
     };
-    for (const auto& c : cases)
+    CipherSession session;  // one for all rows: no row may read with an earlier row's key
+    for (const auto& c : cases) {
         EXPECT_EQ(Check(folder / c.file, c.reader), c.expected) << c.what;
+        EXPECT_EQ(CheckThrough(session, folder / c.file, c.reader), c.expected) << c.what << ", one session";
+    }
 }
 
 TEST(MyAesFiles, FailuresCarryTheirCodes)

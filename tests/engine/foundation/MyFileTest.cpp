@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace tessarin {
 namespace {
 
@@ -84,6 +87,42 @@ TEST(MyFile, ReadWriteSeekAndClosedObject)
     EXPECT_EQ(in.Write(buf), 0u);
     EXPECT_EQ(in.GetSize(), 0u);
     EXPECT_EQ(ErrorHandler(-5).GetErrString(), "");
+}
+
+// A small file is kept as it is when first asked for, with a change since
+// the open showing in its length; the handle's own reading is untouched.
+TEST(MyFile, KeepWholeTakesASmallFileAsItIsNow)
+{
+    test::TempFolder folder;
+    const struct {
+        const char* what;
+        std::size_t size;
+        int change;  // bytes added (or cut) after the open
+        bool kept;
+    } rows[] = {
+        {"empty", 0, 0, true},          {"at the limit", 100, 0, true},       {"over the limit", 101, 0, false},
+        {"grown since", 50, 7, true},   {"cut since", 50, -20, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string path = folder / "f";
+        test::WriteBytes(path, test::SeededBytes(row.size, 1));
+        MyFile file(path, MyFile::OpenRead);
+        std::filesystem::resize_file(path, row.size + static_cast<std::size_t>(row.change));
+        const std::vector<std::uint8_t> now = test::ReadBytes(path);
+        std::vector<std::uint8_t> start(8);
+        const std::vector<std::uint8_t>* kept = file.KeepWhole(100);
+        ASSERT_EQ(kept != nullptr, row.kept);
+        if (kept) {
+            EXPECT_EQ(*kept, std::vector(now.begin(), now.begin() + std::min(now.size(), row.size + 1)));
+        }
+        EXPECT_EQ(file.ReadAt(0, start), std::min<std::size_t>(8, now.size()));
+        EXPECT_TRUE(std::equal(now.begin(), now.begin() + std::min<std::size_t>(8, now.size()), start.begin()));
+        std::vector<std::uint8_t> all(now.size() + 1);
+        EXPECT_EQ(file.Read(all), now.size());
+        all.resize(now.size());
+        EXPECT_EQ(all, now);
+    }
 }
 
 TEST(MyFile, WriteOpeningEmptiesWipeOpeningKeeps)

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessarin {
@@ -172,6 +173,24 @@ TEST(Leftovers, AnotherRunsTemporaryFileIsNotTakenUp)
         EXPECT_EQ(ReadBytes(path) == SeededBytes(3000, 1), recorded);  // encrypted in place otherwise
         other.Forget(entry);
     }
+}
+
+// A child made by fork writes a journal of its own, not into its parent's,
+// which stays locked while the parent is at work.
+TEST(Leftovers, AForkedChildKeepsAJournalOfItsOwn)
+{
+    TempFolder folder, journals;
+    RunJournal journal(journals.Path() + "/");
+    journal.Intend(RunJournal::Kind::File, false, folder / "parent");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        journal.Intend(RunJournal::Kind::File, false, folder / "child");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(ListFolder(journals.Path()).size(), 2u);
 }
 
 } // namespace
