@@ -172,14 +172,7 @@ void MyFile::Close()
 {
     if (!IsOpen())
         return;
-    platform::CloseFile(m_handle);
-    m_handle = platform::InvalidHandle;
-    m_crc = 0;
-    m_length = 0;
-    m_position = -1;
-    m_positional = false;
-    m_statusAtOpen = {};
-    DropKept();
+    platform::CloseFile(Detach());
 }
 
 platform::NativeHandle MyFile::Detach()
