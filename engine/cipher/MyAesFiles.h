@@ -123,6 +123,7 @@ protected:
                  std::shared_ptr<KeySchedules> schedules);
     void ReMakeEncKey();
     void ReMakeDecKey();
+    void ReMakeKey(bool encrypting);
     // Reads and deciphers the hunk stored at offset; false when the file
     // ends first.
     bool ReadHunks(MyFile& source, std::uint64_t offset, std::span<std::uint8_t> content, OperMode mode);

@@ -45,29 +45,30 @@ void MyAesFiles::MakeDecKey(const std::string& password, KeyLen keyLength, Block
 }
 
 // Every pass starts the register from the initial chaining value; the
-// schedule itself is the key's, worked out once.
-void MyAesFiles::ReMakeEncKey()
+// schedule itself is the key's, worked out once per direction.
+void MyAesFiles::ReMakeKey(bool encrypting)
 {
     if (!m_schedules)
         m_schedules = std::make_shared<KeySchedules>();
-    m_core.UseSchedule(m_schedules->Get(true,
-                                        [this] {
-                                            m_core.MakeEncKey(m_key, m_chain, m_keyLength, m_blockSize);
+    m_core.UseSchedule(m_schedules->Get(encrypting,
+                                        [this, encrypting] {
+                                            if (encrypting)
+                                                m_core.MakeEncKey(m_key, m_chain, m_keyLength, m_blockSize);
+                                            else
+                                                m_core.MakeDecKey(m_key, m_chain, m_keyLength, m_blockSize);
                                             return m_core.Schedule();
                                         }),
                        m_chain, m_blockSize);
 }
 
+void MyAesFiles::ReMakeEncKey()
+{
+    ReMakeKey(true);
+}
+
 void MyAesFiles::ReMakeDecKey()
 {
-    if (!m_schedules)
-        m_schedules = std::make_shared<KeySchedules>();
-    m_core.UseSchedule(m_schedules->Get(false,
-                                        [this] {
-                                            m_core.MakeDecKey(m_key, m_chain, m_keyLength, m_blockSize);
-                                            return m_core.Schedule();
-                                        }),
-                       m_chain, m_blockSize);
+    ReMakeKey(false);
 }
 
 } // namespace tessarin
