@@ -112,10 +112,15 @@ void GroupCommit::PutOff(Item item, const std::string& folder, const std::string
     m_currentPutOff = true;
 }
 
-bool GroupCommit::IsFull() const
+std::size_t GroupCommit::MostPutOff()
 {
     static const std::size_t most = std::clamp<std::size_t>(platform::HandleLimit() / 16, 1, MaxPutOff);
-    return m_items.size() >= most;
+    return most;
+}
+
+bool GroupCommit::IsFull() const
+{
+    return m_items.size() >= MostPutOff();
 }
 
 GroupCommit::Item* GroupCommit::Current()

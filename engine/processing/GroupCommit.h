@@ -93,6 +93,9 @@ public:
     // holds three (its file, its lock and the listed file), and together
     // they keep to a small share of what the process may hold.
     bool IsFull() const;
+    // The outputs one commit takes at most: MaxPutOff, or fewer when the
+    // process may hold few handles.
+    static std::size_t MostPutOff();
     // The current file's output, put off by this file's run (or null).
     Item* Current();
 

@@ -22,11 +22,6 @@ namespace {
 // often enough for a display to stay responsive and a break to be quick.
 constexpr std::chrono::milliseconds PollEvery{25};
 
-// Below this a file's cost is its system calls, most of them on its folder,
-// which the kernel takes one at a time: a worker gains nothing and the hand
-// over costs more. Such a file is run on the batch's thread, in its turn.
-constexpr std::uint64_t InlineBelow = 256 * 1024;
-
 // The files at work in this process (1 outside a parallel batch).
 std::atomic<unsigned> g_filesAtWork{1};
 
@@ -100,7 +95,6 @@ void ParallelRun::ForEach(MyFileTable& list)
 {
     m_nextIndex = 0;
     m_listDone = false;
-    m_held.reset();
     m_shared.cancelled = false;
     m_shared.brokenAt = CaptureSink::Shared::NoBreak;
     m_filterNow = m_action.GetFilter();
@@ -115,7 +109,9 @@ void ParallelRun::ForEach(MyFileTable& list)
         Task& front = *m_inFlight.front();
         {
             std::unique_lock lock(m_lock);
+            m_awaited = &front;
             m_finished.wait_for(lock, PollEvery, [&] { return front.done; });
+            m_awaited = nullptr;
         }
         Poll();
         AdoptFront();
@@ -129,17 +125,12 @@ bool ParallelRun::HandOut(MyFileTable& list)
     // file at a time would have started it, to tell the break itself.
     if (m_shared.brokenAt.load() != CaptureSink::Shared::NoBreak)
         return false;
-    const std::size_t most = m_shared.cancelled.load() ? 1 : 2 * m_jobs;
+    // Every worker busy, and a commit's worth of finished files beyond: a
+    // finished file holds its handles until it is committed.
+    const std::size_t most = m_shared.cancelled.load() ? 1 : 2 * m_jobs + GroupCommit::MostPutOff();
+    std::vector<std::unique_ptr<Task>> handed;
     std::string line;
-    while (m_held || (!m_listDone && m_inFlight.size() < most)) {
-        if (m_held) {
-            // Its turn comes once every file before it is adopted.
-            if (!m_inFlight.empty())
-                return true;
-            const std::unique_ptr<CFileFind> found = std::move(m_held);
-            RunInline(*found);
-            continue;
-        }
+    while (!m_listDone && m_inFlight.size() + handed.size() < most) {
         if (list.ReadLine(line, false) == 0) {
             m_listDone = true;
             break;
@@ -152,40 +143,40 @@ bool ParallelRun::HandOut(MyFileTable& list)
         // link, a folder or a FIFO; only a regular file is worked on.
         if (!found->IsRegularFile())
             continue;
-        if (MyFileFound(*found).GetFileSize64() < InlineBelow) {
-            m_held = std::move(found);
-            continue;
-        }
-        if (m_threads.empty())
-            StartWorkers();
         auto task = std::make_unique<Task>(m_shared, m_nextIndex++);
         task->filterIn = m_filterNow;
         task->folder = MyFileFound(*found).GetAbsPath();
         task->found = std::move(found);
-        {
-            const std::lock_guard lock(m_lock);
-            m_queue.push_back(task.get());
-        }
-        m_inFlight.push_back(std::move(task));
-        m_work.notify_one();
+        handed.push_back(std::move(task));
+        // Small files come by the hundred: handed out together, they cost
+        // one wake-up, not one each.
+        if (handed.size() >= m_jobs)
+            Queue(handed);
     }
-    return !m_listDone || m_held != nullptr;
+    Queue(handed);
+    return !m_listDone;
 }
 
-void ParallelRun::RunInline(const CFileFind& found)
+void ParallelRun::Queue(std::vector<std::unique_ptr<Task>>& tasks)
 {
-    // The action itself, as one file at a time runs it: its lines go out
-    // as they come, and a break passes straight on.
-    m_action.SetFilter(m_filterNow);
-    m_action.Run(found);
-    m_filterNow = m_action.GetFilter();
-    if (m_action.ResultOk() && !m_action.ResultPending()) {
-        m_totalBytes += m_action.GetSize();
-        ++m_totalFiles;
-    } else if (!m_action.ResultOk()) {
-        ++m_totalErrors;
+    if (tasks.empty())
+        return;
+    if (m_threads.empty())
+        StartWorkers();
+    std::size_t idle = 0;
+    {
+        const std::lock_guard lock(m_lock);
+        for (const auto& task : tasks)
+            m_queue.push_back(task.get());
+        idle = m_idle;
     }
-    CountSettled();
+    for (auto& task : tasks)
+        m_inFlight.push_back(std::move(task));
+    if (idle > 1 && tasks.size() > 1)
+        m_work.notify_all();
+    else if (idle > 0)
+        m_work.notify_one();
+    tasks.clear();
 }
 
 void ParallelRun::StartWorkers()
@@ -205,7 +196,11 @@ void ParallelRun::Work(MyObjectAes& worker)
         Task* task = nullptr;
         {
             std::unique_lock lock(m_lock);
-            m_work.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+            if (!m_stopping && m_queue.empty()) {
+                ++m_idle;
+                m_work.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+                --m_idle;
+            }
             if (m_stopping)
                 return;
             task = m_queue.front();
@@ -234,11 +229,14 @@ void ParallelRun::Work(MyObjectAes& worker)
         task->direction = worker.GetLastDirection();
         task->handed = worker.HandOff();
         worker.SetSink(nullptr);
+        bool awaited = false;
         {
             const std::lock_guard lock(m_lock);
             task->done = true;
+            awaited = task == m_awaited;
         }
-        m_finished.notify_one();
+        if (awaited)
+            m_finished.notify_one();
     }
 }
 
@@ -343,7 +341,6 @@ void ParallelRun::Stop()
     g_filesAtWork = 1;
     // Outputs not adopted go with their temporary files, without a word.
     m_inFlight.clear();
-    m_held.reset();
     {
         const std::lock_guard lock(m_lock);
         m_stopping = false;

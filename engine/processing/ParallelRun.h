@@ -9,8 +9,10 @@
 // file off instead of committing it. This thread reads the list, hands the
 // files out in order, passes progress and the current step on to the sink,
 // asks the sink for a break, and adopts the finished files one after the
-// other into the action's own shared commit; a small file, which would gain
-// nothing on a worker, is run by the action itself in its turn. A break
+// other into the action's own shared commit. The workers run ahead of the
+// commit by as many files as one commit takes: while this thread renames
+// and deletes a group's files, they make the next group's outputs, mostly
+// in the next folder, where the kernel does not make them wait. A break
 // rolls back the first file of the list not finished when it is seen,
 // which tells it as it would alone, and silently every file after it: the
 // folder ends as one file at a time would have left it.
@@ -57,7 +59,8 @@ private:
     class Finish;
 
     bool HandOut(MyFileTable& list);
-    void RunInline(const CFileFind& found);
+    // Puts the tasks in flight and on the workers' queue.
+    void Queue(std::vector<std::unique_ptr<Task>>& tasks);
     void StartWorkers();
     void Work(MyObjectAes& worker);
     void Poll();
@@ -74,13 +77,15 @@ private:
     std::size_t m_nextIndex = 0;
     std::uint32_t m_filterNow = 0;  // the action's filter word after the files adopted
     bool m_listDone = false;
-    std::unique_ptr<CFileFind> m_held;  // a small file waiting for its turn
 
-    std::mutex m_lock;  // guards m_queue, m_stopping and each task's done
+    std::mutex m_lock;  // guards what follows, and each task's done
     std::condition_variable m_work;
     std::condition_variable m_finished;
     std::deque<Task*> m_queue;
     bool m_stopping = false;
+    std::size_t m_idle = 0;  // workers waiting for a file
+    // The task this thread waits for: only its end is worth waking it.
+    const Task* m_awaited = nullptr;
     std::deque<MyObjectAes> m_workers;
     std::vector<std::thread> m_threads;
 

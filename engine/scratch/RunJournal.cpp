@@ -14,6 +14,15 @@ namespace tessarin {
 
 namespace {
 
+bool IsAbsolute(const std::string& path)
+{
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(path.begin(), path.end())).is_absolute();
+#else
+    return !path.empty() && path.front() == '/';
+#endif
+}
+
 constexpr int MaxAttempts = 64;
 
 // Reads an unsigned decimal number ended by end; false when there is none.
@@ -136,31 +145,37 @@ void RunJournal::Append(const std::string& record, bool durable)
 
 std::uint64_t RunJournal::Intend(Kind kind, bool wipe, const std::string& path)
 {
+    // A later run may start in another folder: the record names the place.
+    // Worked out before the lock: the workers of a batch record at once.
+    std::string record = "N ";
+    const std::size_t idAt = record.size();
+    record.append(" ").append(1, static_cast<char>(kind)).append(wipe ? "w " : "k ");
+    if (IsAbsolute(path)) {
+        record.append(std::to_string(path.size())).append(" ").append(path);
+    } else {
+        std::error_code error;
+        const std::u8string current = std::filesystem::current_path(error).u8string();
+        const std::string where = std::string(current.begin(), current.end()) + "/" + path;
+        record.append(std::to_string(where.size())).append(" ").append(where);
+    }
+    record.append("\n");
     const std::lock_guard<std::mutex> guard(m_mutex);
     OpenLocked();
     const std::uint64_t id = m_next++;
-    // A later run may start in another folder: the record names the place.
-    std::string where = path;
-    if (!std::filesystem::path(std::u8string(path.begin(), path.end())).is_absolute()) {
-        std::error_code error;
-        const std::u8string current = std::filesystem::current_path(error).u8string();
-        where = std::string(current.begin(), current.end()) + "/" + path;
-    }
+    record.insert(idAt, std::to_string(id));
     // A kill leaves what was written to the system; only a power cut can
     // lose this record, and with it no more than an empty file.
-    Append("N " + std::to_string(id) + " " + static_cast<char>(kind) + (wipe ? "w " : "k ") +
-               std::to_string(where.size()) + " " + where + "\n",
-           false);
+    Append(record, false);
     m_live.emplace(id, platform::FileIdentity{});
     return id;
 }
 
 void RunJournal::Made(std::uint64_t entry, const platform::FileIdentity& identity)
 {
+    const std::string record = "M " + std::to_string(entry) + " " + std::to_string(identity.device) + " " +
+                               std::to_string(identity.inode) + "\n";
     const std::lock_guard<std::mutex> guard(m_mutex);
-    Append("M " + std::to_string(entry) + " " + std::to_string(identity.device) + " " +
-               std::to_string(identity.inode) + "\n",
-           false);
+    Append(record, false);
     m_unflushed = true;
     m_live[entry] = identity;
 }
