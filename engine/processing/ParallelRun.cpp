@@ -22,6 +22,11 @@ namespace {
 // often enough for a display to stay responsive and a break to be quick.
 constexpr std::chrono::milliseconds PollEvery{25};
 
+// Below this a file takes about as long as the system calls on its folder:
+// this thread may make it while it would otherwise wait, and still looks at
+// the sink often enough.
+constexpr std::uint64_t LendBelow = 256 * 1024;
+
 // The files at work in this process (1 outside a parallel batch).
 std::atomic<unsigned> g_filesAtWork{1};
 
@@ -37,6 +42,7 @@ struct ParallelRun::Task {
     Task(CaptureSink::Shared& shared, std::size_t place) : index(place), sink(shared, place) {}
 
     std::size_t index;
+    std::uint64_t bytes = 0;  // its length when listed
     std::unique_ptr<CFileFind> found;
     std::string folder;
     CaptureSink sink;
@@ -107,6 +113,12 @@ void ParallelRun::ForEach(MyFileTable& list)
             continue;
         }
         Task& front = *m_inFlight.front();
+        // Rather than wait, this thread makes the next small file itself.
+        if (TakeSmall()) {
+            Poll();
+            AdoptFront();
+            continue;
+        }
         {
             std::unique_lock lock(m_lock);
             m_awaited = &front;
@@ -146,6 +158,7 @@ bool ParallelRun::HandOut(MyFileTable& list)
         auto task = std::make_unique<Task>(m_shared, m_nextIndex++);
         task->filterIn = m_filterNow;
         task->folder = MyFileFound(*found).GetAbsPath();
+        task->bytes = MyFileFound(*found).GetFileSize64();
         task->found = std::move(found);
         handed.push_back(std::move(task));
         // Small files come by the hundred: handed out together, they cost
@@ -185,6 +198,7 @@ void ParallelRun::StartWorkers()
     // left behind, and that is told before any file.
     for (std::size_t i = 0; i < m_jobs; ++i)
         m_workers.push_back(m_action.MakeWorker(nullptr));
+    m_own.emplace(m_action.MakeWorker(nullptr));
     g_filesAtWork = static_cast<unsigned>(m_jobs);
     for (MyObjectAes& worker : m_workers)
         m_threads.emplace_back([this, &worker] { Work(worker); });
@@ -206,38 +220,57 @@ void ParallelRun::Work(MyObjectAes& worker)
             task = m_queue.front();
             m_queue.pop_front();
         }
-        worker.SetSink(&task->sink);
-        worker.SetFilter(task->filterIn);
-        try {
-            worker.Run(*task->found);
-            task->ok = worker.ResultOk();
-            task->pending = worker.ResultPending();
-            task->size = worker.GetSize();
-        } catch (const ErrorHandler& e) {
-            // Only a break passes a run: no file after this one is wanted.
-            task->broke = e;
-            std::size_t at = m_shared.brokenAt.load();
-            while (task->index < at && !m_shared.brokenAt.compare_exchange_weak(at, task->index)) {
-            }
-        } catch (...) {
-            task->failure = std::current_exception();
-            std::size_t at = m_shared.brokenAt.load();
-            while (task->index < at && !m_shared.brokenAt.compare_exchange_weak(at, task->index)) {
-            }
-        }
-        task->filterOut = worker.GetFilter();
-        task->direction = worker.GetLastDirection();
-        task->handed = worker.HandOff();
-        worker.SetSink(nullptr);
-        bool awaited = false;
-        {
-            const std::lock_guard lock(m_lock);
-            task->done = true;
-            awaited = task == m_awaited;
-        }
-        if (awaited)
-            m_finished.notify_one();
+        RunTask(worker, *task);
     }
+}
+
+void ParallelRun::RunTask(MyObjectAes& worker, Task& task)
+{
+    worker.SetSink(&task.sink);
+    worker.SetFilter(task.filterIn);
+    try {
+        worker.Run(*task.found);
+        task.ok = worker.ResultOk();
+        task.pending = worker.ResultPending();
+        task.size = worker.GetSize();
+    } catch (const ErrorHandler& e) {
+        // Only a break passes a run: no file after this one is wanted.
+        task.broke = e;
+        std::size_t at = m_shared.brokenAt.load();
+        while (task.index < at && !m_shared.brokenAt.compare_exchange_weak(at, task.index)) {
+        }
+    } catch (...) {
+        task.failure = std::current_exception();
+        std::size_t at = m_shared.brokenAt.load();
+        while (task.index < at && !m_shared.brokenAt.compare_exchange_weak(at, task.index)) {
+        }
+    }
+    task.filterOut = worker.GetFilter();
+    task.direction = worker.GetLastDirection();
+    task.handed = worker.HandOff();
+    worker.SetSink(nullptr);
+    bool awaited = false;
+    {
+        const std::lock_guard lock(m_lock);
+        task.done = true;
+        awaited = &task == m_awaited;
+    }
+    if (awaited)
+        m_finished.notify_one();
+}
+
+bool ParallelRun::TakeSmall()
+{
+    Task* task = nullptr;
+    {
+        const std::lock_guard lock(m_lock);
+        if (m_queue.empty() || m_queue.front()->bytes >= LendBelow)
+            return false;
+        task = m_queue.front();
+        m_queue.pop_front();
+    }
+    RunTask(*m_own, *task);
+    return true;
 }
 
 void ParallelRun::Poll()
@@ -338,6 +371,7 @@ void ParallelRun::Stop()
         thread.join();
     m_threads.clear();
     m_workers.clear();
+    m_own.reset();
     g_filesAtWork = 1;
     // Outputs not adopted go with their temporary files, without a word.
     m_inFlight.clear();

@@ -26,6 +26,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -63,6 +64,9 @@ private:
     void Queue(std::vector<std::unique_ptr<Task>>& tasks);
     void StartWorkers();
     void Work(MyObjectAes& worker);
+    void RunTask(MyObjectAes& worker, Task& task);
+    // Runs the next file on the queue here when it is small; false if none.
+    bool TakeSmall();
     void Poll();
     void AdoptFront();
     void Redo(Task& task);
@@ -87,6 +91,7 @@ private:
     // The task this thread waits for: only its end is worth waking it.
     const Task* m_awaited = nullptr;
     std::deque<MyObjectAes> m_workers;
+    std::optional<MyObjectAes> m_own;  // this thread's, for the small files it takes
     std::vector<std::thread> m_threads;
 
     std::uint32_t m_totalFiles = 0;
