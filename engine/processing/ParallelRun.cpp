@@ -174,8 +174,18 @@ void ParallelRun::Queue(std::vector<std::unique_ptr<Task>>& tasks)
 {
     if (tasks.empty())
         return;
-    if (m_threads.empty())
+    if (!m_own)
         StartWorkers();
+    // A large file is made by a worker only: the last one starts with the
+    // first of them.
+    if (m_threads.size() < m_jobs) {
+        for (const auto& task : tasks) {
+            if (task->bytes >= LendBelow) {
+                AddWorkers(m_jobs - m_threads.size());
+                break;
+            }
+        }
+    }
     std::size_t idle = 0;
     {
         const std::lock_guard lock(m_lock);
@@ -195,13 +205,21 @@ void ParallelRun::Queue(std::vector<std::unique_ptr<Task>>& tasks)
 void ParallelRun::StartWorkers()
 {
     // Made here, on the batch's thread: the first clears what killed runs
-    // left behind, and that is told before any file.
-    for (std::size_t i = 0; i < m_jobs; ++i)
-        m_workers.push_back(m_action.MakeWorker(nullptr));
+    // left behind, and that is told before any file. This thread is one of
+    // the files at work: it makes small files while it would wait, so a
+    // thread fewer keeps every core busy without taking turns on them.
     m_own.emplace(m_action.MakeWorker(nullptr));
     g_filesAtWork = static_cast<unsigned>(m_jobs);
-    for (MyObjectAes& worker : m_workers)
+    AddWorkers(m_jobs - 1);
+}
+
+void ParallelRun::AddWorkers(std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        m_workers.push_back(*m_own);
+        MyObjectAes& worker = m_workers.back();
         m_threads.emplace_back([this, &worker] { Work(worker); });
+    }
 }
 
 void ParallelRun::Work(MyObjectAes& worker)

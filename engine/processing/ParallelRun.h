@@ -63,6 +63,7 @@ private:
     // Puts the tasks in flight and on the workers' queue.
     void Queue(std::vector<std::unique_ptr<Task>>& tasks);
     void StartWorkers();
+    void AddWorkers(std::size_t count);
     void Work(MyObjectAes& worker);
     void RunTask(MyObjectAes& worker, Task& task);
     // Runs the next file on the queue here when it is small; false if none.
