@@ -168,7 +168,9 @@ std::uint32_t CCrc32Dynamic::CalcString(const std::string& text)
 std::uint32_t CCrc32Dynamic::CalcFile(platform::NativeHandle handle)
 {
     InitStream();
-    std::vector<std::uint8_t> piece(16384);
+    // Pieces large enough that the calls cost little beside the copy, small
+    // enough that the CRC still finds them in the core's cache.
+    std::vector<std::uint8_t> piece(128 * 1024);
     for (;;) {
         const std::int64_t n = platform::ReadFile(handle, piece);
         if (n <= 0)
