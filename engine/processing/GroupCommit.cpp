@@ -9,39 +9,27 @@ namespace tessarin {
 
 namespace {
 
-// Below this the release of a file's blocks costs less than waking a
-// helper for it.
-constexpr std::uint64_t CloseHereBelow = 1024 * 1024;
-
 // Handles on files about to be deleted or replaced, held until then and
 // closed aside together: the release of their blocks does not hold up the
-// batch, and the helpers are woken once for the lot. A small file's is
-// closed here.
+// batch, and the helpers are woken once for the lot.
 class HeldAside {
 public:
     HeldAside() = default;
-    ~HeldAside()
-    {
-        platform::CloseAside(m_handles);
-        for (const platform::NativeHandle handle : m_here)
-            platform::CloseFile(handle);
-    }
+    ~HeldAside() { platform::CloseAside(m_handles); }
     HeldAside(const HeldAside&) = delete;
     HeldAside& operator=(const HeldAside&) = delete;
     // Takes the file's own handle: it is closed here, not by the file.
-    void Hold(MyFile& file, std::uint64_t size)
+    void Hold(MyFile& file)
     {
         if (!file.IsOpen())
             return;
-        std::vector<platform::NativeHandle>& into = size < CloseHereBelow ? m_here : m_handles;
-        if (into.size() == into.capacity())
-            into.reserve(2 * into.size() + 4);  // so that the push cannot lose the handle
-        into.push_back(file.Detach());
+        if (m_handles.size() == m_handles.capacity())
+            m_handles.reserve(2 * m_handles.size() + 4);  // so that the push cannot lose the handle
+        m_handles.push_back(file.Detach());
     }
 
 private:
     std::vector<platform::NativeHandle> m_handles;
-    std::vector<platform::NativeHandle> m_here;
 };
 
 } // namespace
@@ -208,7 +196,7 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
         // A file replaced under its own name goes at the rename.
         if (item.target == item.madeFrom) {
             if (!(item.wipeReplaced && wiping))
-                held.Hold(item.source, item.madeFromStatus.size);
+                held.Hold(item.source);
             item.source.Close();
         }
         // The step's line ends when its output is in place, or with the
@@ -241,7 +229,7 @@ void GroupCommit::Commit(bool wiping, const Steps& steps)
             continue;
         }
         if (!wiping)
-            held.Hold(item.source, item.madeFromStatus.size);
+            held.Hold(item.source);
         item.source.Close();
         m_routeTo = blocks[i];
         try {

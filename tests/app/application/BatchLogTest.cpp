@@ -294,7 +294,7 @@ TEST(BatchLog, TranscriptOfEachDirectionReadsFileByFile)
 // encryption, decryption of bzip2 and plain containers, a container cut
 // short, two folders), and when any one file fails to write or the batch
 // breaks at it: the files before it done, the rest untouched.
-TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
+TEST(BatchLog, TranscriptJobsTwoAndFourReadAsJobsOne)
 {
     using Op = FaultInjection::Operation;
     struct Outcome {
@@ -370,18 +370,23 @@ TEST(BatchLog, TranscriptJobsFourReadsAsJobsOne)
         for (std::size_t k = 0; k < (fault ? listed.size() : 1); ++k) {
             SCOPED_TRACE(fault ? (*fault == Op::Write ? "a write failure at " : "a break at ") + listed[k] : "no fault");
             const Outcome one = runOnce(1, fault, k);
-            const Outcome four = runOnce(4, fault, k);
-            EXPECT_EQ(four.log, one.log);
-            EXPECT_EQ(four.errorLines, one.errorLines);
-            EXPECT_EQ(four.tree, one.tree);
-            EXPECT_EQ(std::tie(four.files, four.bytes, four.errors, four.stopCode),
-                      std::tie(one.files, one.bytes, one.errors, one.stopCode));
-            if (fault == Op::Break && one.stopCode == errc::BreakByUser) {
-                // The file that broke stands as it was; every other one is
-                // done (gone) or as it was, never half-way.
-                EXPECT_EQ(four.tree.count(listed[k]), 1u);
-                for (const std::string& name : listed)
-                    EXPECT_TRUE(!four.tree.contains(name) || four.tree.at(name) == four.before.at(name)) << name;
+            // Two: one worker beside the batch's own thread, a second one
+            // once the first large file comes; four: three and a fourth.
+            for (const int jobs : {2, 4}) {
+                SCOPED_TRACE("--jobs " + std::to_string(jobs));
+                const Outcome four = runOnce(jobs, fault, k);
+                EXPECT_EQ(four.log, one.log);
+                EXPECT_EQ(four.errorLines, one.errorLines);
+                EXPECT_EQ(four.tree, one.tree);
+                EXPECT_EQ(std::tie(four.files, four.bytes, four.errors, four.stopCode),
+                          std::tie(one.files, one.bytes, one.errors, one.stopCode));
+                if (fault == Op::Break && one.stopCode == errc::BreakByUser) {
+                    // The file that broke stands as it was; every other one
+                    // is done (gone) or as it was, never half-way.
+                    EXPECT_EQ(four.tree.count(listed[k]), 1u);
+                    for (const std::string& name : listed)
+                        EXPECT_TRUE(!four.tree.contains(name) || four.tree.at(name) == four.before.at(name)) << name;
+                }
             }
         }
     }
