@@ -279,6 +279,10 @@ void ParallelRun::RunTask(MyObjectAes& worker, Task& task)
 
 bool ParallelRun::TakeSmall()
 {
+    // Once every worker has started, this thread is no longer one of the
+    // files at work: with it there would be one more than asked for.
+    if (m_threads.size() >= m_jobs)
+        return false;
     Task* task = nullptr;
     {
         const std::lock_guard lock(m_lock);
