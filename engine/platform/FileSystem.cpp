@@ -128,8 +128,18 @@ bool StatPath(const std::string& path, FileStatus& status)
 
 bool NameFitsIn(const std::string& folder, const std::string& name)
 {
-    const long most = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    return name.size() <= static_cast<std::size_t>(most > 0 ? most : NAME_MAX);
+    // Every POSIX file system takes names this short.
+    if (name.size() <= _POSIX_NAME_MAX)
+        return true;
+    // Asked once per folder in a row: the files of a batch come folder by
+    // folder, and asking costs a look-up of the whole path each time.
+    thread_local std::string asked;
+    thread_local long answer = -1;
+    if (answer <= 0 || folder != asked) {
+        answer = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+        asked = folder;
+    }
+    return name.size() <= static_cast<std::size_t>(answer > 0 ? answer : NAME_MAX);
 }
 
 bool SetFileTimes(NativeHandle handle, const FileStatus& status)

@@ -122,10 +122,12 @@ public:
     {
         for (unsigned i = 0; i < std::max(workers, 1u); ++i)
             m_compressors.push_back(std::make_unique<Compressor>(level, target));
+        // Left as they come: a small file touches a page or two of each,
+        // where clearing them would cost more than compressing it.
         const std::size_t bound = m_compressors.front()->Bound(MemberSize);
         for (Member& m : m_members) {
-            m.input.resize(MemberSize);
-            m.output.resize(bound);
+            m.input = Bytes(MemberSize);
+            m.output = Bytes(bound);
         }
         for (unsigned i = 0; i < workers; ++i)
             m_threads.emplace_back([this, i] { Work(*m_compressors[i]); });
@@ -152,7 +154,7 @@ public:
         while (m_filled - m_written >= m_members.size())
             WriteOldest(target, failure);
         Member& m = m_members[m_filled % m_members.size()];
-        return std::span(m.input).subspan(m.size);
+        return m.input.All().subspan(m.size);
     }
 
     // n bytes were read into the room; the member goes to be compressed
@@ -161,7 +163,7 @@ public:
     {
         Member& m = m_members[m_filled % m_members.size()];
         m.size += n;
-        if (m.size == m.input.size() || last)
+        if (m.size == m.input.size || last)
             Submit();
     }
 
@@ -188,9 +190,18 @@ public:
     }
 
 private:
+    // A buffer whose bytes are not cleared when it is made.
+    struct Bytes {
+        Bytes() = default;
+        explicit Bytes(std::size_t n) : data(std::make_unique_for_overwrite<std::uint8_t[]>(n)), size(n) {}
+        std::span<std::uint8_t> All() { return {data.get(), size}; }
+        std::unique_ptr<std::uint8_t[]> data;
+        std::size_t size = 0;
+    };
+
     struct Member {
-        std::vector<std::uint8_t> input;
-        std::vector<std::uint8_t> output;
+        Bytes input;
+        Bytes output;
         std::size_t size = 0;          // input bytes
         std::size_t compressed = 0;    // output bytes; 0: failed
         bool done = false;
@@ -200,7 +211,7 @@ private:
     {
         Member& m = m_members[m_filled % m_members.size()];
         if (m_threads.empty()) {
-            m.compressed = m_compressors.front()->Compress(std::span(m.input).first(m.size), m.output);
+            m.compressed = m_compressors.front()->Compress(m.input.All().first(m.size), m.output.All());
             m.done = true;
             ++m_filled;
             return;
@@ -221,7 +232,7 @@ private:
         }
         if (m.compressed == 0)
             throw ErrorHandler(errc::WriteFailed, failure);
-        compression::WriteCompressed(target, std::span(m.output).first(m.compressed), failure);
+        compression::WriteCompressed(target, m.output.All().first(m.compressed), failure);
         {
             std::lock_guard lock(m_mutex);
             m.size = 0;
@@ -240,7 +251,7 @@ private:
                 return;
             Member& m = m_members[m_taken++ % m_members.size()];
             lock.unlock();
-            const std::size_t compressed = compressor.Compress(std::span(m.input).first(m.size), m.output);
+            const std::size_t compressed = compressor.Compress(m.input.All().first(m.size), m.output.All());
             lock.lock();
             m.compressed = compressed;
             m.done = true;
