@@ -71,9 +71,9 @@ void MyObjectAes::Encrypt(const std::string& source, std::string& target, std::u
         if (!intermediate)
             CheckUnchanged(in, before, source);
         TakeListedAttributes(*temp, m_listedStatus);
-        // A worker's output waits for the batch's commit even when it was
-        // made from a compressed intermediate.
-        if ((!intermediate || m_handOff) && PutOffCommit(temp, target, m_nameMangling, true, own, "[OK]\r\n"))
+        // Made from a compressed intermediate or not, the output waits for
+        // its folder's shared commit.
+        if (PutOffCommit(temp, target, m_nameMangling, true, own, "[OK]\r\n"))
             return;
         if (!intermediate)
             in.Close();
@@ -280,7 +280,7 @@ std::uint64_t MyObjectAes::DecompressWith(const CompressionFamily& family, const
             in.Close();
         TakeListedAttributes(*temp, m_listedStatus);
         MyFile none;  // the listed file stays with the run that opened it
-        if (!(m_handOff && PutOffCommit(temp, target, false, false, none, "[OK]\r\n"))) {
+        if (!PutOffCommit(temp, target, false, false, none, "[OK]\r\n")) {
             Move(*temp, target, m_listedPath, m_listedStatus, false, false);
             UpdateLine("[OK]\r\n", MyStream::LevelStep);
         }

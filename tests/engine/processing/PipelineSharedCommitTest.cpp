@@ -113,6 +113,7 @@ struct Setting {
     bool changeExtension;
     bool mangling;
     bool wiping;
+    int family = MyObjectAes::FamilyNone;
 };
 
 class SharedCommit : public ::testing::TestWithParam<Setting> {};
@@ -123,6 +124,7 @@ PipelineOptions OptionsOf(const Setting& s)
     o.changeExtension = s.changeExtension;
     o.mangling = s.mangling;
     o.wiping = s.wiping;
+    o.family = s.family;
     return o;
 }
 
@@ -155,7 +157,13 @@ TEST_P(SharedCommit, RoundTripFlushesOncePerGroupOfOutputs)
     PipelineOptions decrypt = o;
     decrypt.modality = MyObjectAes::Decryption;
     Batch back(decrypt);
+    FaultInjection::FailAt(FaultInjection::Operation::Sync, 0, 0);
     ASSERT_TRUE(back.Run(root.Path()));
+    const int backSyncs = FaultInjection::CallsSince(FaultInjection::Operation::Sync);
+    FaultInjection::Reset();
+    if (!o.wiping) {
+        EXPECT_EQ(backSyncs, groups(70) + groups(5) + 1);
+    }
     EXPECT_EQ(back.Finder().GetTotalErrors(), 0u);
     EXPECT_EQ(back.Finder().GetTotalFiles(), tree.size());
     for (const auto& [path, bytes] : tree) {
@@ -173,7 +181,9 @@ INSTANTIATE_TEST_SUITE_P(Settings, SharedCommit,
                                            Setting{"aes_extension", true, false, false},
                                            Setting{"mangled_aes", true, true, false},
                                            Setting{"own_name_wiping", false, false, true},
-                                           Setting{"aes_extension_wiping", true, false, true}),
+                                           Setting{"aes_extension_wiping", true, false, true},
+                                           Setting{"aes_extension_gzip", true, false, false, MyObjectAes::FamilyGzip},
+                                           Setting{"own_name_bzip2", false, false, false, MyObjectAes::FamilyBzip2}),
                          [](const auto& p) { return std::string(p.param.label); });
 
 TEST(SharedCommitCost, EachListedFileIsOpenedOnce)
