@@ -217,7 +217,9 @@ const std::vector<std::uint8_t>* MyFile::KeepWhole(std::size_t limit)
 {
     if (m_hasKept)
         return &m_kept;
-    if (!IsOpen() || !m_positional || m_mode != OpenRead || m_length > limit)
+    // A file of our own that we wrote and now read back counts as read, as
+    // for the CRC.
+    if (!IsOpen() || !m_positional || (m_mode != OpenRead && m_mode != OpenCreateNew) || m_length > limit)
         return nullptr;
     // One byte more than the length the file had when opened: a file that
     // grew since shows it by the count, one that did not ends short.

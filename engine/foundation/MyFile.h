@@ -53,8 +53,9 @@ public:
     // in one call the first time it is asked for and kept: the header
     // check, the CRC and the cipher then take those bytes, and none of them
     // goes to the system again. Null for a larger file, or one that cannot
-    // be read so (a pipe, a file being written). Reading or seeking the
-    // handle is not affected.
+    // be read so (a pipe, a file the user gave us to write). A temporary
+    // file of our own is asked only once it is written and read back.
+    // Reading or seeking the handle is not affected.
     const std::vector<std::uint8_t>* KeepWhole(std::size_t limit);
     // Frees what KeepWhole kept, once its reader is done.
     void DropKept();

@@ -296,12 +296,24 @@ std::uint64_t MyCompressGzip::Compress(MyFile& source, MyFile& target, MyStream*
         members <= 1 || !OverlapAllowed() ? 0u : static_cast<unsigned>(std::min<std::uint64_t>(CompressionWorkers(), members));
     MemberPool pool(compression::ClampLevel(level), workers, target.GetFullFilename());
     const float k = CalcReductKoeff();
+    // A small file whose header was looked at is in memory already (with one
+    // byte more than its length when it grew since): it is not read again.
+    const std::vector<std::uint8_t>* kept = source.KeepWhole(ChunkSize);
+    std::size_t keptTaken = 0;
+    const auto read = [&](std::span<std::uint8_t> room) {
+        if (!kept)
+            return source.Read(room);
+        const std::size_t n = std::min(room.size(), kept->size() - keptTaken);
+        std::copy_n(kept->data() + keptTaken, n, room.data());
+        keptTaken += n;
+        return n;
+    };
     std::uint64_t total = 0;
     for (;;) {
         // Reads go straight into the member being filled; when all members
         // are in use, this waits for the oldest and writes it.
         const std::span<std::uint8_t> room = pool.Room(target, failure);
-        const std::size_t n = source.Read(room.first(std::min(room.size(), ChunkSize)));
+        const std::size_t n = read(room.first(std::min(room.size(), ChunkSize)));
         if (n == 0)
             break;
         // A short read is taken as the end: the member goes to work now
