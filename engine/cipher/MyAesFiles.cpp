@@ -251,7 +251,8 @@ std::uint64_t MyAesFiles::Encode(MyFile& source, MyFile& destination, OperMode m
     enciphered.InitStream();
     std::uint64_t plainBytes = 0;
     source.Seek(0, MyFile::SeekBegin);
-    const bool overlapped = WorthOverlapping(source.GetSize());
+    const StreamPlace place(WorthOverlapping(source.GetSize()));
+    const bool overlapped = place.Overlapped();
     // The cipher stays on this thread: its chaining register runs through
     // the chunks in order, and the sink is told here, chunk by chunk.
     ReadAhead reader(source, ChunkSize, overlapped,
@@ -323,7 +324,8 @@ std::uint32_t MyAesFiles::Decode(MyFile& source, MyFile& destination, OperMode m
     crc.InitStream();
     const std::uint32_t length = GetLengthFromHeader();
     std::uint64_t written = 0;
-    const bool overlapped = WorthOverlapping(dataArea);
+    const StreamPlace place(WorthOverlapping(dataArea));
+    const bool overlapped = place.Overlapped();
     // The plain bytes' CRC is taken on the writing thread, as they are written.
     ReadAhead reader(source, ChunkSize, overlapped);
     WriteBehind writer(destination, ChunkSize, overlapped,

@@ -25,6 +25,26 @@ bool OverlapAllowed()
     return g_overlapAllowed.load(std::memory_order_relaxed);
 }
 
+namespace {
+std::atomic<unsigned> g_streaming{0};
+} // namespace
+
+StreamPlace::StreamPlace(bool large)
+{
+    if (!large || !OverlapAllowed())
+        return;
+    m_counted = true;
+    const unsigned streaming = g_streaming.fetch_add(1) + 1;
+    const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+    m_overlapped = 2 * streaming <= cores;
+}
+
+StreamPlace::~StreamPlace()
+{
+    if (m_counted)
+        g_streaming.fetch_sub(1);
+}
+
 ChunkSlots::ChunkSlots(std::size_t count, std::size_t chunkSize) : m_chunkSize(chunkSize)
 {
     m_buffers.reserve(count);

@@ -37,6 +37,26 @@ namespace tessarin {
 ENGINE_API void SetOverlapAllowed(bool allowed);
 ENGINE_API bool OverlapAllowed();
 
+// A file large enough to stream with its reads and writes beside it holds
+// a place here while it streams, process-wide. Overlapped, a file keeps
+// about two cores busy; once the files streaming at once would need more
+// cores than there are, a further one streams on its own thread: every
+// core has a file already, and the threads' hand-offs would cost more than
+// they overlap.
+class ENGINE_API StreamPlace {
+public:
+    // large: the file is worth overlapping by its size.
+    explicit StreamPlace(bool large);
+    ~StreamPlace();
+    StreamPlace(const StreamPlace&) = delete;
+    StreamPlace& operator=(const StreamPlace&) = delete;
+    bool Overlapped() const { return m_overlapped; }
+
+private:
+    bool m_counted = false;
+    bool m_overlapped = false;
+};
+
 // Runs on the reading or writing thread for each chunk, in file order (a
 // CRC over the bytes, for instance). Must not call the sink.
 using ChunkVisitor = std::function<void(std::span<const std::uint8_t>)>;

@@ -125,7 +125,8 @@ std::uint64_t DecompressChunks(Stream& z, std::uint8_t magic, Restart restart, D
     const float k = FullKoeff(source.GetSize(), nfSize);
     // The compressed input is read ahead and the content written behind on
     // threads of their own; the library and the sink keep this thread.
-    const bool overlapped = WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), chunkSize);
+    const StreamPlace place(WorthOverlapping(std::max<std::uint64_t>(source.GetSize(), nfSize), chunkSize));
+    const bool overlapped = place.Overlapped();
     ReadAhead reader(source, chunkSize, overlapped);
     WriteBehind writer(target, chunkSize, overlapped);
     bool atEof = false;

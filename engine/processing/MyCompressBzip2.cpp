@@ -103,7 +103,8 @@ std::uint64_t MyCompressBzip2::Compress(MyFile& source, MyFile& target, MyStream
     // A bzip2 file must stay one stream (the library's reader stops after
     // the first), so the compressor cannot be split over cores. It keeps
     // this thread; the reads and writes run beside it.
-    const bool overlapped = compression::WorthOverlapping(source.GetSize(), ChunkSize);
+    const StreamPlace place(compression::WorthOverlapping(source.GetSize(), ChunkSize));
+    const bool overlapped = place.Overlapped();
     ReadAhead reader(source, ChunkSize, overlapped);
     WriteBehind writer(target, ChunkSize, overlapped);
     std::uint64_t total = 0;
