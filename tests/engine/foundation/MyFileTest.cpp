@@ -123,6 +123,21 @@ TEST(MyFile, KeepWholeTakesASmallFileAsItIsNow)
         all.resize(now.size());
         EXPECT_EQ(all, now);
     }
+    // A temporary file of our own, written and read back, is kept too; a
+    // file opened to be written over is not.
+    for (const MyFile::OpenMode mode : {MyFile::OpenCreateNew, MyFile::OpenWrite}) {
+        SCOPED_TRACE(mode);
+        const std::vector<std::uint8_t> bytes = test::SeededBytes(60, 2);
+        MyFile file(folder / (mode == MyFile::OpenCreateNew ? "own" : "over"), mode);
+        file.Write(bytes);
+        file.SetSize(bytes.size());
+        file.Rewind();
+        const std::vector<std::uint8_t>* kept = file.KeepWhole(100);
+        ASSERT_EQ(kept != nullptr, mode == MyFile::OpenCreateNew);
+        if (kept) {
+            EXPECT_EQ(*kept, bytes);
+        }
+    }
 }
 
 TEST(MyFile, WriteOpeningEmptiesWipeOpeningKeeps)
