@@ -214,6 +214,7 @@ struct Fault {
     int call;
     int error;
     int failedFiles;
+    int family = MyObjectAes::FamilyNone;
 };
 
 class SharedCommitFault : public ::testing::TestWithParam<Fault> {};
@@ -222,6 +223,7 @@ TEST_P(SharedCommitFault, HitsOnlyItsFile)
 {
     const Fault& f = GetParam();
     PipelineOptions o;
+    o.family = f.family;
     o.changeExtension = true;
     o.modality = MyObjectAes::Encryption;
     TempFolder root;
@@ -262,7 +264,12 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"last_rename", FaultInjection::Operation::Rename, 10, EXDEV, 1},
         // An original that cannot go takes its new output back with it.
         Fault{"first_deletion", FaultInjection::Operation::Remove, 1, EACCES, 1},
-        Fault{"last_deletion", FaultInjection::Operation::Remove, 10, EPERM, 1}),
+        Fault{"last_deletion", FaultInjection::Operation::Remove, 10, EPERM, 1},
+        // Compressed outputs share the commit too; each file's compressed
+        // temporary file is removed before it (ten removals first).
+        Fault{"shared_flush_gzip", FaultInjection::Operation::Sync, 1, EIO, 0, MyObjectAes::FamilyGzip},
+        Fault{"middle_rename_gzip", FaultInjection::Operation::Rename, 5, EIO, 1, MyObjectAes::FamilyGzip},
+        Fault{"last_deletion_gzip", FaultInjection::Operation::Remove, 20, EPERM, 1, MyObjectAes::FamilyGzip}),
     [](const auto& p) { return std::string(p.param.label); });
 
 // A break ends the batch within a file; the files before it were complete
